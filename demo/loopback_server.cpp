@@ -1,0 +1,72 @@
+#include "loopback_server.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+LoopbackServer::LoopbackServer(Handler handler, QObject *parent)
+    : QObject(parent), m_handler(std::move(handler))
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &LoopbackServer::onConnection);
+}
+
+bool LoopbackServer::listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
+
+quint16 LoopbackServer::port() const { return m_server.serverPort(); }
+
+QByteArray LoopbackServer::baseUrl() const
+{
+    return "http://127.0.0.1:" + QByteArray::number(port());
+}
+
+int LoopbackServer::requestCount() const { return m_requests; }
+
+void LoopbackServer::setHandler(Handler handler) { m_handler = std::move(handler); }
+
+void LoopbackServer::onConnection()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        socket->setParent(this);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void LoopbackServer::onReadable(QTcpSocket *socket)
+{
+    // Requests carry no body here, so a request ends at its blank line.
+    QByteArray pending = socket->property("pending").toByteArray() + socket->readAll();
+    qsizetype end;
+    while ((end = pending.indexOf("\r\n\r\n")) >= 0) {
+        const QList<QByteArray> lines = pending.left(end).split('\n');
+        pending.remove(0, end + 4);
+        const QList<QByteArray> words = lines.value(0).trimmed().split(' ');
+        Request request{words.value(0), words.value(1), {}};
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const qsizetype colon = lines[i].indexOf(':');
+            if (colon > 0)
+                request.headers.append({lines[i].left(colon).trimmed().toLower(),
+                                        lines[i].mid(colon + 1).trimmed()});
+        }
+        ++m_requests;
+        if (m_handler)
+            m_handler(request, socket);
+        if (socket->state() != QAbstractSocket::ConnectedState)
+            return;
+    }
+    socket->setProperty("pending", pending);
+}
+
+void LoopbackServer::respond(QTcpSocket *socket, int status, const QByteArray &contentType,
+                             const QByteArray &body,
+                             const QList<QPair<QByteArray, QByteArray>> &extraHeaders)
+{
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(status)
+        + (status == 200 ? " OK" : status == 404 ? " Not Found" : " Status") + "\r\n";
+    if (!contentType.isEmpty())
+        head += "Content-Type: " + contentType + "\r\n";
+    head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    for (const auto &header : extraHeaders)
+        head += header.first + ": " + header.second + "\r\n";
+    head += "\r\n";
+    socket->write(head + body);
+}

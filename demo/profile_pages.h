@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Deterministic made-up profiles and the pages that show them, with the markers of the
+// real site's profile pages, for the demo and for tests and benchmarks.
+namespace DemoPages {
+
+struct Profile
+{
+    bool exists = false;
+    QString name;
+    QString userId;
+    int tier = 0;  // 0 unranked, 1 to 5
+    int level = 0; // 1 to 5 when ranked
+    qint64 plays = 0, works = 0, shares = 0, follows = 0, fans = 0;
+    bool gbk = false; // served as GBK, declared only in a <meta> tag
+
+    QString gradeLabel() const;
+};
+
+Profile profile(qint64 id);
+
+// The page body in its own encoding (UTF-8, or GBK when profile.gbk), near targetBytes long.
+QByteArray page(const Profile &profile, qint64 id, int targetBytes = 40000);
+
+// The body of the site's not-found page.
+QByteArray notFoundPage();
+
+} // namespace DemoPages

@@ -1,0 +1,31 @@
+#include "profile_site.h"
+#include "profile_pages.h"
+
+ProfileSite::ProfileSite(QObject *parent)
+    : QObject(parent),
+      m_server([this](const LoopbackServer::Request &r, QTcpSocket *s) { serve(r, s); }, this)
+{
+}
+
+bool ProfileSite::listen() { return m_server.listen(); }
+
+QString ProfileSite::profileBaseUrl() const
+{
+    return QString::fromLatin1(m_server.baseUrl() + "/u/");
+}
+
+int ProfileSite::requestCount() const { return m_server.requestCount(); }
+
+void ProfileSite::serve(const LoopbackServer::Request &request, QTcpSocket *socket)
+{
+    bool ok = false;
+    const qint64 id = request.path.startsWith("/u/") ? request.path.mid(3).toLongLong(&ok) : 0;
+    const DemoPages::Profile profile = ok ? DemoPages::profile(id) : DemoPages::Profile();
+    if (!profile.exists) {
+        LoopbackServer::respond(socket, 404, "text/html; charset=utf-8", DemoPages::notFoundPage());
+        return;
+    }
+    // GBK pages say so only inside the page, as older pages of such sites do.
+    LoopbackServer::respond(socket, 200, profile.gbk ? "text/html" : "text/html; charset=utf-8",
+                            DemoPages::page(profile, id));
+}

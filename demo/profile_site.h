@@ -1,0 +1,20 @@
+#pragma once
+
+#include "loopback_server.h"
+
+// The demo's profile site: /u/ID serves the generated page of ID, or a not-found page.
+class ProfileSite : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ProfileSite(QObject *parent = nullptr);
+
+    bool listen();
+    QString profileBaseUrl() const; // http://127.0.0.1:PORT/u/
+    int requestCount() const;
+
+private:
+    void serve(const LoopbackServer::Request &request, QTcpSocket *socket);
+
+    LoopbackServer m_server;
+};

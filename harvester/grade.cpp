@@ -1,0 +1,61 @@
+#include "grade.h"
+
+namespace Grade {
+
+namespace {
+const QString &tierName(int tier)
+{
+    static const QString names[] = {
+        QString(),
+        QStringLiteral("歌唱新人"),
+        QStringLiteral("闪亮新秀"),
+        QStringLiteral("人气偶像"),
+        QStringLiteral("超级明星"),
+        QStringLiteral("超级巨星"),
+    };
+    return names[tier];
+}
+} // namespace
+
+const QStringList &scale()
+{
+    static const QStringList labels = [] {
+        QStringList list{QStringLiteral("尚未出道")};
+        for (int tier = 1; tier <= 5; ++tier) {
+            for (int level = 1; level <= 5; ++level)
+                list << tierName(tier) + u' ' + QString::number(level);
+        }
+        return list;
+    }();
+    return labels;
+}
+
+int indexOf(QStringView label)
+{
+    const QStringList &labels = scale();
+    for (int i = 0; i < kScaleSize; ++i) {
+        if (labels[i] == label)
+            return i;
+    }
+    return kScaleSize;
+}
+
+QString derive(QStringView page)
+{
+    // "singergrade" cannot overlap itself, so one scan counts every "singergradeK" exactly
+    // as a separate non-overlapping count of each marker would.
+    static constexpr QStringView stem = u"singergrade";
+    int counts[6] = {};
+    for (qsizetype at = page.indexOf(stem); at >= 0; at = page.indexOf(stem, at + stem.size())) {
+        const qsizetype next = at + stem.size();
+        if (next < page.size() && page[next] >= u'1' && page[next] <= u'5')
+            ++counts[page[next].unicode() - u'0'];
+    }
+    for (int tier = 5; tier >= 1; --tier) {
+        if (counts[tier] > 0)
+            return tierName(tier) + u' ' + QString::number(counts[tier]);
+    }
+    return scale().first();
+}
+
+} // namespace Grade

@@ -1,0 +1,269 @@
+#include "main_window.h"
+#include "grade.h"
+#include "result_model.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTreeView>
+
+#include "pageutil.h"
+
+// Resources of a static library must be registered by hand.
+static void initResources() { Q_INIT_RESOURCE(harvester); }
+
+namespace {
+// Layout is given in twips; at 96 dpi fifteen of them make one logical pixel, and Qt's
+// high-DPI scaling takes it from there.
+constexpr int px(int twips) { return (twips + 7) / 15; }
+
+QRect twipRect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+int vbButton(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+int vbShift(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
+        | (modifiers & Qt::AltModifier ? 4 : 0);
+}
+} // namespace
+
+const QString frmMain::kFetchBaseUrl = QStringLiteral("http://lirra.com/u/");
+const QString frmMain::kBrowseBaseUrl = QStringLiteral("http://www.lirra.com/u/");
+const QString frmMain::kTitle = QStringLiteral("VqLirra辅助");
+
+frmMain::frmMain(const QString &fetchBaseUrl, const QString &programDir, QWidget *parent)
+    : QWidget(parent), m_fetchBaseUrl(fetchBaseUrl),
+      m_programDir(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir)
+{
+    initResources();
+    buildControls();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::buildControls()
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kTitle);
+    setWindowIcon(QIcon(QStringLiteral(":/vqlirra/icon.png")));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    setFixedSize(px(12720), px(7515));
+    QFont font = this->font();
+    font.setPixelSize(12); // the captions' sizes are those of a 12-pixel design font
+    setFont(font);
+
+    const auto name = [](QObject *o, const QString &n) { o->setObjectName(n); };
+
+    Frame1 = new QGroupBox(QStringLiteral("采集ID"), this);
+    name(Frame1, QStringLiteral("Frame1"));
+    Frame1->setGeometry(twipRect(45, 45, 5595, 1005));
+
+    struct LabelSpec { int index; const char16_t *text; int l, t, w, h; };
+    const LabelSpec labels[] = {
+        {0, u"开始ID", 180, 270, 540, 180},
+        {1, u"结束ID", 180, 630, 540, 180},
+        {2, u"延时(ms)", 2250, 630, 720, 180},
+        {3, u"范围", 2250, 270, 360, 180},
+    };
+    for (const LabelSpec &s : labels) {
+        auto *label = new QLabel(QString::fromUtf16(s.text), Frame1);
+        name(label, QStringLiteral("Lab(%1)").arg(s.index));
+        label->setGeometry(twipRect(s.l, s.t, s.w, s.h));
+        Lab[size_t(s.index)] = label;
+    }
+
+    struct FieldSpec { const char *text; int l, t, w, h; };
+    const FieldSpec fields[] = {
+        {"50147164", 855, 225, 1230, 270},
+        {"50147260", 855, 585, 1230, 270},
+        {"50", 3105, 585, 645, 270},
+    };
+    for (int i = 0; i < 3; ++i) {
+        auto *field = new QLineEdit(QString::fromLatin1(fields[i].text), Frame1);
+        name(field, QStringLiteral("Txt(%1)").arg(i));
+        field->setGeometry(twipRect(fields[i].l, fields[i].t, fields[i].w, fields[i].h));
+        field->setMaxLength(65535);
+        Txt[size_t(i)] = field;
+    }
+
+    const auto makeCombo = [&](const QString &objName, QRect geometry) {
+        auto *combo = new QComboBox(Frame1);
+        name(combo, objName);
+        combo->setGeometry(geometry);
+        combo->addItems(Grade::scale());
+        combo->setMaxVisibleItems(Grade::kScaleSize);
+        combo->setCurrentIndex(-1); // created with no selection; start-up selects
+        return combo;
+    };
+    Combo1 = makeCombo(QStringLiteral("Combo1"), twipRect(2835, 225, 1320, 300));
+    Combo2 = makeCombo(QStringLiteral("Combo2"), twipRect(4185, 225, 1320, 300));
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Click(); });
+    connect(Combo2, &QComboBox::currentIndexChanged, this, [this] { Combo2_Click(); });
+
+    Command1 = new QPushButton(QStringLiteral("开 始"), Frame1);
+    name(Command1, QStringLiteral("Command1"));
+    Command1->setGeometry(twipRect(3870, 585, 780, 330));
+    Command2 = new QPushButton(QStringLiteral("停 止"), Frame1);
+    name(Command2, QStringLiteral("Command2"));
+    Command2->setGeometry(twipRect(4725, 585, 780, 330));
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+
+    Alog = new QPlainTextEdit(this);
+    name(Alog, QStringLiteral("Alog"));
+    Alog->setGeometry(twipRect(5715, 90, 6945, 960));
+    Alog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Alog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Alog->setTabChangesFocus(true);
+
+    m_list = new ResultModel(this);
+    Lv = new QTreeView(this);
+    name(Lv, QStringLiteral("Lv"));
+    Lv->setGeometry(twipRect(45, 1125, 12660, 6000));
+    Lv->setModel(m_list);
+    Lv->setRootIsDecorated(false);
+    Lv->setItemsExpandable(false);
+    Lv->setUniformRowHeights(true); // no per-row size computation, even at 100,000 rows
+    Lv->setAllColumnsShowFocus(true);
+    Lv->setSelectionMode(QAbstractItemView::SingleSelection);
+    Lv->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Lv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Lv->setSortingEnabled(false);
+    Lv->header()->setSectionsMovable(false);
+    Lv->header()->setStretchLastSection(false);
+    Lv->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const int columnTwips[ResultModel::kColumns] = {900, 1440, 1200, 1200, 1100,
+                                                    800, 800,  800,  800,  1000};
+    for (int c = 0; c < ResultModel::kColumns; ++c)
+        Lv->setColumnWidth(c, px(columnTwips[c]));
+    Lv->viewport()->installEventFilter(this);
+
+    SB = new QStatusBar(this);
+    name(SB, QStringLiteral("SB"));
+    SB->setSizeGripEnabled(false);
+    SB->setGeometry(twipRect(0, 7140, 12720, 375));
+    const int panelTwips[2] = {2040, 10635};
+    for (int i = 0; i < 2; ++i) {
+        auto *panel = new QLabel(SB);
+        name(panel, QStringLiteral("SB.Panel(%1)").arg(i + 1));
+        panel->setFixedWidth(px(panelTwips[i]));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        SB->addWidget(panel);
+        m_panels[size_t(i)] = panel;
+    }
+
+    vqMenu = new QMenu(QStringLiteral("vqMenu"), this);
+    name(vqMenu, QStringLiteral("vqMenu"));
+    const char16_t *captions[5] = {u"访问用户主页", u"-", u"清空列表", u"-", u"保存为csv"};
+    for (int i = 0; i < 5; ++i) {
+        QAction *item = vqMenu->addAction(QString::fromUtf16(captions[i]));
+        item->setObjectName(QStringLiteral("pmenu(%1)").arg(i));
+        item->setSeparator(i == 1 || i == 3);
+        connect(item, &QAction::triggered, this, [this, i] { pmenu_Click(i); });
+        pmenu[size_t(i)] = item;
+    }
+
+    // The keyboard walks the inputs, the buttons, the list, the log and the selectors.
+    QWidget *order[] = {Txt[0], Txt[1], Txt[2], Command1, Command2, Lv, Alog, Combo1, Combo2};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+    for (QWidget *w : {static_cast<QWidget *>(Frame1), static_cast<QWidget *>(SB)})
+        w->setFocusPolicy(Qt::NoFocus);
+    Txt[0]->setFocus();
+
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void frmMain::Form_Load()
+{
+    Combo1->setCurrentText(Grade::scale().first());
+    Combo2->setCurrentText(Grade::scale().last());
+    Ag(QStringLiteral("启动程序..."));
+}
+
+void frmMain::Lv_MouseUp(int button, int shift, int x, int y)
+{
+    Q_UNUSED(shift);
+    if (button != 2)
+        return;
+    // Shown from inside any wait of a run, so the run holds still while the menu is open.
+    vqMenu->exec(Lv->viewport()->mapToGlobal(QPoint(x, y)));
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Lv->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPoint at = mouse->position().toPoint();
+        const int button = vbButton(mouse->button());
+        const int shift = vbShift(mouse->modifiers());
+        guarded([&] { Lv_MouseUp(button, shift, at.x(), at.y()); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    // A run waiting inside a handler must let go at once: abort its request, end its
+    // pause, and stop it before it touches anything again.
+    if (m_activeRuns > 0) {
+        m_closing = true;
+        m_running = false;
+        Module1::cancelWaits();
+    }
+    QWidget::closeEvent(event);
+}
+
+void frmMain::setAsker(Asker asker) { m_asker = std::move(asker); }
+
+bool frmMain::running() const { return m_running; }
+qint16 frmMain::lowerBound() const { return m_lowerBound; }
+qint16 frmMain::upperBound() const { return m_upperBound; }
+ResultModel *frmMain::resultList() const { return m_list; }
+QString frmMain::programDir() const { return m_programDir; }
+QString frmMain::fetchBaseUrl() const { return m_fetchBaseUrl; }
+QMenu *frmMain::contextMenu() const { return vqMenu; }
+
+QString frmMain::statusPanelText(int panel) const
+{
+    return panel == 1 || panel == 2 ? m_panels[size_t(panel - 1)]->text() : QString();
+}
+
+void frmMain::setStatusPanel(int panel, const QString &text)
+{
+    m_panels[size_t(panel - 1)]->setText(text);
+}

@@ -1,0 +1,58 @@
+#include "main_window.h"
+#include "paths.h"
+#include "result_model.h"
+
+#include <QDate>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTreeView>
+
+#include "pageutil.h"
+
+bool frmMain::askYesNo(const QString &prompt)
+{
+    if (m_asker)
+        return m_asker(prompt);
+    QMessageBox box(QMessageBox::Information, kTitle, prompt,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void frmMain::saveList()
+{
+    const QString path = joinPath(m_programDir, QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+                                                    + u'-' + Txt[0]->text() + u'-' + Txt[1]->text()
+                                                    + QStringLiteral(".csv"));
+    if (Module1::exportListToCsv(*m_list, path, true))
+        Ag(QStringLiteral("文件保存成功: ") + path);
+    else
+        Ag(QStringLiteral("文件保存失败..."));
+}
+
+void frmMain::pmenu_Click(int Index)
+{
+    guarded([&] {
+        if (m_list->rowCount() == 0) {
+            Ag(QStringLiteral("数据为空,无法进行操作..."));
+            return;
+        }
+        switch (Index) {
+        case 0: {
+            const QModelIndexList selected = Lv->selectionModel()->selectedRows();
+            if (!selected.isEmpty())
+                Module1::openInBrowser(kBrowseBaseUrl + m_list->cell(selected.first().row(), 2));
+            break;
+        }
+        case 2:
+            if (askYesNo(QStringLiteral("确定清空列表?")))
+                m_list->clear();
+            break;
+        case 4:
+            saveList();
+            break;
+        default:
+            break;
+        }
+    });
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTreeView;
+class ResultModel;
+
+// The harvester's one window: its state, its controls, the activity log, the harvest run
+// with its run control, and the commands of the result list's menu.
+class frmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    static const QString kFetchBaseUrl;
+    static const QString kBrowseBaseUrl;
+    static const QString kTitle;
+
+    // programDir is where logs and saved lists go; empty means the executable's directory.
+    explicit frmMain(const QString &fetchBaseUrl = kFetchBaseUrl,
+                     const QString &programDir = QString(), QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Activity log: one line on top, rolling the box over into Log/ at 50,000 code units.
+    void Ag(const QString &Str, const QString &ErrStr = QString(), int ErrNum = 0);
+    // The harvest of one ID range; returns when the run has ended.
+    void vqstartGet(qint32 startID, qint32 endID);
+
+    // Handlers, public so that tests can drive them as the toolkit does.
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Combo1_Click();
+    void Combo2_Click();
+    // button and shift use the values 1 left, 2 right, 4 middle and 1 shift, 2 ctrl, 4 alt.
+    void Lv_MouseUp(int button, int shift, int x, int y);
+    void pmenu_Click(int Index);
+
+    // The modal Yes/No question; replaceable so tests and embedders can answer it.
+    using Asker = std::function<bool(const QString &prompt)>;
+    void setAsker(Asker asker);
+
+    bool running() const;
+    qint16 lowerBound() const;
+    qint16 upperBound() const;
+    ResultModel *resultList() const;
+    QString logText() const; // lines end in CR LF, newest first
+    QString statusPanelText(int panel) const; // panel 1 or 2
+    QString programDir() const;
+    QString fetchBaseUrl() const;
+    QMenu *contextMenu() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void setStatusPanel(int panel, const QString &text);
+    void setLastCell(int column, const QString &text);
+    bool gradeInRange(const QString &grade) const;
+    bool askYesNo(const QString &prompt);
+    QString composeLogLine(const QString &Str, const QString &ErrStr, int ErrNum) const;
+    QString rollOverLog(const QString &text);
+    void saveList();
+    // Runs a handler's body; a failure ends there as a log line, never in the event loop.
+    void guarded(const std::function<void()> &body);
+
+    QString m_fetchBaseUrl;
+    QString m_programDir;
+    bool m_running = false;
+    qint16 m_lowerBound = 0;
+    qint16 m_upperBound = 0;
+    int m_activeRuns = 0;
+    bool m_closing = false;
+    Asker m_asker;
+
+    QGroupBox *Frame1 = nullptr;
+    std::array<QLineEdit *, 3> Txt{};
+    std::array<QLabel *, 4> Lab{};
+    QComboBox *Combo1 = nullptr;
+    QComboBox *Combo2 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPlainTextEdit *Alog = nullptr;
+    QTreeView *Lv = nullptr;
+    ResultModel *m_list = nullptr;
+    QStatusBar *SB = nullptr;
+    std::array<QLabel *, 2> m_panels{};
+    QMenu *vqMenu = nullptr;
+    std::array<QAction *, 5> pmenu{};
+};

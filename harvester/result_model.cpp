@@ -1,0 +1,78 @@
+#include "result_model.h"
+
+ResultModel::ResultModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+QString ResultModel::headerText(int column)
+{
+    static const std::array<QString, kColumns> headers = {
+        QStringLiteral("Index"),   QStringLiteral("Lirra用户名"), QStringLiteral("主页ID"),
+        QStringLiteral("用户ID"),  QStringLiteral("歌手等级"),    QStringLiteral("试听量"),
+        QStringLiteral("作品数"),  QStringLiteral("转发数"),      QStringLiteral("关注数"),
+        QStringLiteral("粉丝数"),
+    };
+    return column >= 0 && column < kColumns ? headers[size_t(column)] : QString();
+}
+
+int ResultModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int ResultModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant ResultModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    if (role == Qt::DisplayRole)
+        return m_rows[size_t(index.row())][size_t(index.column())];
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns)
+        return {};
+    if (role == Qt::DisplayRole)
+        return headerText(section);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+void ResultModel::appendRow(const QString &ownText)
+{
+    const int row = int(m_rows.size());
+    beginInsertRows({}, row, row);
+    m_rows.emplace_back();
+    m_rows.back()[0] = ownText;
+    endInsertRows();
+}
+
+void ResultModel::setCell(int row, int column, const QString &text)
+{
+    if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= kColumns)
+        return;
+    m_rows[size_t(row)][size_t(column)] = text;
+    const QModelIndex at = index(row, column);
+    Q_EMIT dataChanged(at, at, {Qt::DisplayRole});
+}
+
+QString ResultModel::cell(int row, int column) const
+{
+    if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= kColumns)
+        return {};
+    return m_rows[size_t(row)][size_t(column)];
+}
+
+void ResultModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}

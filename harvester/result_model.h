@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+// The result list: rows of ten text cells under fixed headers. Rows are appended and their
+// cells set one at a time, the way a harvest fills them; a cell never set reads empty.
+class ResultModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    static constexpr int kColumns = 10;
+    using Row = std::array<QString, kColumns>;
+
+    explicit ResultModel(QObject *parent = nullptr);
+
+    static QString headerText(int column);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    void appendRow(const QString &ownText);
+    void setCell(int row, int column, const QString &text);
+    QString cell(int row, int column) const;
+    void clear();
+
+private:
+    std::vector<Row> m_rows;
+};

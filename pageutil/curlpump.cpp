@@ -1,0 +1,143 @@
+#include "curlpump.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QSocketNotifier>
+
+namespace Module1::detail {
+
+CurlPump &CurlPump::instance()
+{
+    // Parented to the application so that it goes with it and no timer outlives the loop.
+    static QPointer<CurlPump> pump;
+    if (!pump)
+        pump = new CurlPump(QCoreApplication::instance());
+    return *pump;
+}
+
+CurlPump::CurlPump(QObject *parent) : QObject(parent)
+{
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    Q_UNUSED(initialised);
+    m_multi = curl_multi_init();
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlPump::onSocket);
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlPump::onTimer);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        m_retired.clear();
+        act(CURL_SOCKET_TIMEOUT, 0);
+    });
+}
+
+CurlPump::~CurlPump()
+{
+    for (Transfer *t : m_active)
+        curl_multi_remove_handle(m_multi, t->easy);
+    m_active.clear();
+    curl_multi_cleanup(m_multi); // closes the cached connections; calls onSocket
+    m_watches.clear();
+    m_retired.clear();
+}
+
+void CurlPump::add(Transfer *transfer)
+{
+    m_retired.clear();
+    transfer->done = false;
+    if (curl_multi_add_handle(m_multi, transfer->easy) != CURLM_OK) {
+        transfer->done = true;
+        transfer->result = CURLE_FAILED_INIT;
+        return;
+    }
+    m_active.insert(transfer);
+}
+
+void CurlPump::remove(Transfer *transfer)
+{
+    if (m_active.erase(transfer))
+        curl_multi_remove_handle(m_multi, transfer->easy);
+}
+
+int CurlPump::onSocket(CURL *, curl_socket_t s, int what, void *pump, void *)
+{
+    static_cast<CurlPump *>(pump)->watch(s, what);
+    return 0;
+}
+
+int CurlPump::onTimer(CURLM *, long timeoutMs, void *pump)
+{
+    auto *self = static_cast<CurlPump *>(pump);
+    if (timeoutMs < 0)
+        self->m_timer.stop();
+    else
+        self->m_timer.start(int(qMin<long>(timeoutMs, 24L * 3600 * 1000)));
+    return 0;
+}
+
+void CurlPump::retire(Watch &w)
+{
+    for (auto *n : {&w.read, &w.write}) {
+        if (*n) {
+            (*n)->setEnabled(false);
+            m_retired.push_back(std::move(*n));
+        }
+    }
+}
+
+void CurlPump::watch(curl_socket_t s, int what)
+{
+    if (what == CURL_POLL_REMOVE) {
+        auto it = m_watches.find(s);
+        if (it != m_watches.end()) {
+            retire(it->second);
+            m_watches.erase(it);
+        }
+        return;
+    }
+    Watch &w = m_watches[s];
+    const bool wantRead = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
+    const bool wantWrite = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
+    if (wantRead && !w.read) {
+        w.read = std::make_unique<QSocketNotifier>(qintptr(s), QSocketNotifier::Read);
+        connect(w.read.get(), &QSocketNotifier::activated, this,
+                [this, s] { act(s, CURL_CSELECT_IN); });
+    }
+    if (wantWrite && !w.write) {
+        w.write = std::make_unique<QSocketNotifier>(qintptr(s), QSocketNotifier::Write);
+        connect(w.write.get(), &QSocketNotifier::activated, this,
+                [this, s] { act(s, CURL_CSELECT_OUT); });
+    }
+    if (w.read)
+        w.read->setEnabled(wantRead);
+    if (w.write)
+        w.write->setEnabled(wantWrite);
+}
+
+void CurlPump::act(curl_socket_t s, int events)
+{
+    int running = 0;
+    curl_multi_socket_action(m_multi, s, events, &running);
+    collectDone();
+}
+
+void CurlPump::collectDone()
+{
+    int left = 0;
+    while (CURLMsg *msg = curl_multi_info_read(m_multi, &left)) {
+        if (msg->msg != CURLMSG_DONE)
+            continue;
+        Transfer *t = nullptr;
+        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, reinterpret_cast<char **>(&t));
+        const CURLcode result = msg->data.result;
+        // Removing the handle invalidates msg, so its contents were read first.
+        if (t && m_active.erase(t)) {
+            curl_multi_remove_handle(m_multi, t->easy);
+            t->result = result;
+            t->done = true;
+        }
+    }
+}
+
+} // namespace Module1::detail

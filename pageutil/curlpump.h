@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class QSocketNotifier;
+
+namespace Module1::detail {
+
+// One transfer owned by one fetch call; the pump marks it done.
+struct Transfer
+{
+    CURL *easy = nullptr;
+    QByteArray body;
+    qint64 maxBody = 0;
+    bool done = false;
+    CURLcode result = CURLE_OK;
+};
+
+// Drives libcurl's multi socket interface from Qt's event loop: curl's sockets map onto
+// socket notifiers and its timer onto a single-shot QTimer. One multi handle serves every
+// call, so its connection cache keeps connections alive between pages.
+class CurlPump : public QObject
+{
+    Q_OBJECT
+public:
+    static CurlPump &instance();
+    ~CurlPump() override;
+
+    void add(Transfer *transfer);
+    // Takes a transfer out of the multi handle, finished or not.
+    void remove(Transfer *transfer);
+
+private:
+    explicit CurlPump(QObject *parent);
+
+    struct Watch
+    {
+        std::unique_ptr<QSocketNotifier> read;
+        std::unique_ptr<QSocketNotifier> write;
+    };
+
+    static int onSocket(CURL *easy, curl_socket_t s, int what, void *pump, void *);
+    static int onTimer(CURLM *multi, long timeoutMs, void *pump);
+    void watch(curl_socket_t s, int what);
+    void act(curl_socket_t s, int events);
+    void collectDone();
+    void retire(Watch &w);
+
+    CURLM *m_multi = nullptr;
+    QTimer m_timer;
+    std::unordered_map<curl_socket_t, Watch> m_watches;
+    // Notifiers curl no longer needs; dropped where none of them can be mid-signal.
+    std::vector<std::unique_ptr<QSocketNotifier>> m_retired;
+    std::unordered_set<Transfer *> m_active;
+};
+
+} // namespace Module1::detail

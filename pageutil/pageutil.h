@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <exception>
+
+class QAbstractItemModel;
+class QIODevice;
+
+// Stateless page utilities: fetch, pause, text extraction, CSV export and the browser.
+namespace Module1 {
+
+enum FailureCode : int {
+    InvalidArgument = 5,
+    Overflow = 6,
+};
+
+// A failure raised to the caller: a numeric code and a non-empty message.
+class Failure : public std::exception
+{
+public:
+    explicit Failure(int code);
+    Failure(int code, const QString &message);
+
+    int code() const noexcept;
+    QString message() const;
+    const char *what() const noexcept override;
+
+private:
+    int m_code;
+    QString m_message;
+    QByteArray m_what;
+};
+
+// The text the extractions return when a start marker or an anchor is absent.
+QString missingValue();
+
+// ---- page fetch and waits ----
+
+// Every request ends by itself; the limits are settable so tests need not wait 30 s.
+struct FetchLimits
+{
+    int totalMs = 30000;
+    int lowSpeedBytesPerSecond = 100;
+    int lowSpeedSeconds = 10;
+    qint64 maxBodyBytes = 16 * 1024 * 1024;
+    int maxRedirects = 5;
+};
+
+void setFetchLimits(const FetchLimits &limits);
+FetchLimits fetchLimits();
+
+// The page at url decoded to text; the empty text on any failure. Window events keep
+// flowing while it waits, so handlers (and nested fetches) may run inside.
+QString fetchPage(const QString &url);
+
+// Decodes a response body by its Content-Type charset, a byte-order mark, a <meta> charset
+// in the first 1,024 bytes, or else UTF-8. gbk and gb2312 decode as GB18030.
+QString decodePage(const QByteArray &body, const QByteArray &contentType);
+
+// Waits ms milliseconds with window events flowing; returns at once for ms <= 0.
+void pauseMs(int ms);
+
+// Makes every wait in progress return now (a fetch in flight is aborted and yields the
+// empty text). Waits started afterwards behave normally.
+void cancelWaits();
+
+// ---- text extraction ----
+
+QString textBetween(QStringView text, QStringView startMark, QStringView endMark);
+QString textAfterAnchor(QStringView text, QStringView anchor, QStringView startMark,
+                        QStringView endMark);
+int countOccurrences(QStringView text, QStringView marker);
+
+// The number at the start of a field: leading blanks, sign and decimal fraction, rounded
+// half to even; 0 when the text does not start with a number; failure 6 beyond 32 bits.
+qint32 fieldNumber(QStringView text);
+
+// ---- files and the desktop ----
+
+// Text files are GB18030: GBK's bytes for Chinese text, and nothing is lost outside GBK.
+QByteArray encodeText(QStringView text);
+
+// Writes the list as CSV; true only when the whole file is in place. An empty list returns
+// false and touches nothing; a failed write leaves any earlier file of that name intact.
+bool exportListToCsv(const QAbstractItemModel &list, const QString &path, bool withHeader);
+bool exportListToCsv(const QAbstractItemModel &list, QIODevice &out, bool withHeader);
+
+// Hands url to the desktop's default browser; the outcome is not examined.
+void openInBrowser(const QString &url);
+
+} // namespace Module1

@@ -1,0 +1,49 @@
+#include "pageutil.h"
+#include "waits_p.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+
+namespace Module1 {
+
+namespace {
+quint64 s_generation = 0;
+}
+
+quint64 detail::waitGeneration() { return s_generation; }
+
+void detail::waitForEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void cancelWaits()
+{
+    ++s_generation;
+    if (auto *dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->wakeUp();
+}
+
+void pauseMs(int ms)
+{
+    if (ms <= 0)
+        return;
+    // A monotonic 64-bit deadline: no overflow however long the machine has been up.
+    const QDeadlineTimer deadline(ms, Qt::PreciseTimer);
+    const quint64 generation = s_generation;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.callOnTimeout([] {});
+    while (!deadline.hasExpired() && generation == s_generation) {
+        if (!wake.isActive()) {
+            const qint64 leftNs = deadline.remainingTimeNSecs();
+            wake.start(int(qMax<qint64>(1, (leftNs + 999999) / 1000000)));
+        }
+        detail::waitForEvents();
+    }
+}
+
+} // namespace Module1
