@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Sets everything up, then runs every test (headless).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure --timeout 600
