@@ -99,7 +99,9 @@ void frmMain::buildControls()
     for (const LabelSpec &s : labels) {
         auto *label = new QLabel(QString::fromUtf16(s.text), Frame1);
         name(label, QStringLiteral("Lab(%1)").arg(s.index));
-        label->setGeometry(twipRect(s.l, s.t, s.w, s.h));
+        // A label grows to its caption when this font needs more room than the design's.
+        const QRect designed = twipRect(s.l, s.t, s.w, s.h);
+        label->setGeometry(QRect(designed.topLeft(), designed.size().expandedTo(label->sizeHint())));
         Lab[size_t(s.index)] = label;
     }
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev fonts-noto-cjk)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev fonts-noto-cjk fonts-noto-color-emoji)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
