@@ -105,15 +105,19 @@ QByteArray page(const Profile &p, qint64 id, int targetBytes)
     // The song list fills the page to a realistic size.
     html += QStringLiteral("<div id=\"work_list\">\n");
     int n = 0;
-    while (html.size() * 2 < targetBytes) {
-        html += QStringLiteral("<div class=\"work-item\"><a href=\"/play/%1%2\" title=\"%3\">"
-                               "<img src=\"/cover/%2.jpg\" alt=\"\"><span class=\"work-title\">%3</span>"
-                               "<span class=\"work-meta\">试听 %4 · 评论 %5</span></a></div>\n")
-                    .arg(id)
-                    .arg(n++)
-                    .arg(QString::fromUtf16(kSongs[rng.below(10)]))
-                    .arg(rng.below(10000))
-                    .arg(rng.below(300));
+    qint64 bytes = html.toUtf8().size();
+    while (bytes < targetBytes - 200) {
+        const QString item =
+            QStringLiteral("<div class=\"work-item\"><a href=\"/play/%1%2\" title=\"%3\">"
+                           "<img src=\"/cover/%2.jpg\" alt=\"\"><span class=\"work-title\">%3</span>"
+                           "<span class=\"work-meta\">试听 %4 · 评论 %5</span></a></div>\n")
+                .arg(id)
+                .arg(n++)
+                .arg(QString::fromUtf16(kSongs[rng.below(10)]))
+                .arg(rng.below(10000))
+                .arg(rng.below(300));
+        bytes += item.toUtf8().size();
+        html += item;
     }
     html += QStringLiteral("</div>\n<div id=\"share_list\"></div>\n<footer>© Lirra</footer></body></html>\n");
     if (!p.gbk)

@@ -1,5 +1,7 @@
 #include "main_window.h"
 #include "grade.h"
+#include "list_view.h"
+#include "repaint_throttle.h"
 #include "result_model.h"
 
 #include <QAction>
@@ -17,7 +19,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTreeView>
+#include <QTableView>
 
 #include "pageutil.h"
 
@@ -79,6 +81,7 @@ void frmMain::buildControls()
                    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
     setFixedSize(px(12720), px(7515));
+    new RepaintThrottle(this, 33); // about 30 pictures a second at most
     QFont font = this->font();
     font.setPixelSize(12); // the captions' sizes are those of a 12-pixel design font
     setFont(font);
@@ -150,21 +153,31 @@ void frmMain::buildControls()
     Alog->setTabChangesFocus(true);
 
     m_list = new ResultModel(this);
-    Lv = new QTreeView(this);
+    // A table without grid or row header looks like a report list, and unlike a tree it
+    // takes an appended row without laying out every row again.
+    Lv = new ListView(this);
     name(Lv, QStringLiteral("Lv"));
     Lv->setGeometry(twipRect(45, 1125, 12660, 6000));
     Lv->setModel(m_list);
-    Lv->setRootIsDecorated(false);
-    Lv->setItemsExpandable(false);
-    Lv->setUniformRowHeights(true); // no per-row size computation, even at 100,000 rows
-    Lv->setAllColumnsShowFocus(true);
+    Lv->setShowGrid(false);
+    Lv->setWordWrap(false);
+    Lv->setCornerButtonEnabled(false);
+    Lv->verticalHeader()->hide();
+    // One fixed row height: no per-row size computation, even at 100,000 rows.
+    Lv->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    Lv->verticalHeader()->setDefaultSectionSize(Lv->fontMetrics().height() + 6);
+    Lv->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    Lv->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     Lv->setSelectionMode(QAbstractItemView::SingleSelection);
     Lv->setSelectionBehavior(QAbstractItemView::SelectRows);
     Lv->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Lv->setSortingEnabled(false);
-    Lv->header()->setSectionsMovable(false);
-    Lv->header()->setStretchLastSection(false);
-    Lv->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QHeaderView *header = Lv->horizontalHeader();
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionResizeMode(QHeaderView::Interactive);
     const int columnTwips[ResultModel::kColumns] = {900, 1440, 1200, 1200, 1100,
                                                     800, 800,  800,  800,  1000};
     for (int c = 0; c < ResultModel::kColumns; ++c)
@@ -179,7 +192,8 @@ void frmMain::buildControls()
     for (int i = 0; i < 2; ++i) {
         auto *panel = new QLabel(SB);
         name(panel, QStringLiteral("SB.Panel(%1)").arg(i + 1));
-        panel->setFixedWidth(px(panelTwips[i]));
+        // A fixed size spares the status bar a new layout for every text the run sets.
+        panel->setFixedSize(px(panelTwips[i]), px(375) - 6);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         SB->addWidget(panel);
         m_panels[size_t(i)] = panel;

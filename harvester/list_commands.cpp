@@ -5,7 +5,7 @@
 #include <QDate>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTreeView>
+#include <QTableView>
 
 #include "pageutil.h"
 

@@ -15,7 +15,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
-class QTreeView;
+class QTableView;
 class ResultModel;
 
 // The harvester's one window: its state, its controls, the activity log, the harvest run
@@ -95,7 +95,7 @@ private:
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
     QPlainTextEdit *Alog = nullptr;
-    QTreeView *Lv = nullptr;
+    QTableView *Lv = nullptr;
     ResultModel *m_list = nullptr;
     QStatusBar *SB = nullptr;
     std::array<QLabel *, 2> m_panels{};

@@ -11,7 +11,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
+#include <QTableView>
 #include <QUrl>
 
 // Catches what would go to the browser.
@@ -40,7 +40,7 @@ class TestCommands : public QObject
     }
     void select(Harness &h, int row)
     {
-        auto *lv = h.child<QTreeView>("Lv");
+        auto *lv = h.child<QTableView>("Lv");
         lv->selectionModel()->select(lv->model()->index(row, 0),
                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }

@@ -17,7 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
+#include <QTableView>
 
 namespace {
 QRect twips(int l, int t, int w, int h)
@@ -53,7 +53,7 @@ class TestWindow : public QObject
             }
         });
         poll.start();
-        auto *viewport = child<QTreeView>(w, QStringLiteral("Lv"))->viewport();
+        auto *viewport = child<QTableView>(w, QStringLiteral("Lv"))->viewport();
         QTest::mousePress(viewport, button, {}, QPoint(200, 200));
         QTest::mouseRelease(viewport, button, {}, QPoint(200, 200));
         QTest::qWait(100);
@@ -150,7 +150,7 @@ private Q_SLOTS:
     void listColumnsAndStatusPanels()
     {
         frmMain w(frmMain::kFetchBaseUrl, m_dir.path());
-        auto *lv = child<QTreeView>(w, QStringLiteral("Lv"));
+        auto *lv = child<QTableView>(w, QStringLiteral("Lv"));
         const int widths[] = {900, 1440, 1200, 1200, 1100, 800, 800, 800, 800, 1000};
         const QStringList headers = {"Index", "Lirra用户名", "主页ID", "用户ID", "歌手等级",
                                      "试听量", "作品数", "转发数", "关注数", "粉丝数"};
@@ -160,7 +160,7 @@ private Q_SLOTS:
             QCOMPARE(lv->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
         }
         QCOMPARE(lv->selectionMode(), QAbstractItemView::SingleSelection);
-        QVERIFY(lv->uniformRowHeights());
+        QCOMPARE(lv->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
         QCOMPARE(child<QLabel>(w, QStringLiteral("SB.Panel(1)"))->width(), 136);
         QCOMPARE(child<QLabel>(w, QStringLiteral("SB.Panel(2)"))->width(), 709);
         auto *alog = child<QPlainTextEdit>(w, QStringLiteral("Alog"));

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Harvest rate against curl: 2,000 generated profile pages served by nginx on 127.0.0.1,
+# harvested (a) by the real window offscreen and under Xvfb and (b) by curl over one
+# kept-alive connection, side by side, RUNS times each; prints medians and ratios.
+# Also measures the CPU share of a run that waits (25 IDs, pause 200 ms).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+RUNS=${RUNS:-3}
+FIRST=50100000
+COUNT=2000
+LAST=$((FIRST + COUNT - 1))
+B=build-bench/bench
+OUT=$(mktemp -d)
+trap 'nginx -c "$OUT/nginx.conf" -p "$OUT" -s stop 2>/dev/null || true; kill "${XVFB:-0}" 2>/dev/null || true; rm -rf "$OUT"' EXIT
+
+build-bench/demo/vqlirra-pages "$OUT/site" "$FIRST" "$COUNT"
+PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+mkdir -p "$OUT/logs"
+cat > "$OUT/nginx.conf" <<CONF
+worker_processes 1;
+error_log $OUT/logs/error.log;
+pid $OUT/nginx.pid;
+events { worker_connections 64; }
+http {
+    access_log off;
+    default_type text/html;
+    keepalive_requests 1000000;
+    keepalive_timeout 60s;
+    sendfile on;
+    server { listen 127.0.0.1:$PORT; root $OUT/site; }
+}
+CONF
+chmod -R a+rX "$OUT" # nginx's workers read the pages as another user
+nginx -c "$OUT/nginx.conf" -p "$OUT"
+BASE="http://127.0.0.1:$PORT/u/"
+[ "$(curl -s -o /dev/null -w '%{http_code}' "$BASE$FIRST")" = 200 ] || { echo "nginx does not serve the pages" >&2; exit 1; }
+
+: > "$OUT/curl.cfg"
+for ((id = FIRST; id <= LAST; id++)); do printf 'url = "%s%d"\noutput = "/dev/null"\n' "$BASE" "$id" >> "$OUT/curl.cfg"; done
+
+Xvfb :93 -screen 0 1280x800x24 >/dev/null 2>&1 &
+XVFB=$!
+sleep 1
+
+median() { sort -g | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+field() { sed -n "s/.* $1 \([^ ]*\).*/\1/p"; }
+
+for ((r = 1; r <= RUNS; r++)); do
+    t0=$(date +%s%N)
+    curl -s -K "$OUT/curl.cfg"
+    t1=$(date +%s%N)
+    echo "$COUNT $t0 $t1" | awk '{print $1 / (($3 - $2) / 1e9)}' >> "$OUT/curl.rates"
+    QT_QPA_PLATFORM=offscreen "$B/bench_harvest" "$BASE" "$FIRST" "$LAST" | tee -a "$OUT/offscreen.txt"
+    DISPLAY=:93 QT_QPA_PLATFORM=xcb "$B/bench_harvest" "$BASE" "$FIRST" "$LAST" | tee -a "$OUT/xvfb.txt"
+done
+curl_rate=$(median < "$OUT/curl.rates")
+off_rate=$(field ids_per_sec < "$OUT/offscreen.txt" | median)
+x_rate=$(field ids_per_sec < "$OUT/xvfb.txt" | median)
+echo "median IDs/s over $RUNS runs: curl $curl_rate, harvester offscreen $off_rate, harvester under Xvfb $x_rate"
+awk -v c="$curl_rate" -v o="$off_rate" -v x="$x_rate" 'BEGIN {printf "ratio to curl: offscreen %.2f, Xvfb %.2f (target 0.80)\n", o / c, x / c}'
+
+for ((r = 1; r <= RUNS; r++)); do
+    QT_QPA_PLATFORM=offscreen "$B/bench_harvest" "$BASE" "$FIRST" "$((FIRST + 24))" 200 >> "$OUT/wait.txt"
+done
+echo "CPU over wall while waiting (25 IDs, pause 200 ms), median: $(field cpu_over_wall < "$OUT/wait.txt" | median) (target 0.02)"
