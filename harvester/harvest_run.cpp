@@ -79,9 +79,10 @@ void frmMain::vqstartGet(qint32 startID, qint32 endID)
         }
         const qint64 first = startID;
         const qint64 last = endID;
+        QString page; // its storage serves every page of the run
         for (; id <= last; ++id) {
             const QString idText = QString::number(id);
-            const QString page = Module1::fetchPage(m_fetchBaseUrl + idText);
+            Module1::fetchPage(m_fetchBaseUrl + idText, page);
             if (m_closing)
                 return;
             setStatusPanel(2, QStringLiteral("正在采集用户: ") + idText + QStringLiteral("  完成进度[")

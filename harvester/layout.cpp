@@ -81,7 +81,7 @@ void frmMain::buildControls()
                    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
     setFixedSize(px(12720), px(7515));
-    new RepaintThrottle(this, 33); // about 30 pictures a second at most
+    new RepaintThrottle(this, 50); // at most 20 pictures a second: smooth to the eye
     QFont font = this->font();
     font.setPixelSize(12); // the captions' sizes are those of a 12-pixel design font
     setFont(font);

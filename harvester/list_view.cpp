@@ -3,7 +3,7 @@
 #include <QEvent>
 
 namespace {
-constexpr int kLayoutIntervalMs = 33;
+constexpr int kLayoutIntervalMs = 50;
 }
 
 ListView::ListView(QWidget *parent) : QTableView(parent)
@@ -22,7 +22,39 @@ void ListView::doItemsLayout()
     }
     m_deferred.stop();
     m_lastLayout.start();
-    QTableView::doItemsLayout();
+    const int first = m_firstAppended;
+    const bool full = m_fullLayout || first < 0;
+    m_firstAppended = -1;
+    m_fullLayout = false;
+    if (full) {
+        QTableView::doItemsLayout();
+        return;
+    }
+    updateGeometries();
+    const int top = rowViewportPosition(first);
+    if (top < viewport()->height())
+        viewport()->update(0, qMax(0, top), viewport()->width(), viewport()->height());
+}
+
+void ListView::reset()
+{
+    m_fullLayout = true;
+    QTableView::reset();
+}
+
+void ListView::rowsInserted(const QModelIndex &parent, int start, int end)
+{
+    if (parent.isValid() || (model() && end != model()->rowCount() - 1))
+        m_fullLayout = true; // not an append at the end
+    else if (m_firstAppended < 0 || start < m_firstAppended)
+        m_firstAppended = start;
+    QTableView::rowsInserted(parent, start, end);
+}
+
+void ListView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
+{
+    m_fullLayout = true;
+    QTableView::rowsAboutToBeRemoved(parent, start, end);
 }
 
 ListHeader::ListHeader(QWidget *parent) : QHeaderView(Qt::Horizontal, parent) {}

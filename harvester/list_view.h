@@ -6,18 +6,26 @@
 #include <QTimer>
 
 // The result list's view: a table drawn as a report list. A run appends a row per ID, and
-// each append would have the view lay itself out again; that is done at most once per
-// interval instead, like the window's repaints.
+// each append would have the view lay itself out and repaint every visible row. Instead the
+// layout is done at most once per interval, and after appends only the new rows are
+// repainted: their cells were set one by one, and nothing above them moved.
 class ListView : public QTableView
 {
     Q_OBJECT
 public:
     explicit ListView(QWidget *parent = nullptr);
     void doItemsLayout() override;
+    void reset() override;
+
+protected:
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
 
 private:
     QElapsedTimer m_lastLayout;
     QTimer m_deferred;
+    int m_firstAppended = -1; // the first row appended since the last layout
+    bool m_fullLayout = true; // anything but appends happened since the last layout
 };
 
 // The list's column header. Its texts and font do not change during a run, so its size hint

@@ -51,35 +51,52 @@ QByteArray metaCharset(const QByteArray &body)
     return {};
 }
 
-QString decodeWith(const QByteArray &body, QByteArray label)
+// Decodes into out's own storage, so a buffer kept from the previous page is reused.
+void decodeInto(QStringDecoder &decoder, const QByteArray &body, QString &out)
+{
+    out.resize(decoder.requiredSpace(body.size()));
+    QChar *const begin = out.data();
+    QChar *const end = decoder.appendToBuffer(begin, body);
+    out.resize(end - begin);
+}
+
+QStringDecoder decoderFor(QByteArray label)
 {
     if (label == "gbk" || label == "gb2312" || label == "x-gbk" || label == "gb_2312-80"
         || label == "cp936" || label == "windows-936")
         label = "GB18030";
-    if (label.isEmpty() || label == "utf-8" || label == "utf8")
-        return QString::fromUtf8(body);
-    QStringDecoder decoder(label.constData());
-    if (!decoder.isValid())
-        return QString::fromUtf8(body); // an unknown label falls back to UTF-8
-    return decoder.decode(body);
+    if (!label.isEmpty() && label != "utf-8" && label != "utf8") {
+        QStringDecoder decoder(label.constData());
+        if (decoder.isValid())
+            return decoder;
+    }
+    return QStringDecoder(QStringConverter::Utf8); // an unknown label falls back to UTF-8
 }
 } // namespace
 
-QString decodePage(const QByteArray &body, const QByteArray &contentType)
+void decodePage(const QByteArray &body, const QByteArray &contentType, QString &out)
 {
+    // A byte-order mark is skipped by the decoders; without a declared charset it decides.
     const QByteArray declared = labelAfterCharset(contentType);
     if (!declared.isEmpty()) {
-        // A byte-order mark that agrees with the label is not part of the text.
-        QString text = decodeWith(body, declared);
-        if (text.startsWith(QChar(0xFEFF)))
-            text.remove(0, 1);
-        return text;
+        QStringDecoder decoder = decoderFor(declared);
+        decodeInto(decoder, body, out);
+        return;
     }
     if (const auto bom = QStringConverter::encodingForData(body)) {
         QStringDecoder decoder(*bom);
-        return decoder.decode(body);
+        decodeInto(decoder, body, out);
+        return;
     }
-    return decodeWith(body, metaCharset(body));
+    QStringDecoder decoder = decoderFor(metaCharset(body));
+    decodeInto(decoder, body, out);
+}
+
+QString decodePage(const QByteArray &body, const QByteArray &contentType)
+{
+    QString out;
+    decodePage(body, contentType, out);
+    return out;
 }
 
 QByteArray encodeText(QStringView text)

@@ -55,10 +55,14 @@ FetchLimits fetchLimits();
 // The page at url decoded to text; the empty text on any failure. Window events keep
 // flowing while it waits, so handlers (and nested fetches) may run inside.
 QString fetchPage(const QString &url);
+// The same, decoding into page and reusing its storage: a run fetches thousands of pages of
+// much the same size, and fresh memory for each costs more than the decoding.
+void fetchPage(const QString &url, QString &page);
 
 // Decodes a response body by its Content-Type charset, a byte-order mark, a <meta> charset
 // in the first 1,024 bytes, or else UTF-8. gbk and gb2312 decode as GB18030.
 QString decodePage(const QByteArray &body, const QByteArray &contentType);
+void decodePage(const QByteArray &body, const QByteArray &contentType, QString &out);
 
 // Waits ms milliseconds with window events flowing; returns at once for ms <= 0.
 void pauseMs(int ms);
