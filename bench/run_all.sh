@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release) and runs them all; see bench/README.md.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh >/dev/null
+need=()
+for p in nginx-light xvfb libbenchmark-dev curl python3; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
+done
+if ((${#need[@]})); then
+    sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+[ -f build-bench/CMakeCache.txt ] || cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DVQ_BENCH=ON -DBUILD_TESTING=OFF -DVQ_WERROR=ON >/dev/null
+cmake --build build-bench --parallel >/dev/null
+RUNS=${RUNS:-5}
+export RUNS QT_LOGGING_RULES='qt.qpa.*=false'
+
+echo "== 1, 2: harvest rate against curl; CPU while waiting"
+bench/harvest_rate.sh 2>/dev/null | grep -E '^(median|ratio|CPU)'
+
+echo "== 3: text work of one page"
+build-bench/bench/bench_extract --benchmark_repetitions="$RUNS" --benchmark_report_aggregates_only=true 2>/dev/null \
+    | grep -E '_median'
+
+echo "== 4: 100,000 rows with the view attached (offscreen)"
+for ((r = 1; r <= RUNS; r++)); do
+    QT_QPA_PLATFORM=offscreen build-bench/bench/bench_list 100000 2>/dev/null
+done | sort -g -k4 | awk '{a[NR]=$0} END {print "median of " NR ": " a[int((NR+1)/2)]}'
+
+echo "== 5: start-up to the window shown (offscreen)"
+for ((r = 1; r <= RUNS; r++)); do
+    QT_QPA_PLATFORM=offscreen build-bench/bench/bench_startup "$(date +%s%N)" 2>/dev/null
+done | sort -g -k2 | awk '{a[NR]=$2} END {print "median startup_ms of " NR ": " a[int((NR+1)/2)]}'
