@@ -1,0 +1,131 @@
+#include "harness.h"
+#include "pageutil.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+qint64 peakResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0; // not measurable on this platform
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+// Writes a megabyte whenever the last one has gone out, for ever.
+void endlessBody(QTcpSocket *s)
+{
+    s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n");
+    const QByteArray chunk = QByteArray::number(1 << 20, 16) + "\r\n" + QByteArray(1 << 20, 'x') + "\r\n";
+    s->write(chunk);
+    QObject::connect(s, &QTcpSocket::bytesWritten, s, [s, chunk] {
+        if (s->bytesToWrite() == 0)
+            s->write(chunk);
+    });
+}
+} // namespace
+
+// One harvest walks a site whose every other ID is a fault; it must pass each of them
+// silently and keep exactly the rows of the pages that can be read.
+class TestHostile : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void runPassesEveryFaultyId()
+    {
+        Module1::FetchLimits limits; // the real caps: 16 MiB, 5 redirects
+        limits.totalMs = 1500;
+        limits.lowSpeedBytesPerSecond = 1000;
+        limits.lowSpeedSeconds = 1;
+        Module1::setFetchLimits(limits);
+
+        const QStringList faults = {"stall", "headers", "trickle", "short", "reset", "endless",
+                                    "bomb", "loop", "garbage", "binary", "charset", "huge"};
+        QByteArray hugePage(16 * 1024 * 1024, ' ');
+        const QByteArray tail = profilePage(QStringLiteral("huge"));
+        hugePage.replace(hugePage.size() - tail.size(), tail.size(), tail);
+        const QByteArray bomb = qCompress(QByteArray(64 * 1024 * 1024, '0')).mid(4);
+        QByteArray binary(4096, '\0');
+        for (qsizetype i = 0; i < binary.size(); i += 3)
+            binary[i] = char(QRandomGenerator::global()->bounded(256));
+
+        Harness h;
+        QList<QTcpSocket *> held;
+        h.server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
+            const int id = r.path.mid(3).toInt();
+            if (id % 2 == 1) {
+                LoopbackServer::respond(s, 200, "text/html; charset=utf-8", profilePage(QStringLiteral("good%1").arg(id)));
+                return;
+            }
+            const QString fault = faults.value(id / 2 - 1);
+            if (fault == u"stall") {
+                held.append(s);
+            } else if (fault == u"headers") {
+                s->write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+            } else if (fault == u"trickle") {
+                s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+                auto *timer = new QTimer(s);
+                QObject::connect(timer, &QTimer::timeout, s, [s] { s->write("x"); });
+                timer->start(100);
+            } else if (fault == u"short") {
+                s->write("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n" + profilePage(QStringLiteral("cut")).left(80));
+                s->disconnectFromHost();
+            } else if (fault == u"reset") {
+                s->abort();
+            } else if (fault == u"endless") {
+                endlessBody(s);
+            } else if (fault == u"bomb") {
+                LoopbackServer::respond(s, 200, "text/html", bomb, {{"Content-Encoding", "deflate"}});
+            } else if (fault == u"loop") {
+                LoopbackServer::respond(s, 302, "text/html", "", {{"Location", r.path}});
+            } else if (fault == u"garbage") {
+                s->write(QByteArray("\x16\x03\x01 not http at all\r\n\r\n", 24));
+                s->disconnectFromHost();
+            } else if (fault == u"binary") {
+                LoopbackServer::respond(s, 200, "application/octet-stream", binary);
+            } else if (fault == u"charset") {
+                LoopbackServer::respond(s, 200, "text/html; charset=x-no-such-charset", profilePage(QStringLiteral("charset")));
+            } else if (fault == u"huge") {
+                LoopbackServer::respond(s, 200, "text/html; charset=utf-8", hugePage);
+            }
+        });
+        const int last = 2 * int(faults.size()) + 1;
+        h.setFields(QStringLiteral("1"), QString::number(last));
+        QElapsedTimer clock;
+        clock.start();
+        h.window->Command1_Click();
+        const qint64 elapsed = clock.elapsed();
+
+        QStringList kept;
+        for (int r = 0; r < h.rows(); ++r)
+            kept << h.row(r).at(1);
+        QStringList expected;
+        for (int id = 1; id <= last; ++id) {
+            if (id % 2 == 1)
+                expected << QStringLiteral("good%1").arg(id);
+            else if (faults.value(id / 2 - 1) == u"charset")
+                expected << QStringLiteral("charset"); // an unknown label reads as UTF-8
+            else if (faults.value(id / 2 - 1) == u"huge")
+                expected << QStringLiteral("huge"); // at the cap, so kept
+        }
+        QCOMPARE(kept, expected);
+        QCOMPARE(h.messages(), (QStringList{"采集已经停止...", "开始采集...", "启动程序..."}));
+        QVERIFY2(elapsed < qint64(faults.size()) * limits.totalMs, qPrintable(QString::number(elapsed)));
+        const qint64 peak = peakResidentKiB();
+        qInfo("faults survived: %d, peak resident %lld KiB, %lld ms", int(faults.size()), peak, elapsed);
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer's shadow memory is no part of the tool's
+        QVERIFY2(peak < 300 * 1024, qPrintable(QStringLiteral("peak resident %1 KiB").arg(peak)));
+#endif
+    }
+};
+
+QTEST_MAIN(TestHostile)
+#include "tst_hostile.moc"
