@@ -1,5 +1,7 @@
 #include "grade.h"
 
+#include "pageutil.h"
+
 namespace Grade {
 
 namespace {
@@ -46,7 +48,8 @@ QString derive(QStringView page)
     // as a separate non-overlapping count of each marker would.
     static constexpr QStringView stem = u"singergrade";
     int counts[6] = {};
-    for (qsizetype at = page.indexOf(stem); at >= 0; at = page.indexOf(stem, at + stem.size())) {
+    for (qsizetype at = Module1::findMarker(page, stem); at >= 0;
+         at = Module1::findMarker(page, stem, at + stem.size())) {
         const qsizetype next = at + stem.size();
         if (next < page.size() && page[next] >= u'1' && page[next] <= u'5')
             ++counts[page[next].unicode() - u'0'];

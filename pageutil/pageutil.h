@@ -73,6 +73,9 @@ void cancelWaits();
 
 // ---- text extraction ----
 
+// The position of the first marker in text at or after from, or -1: exact, case-sensitive.
+qsizetype findMarker(QStringView text, QStringView marker, qsizetype from = 0);
+
 QString textBetween(QStringView text, QStringView startMark, QStringView endMark);
 QString textAfterAnchor(QStringView text, QStringView anchor, QStringView startMark,
                         QStringView endMark);

@@ -8,11 +8,11 @@ namespace {
 bool cutAfter(QStringView text, qsizetype from, QStringView startMark, QStringView endMark,
               QString &out)
 {
-    const qsizetype a = text.indexOf(startMark, from);
+    const qsizetype a = findMarker(text, startMark, from);
     if (a < 0)
         return false;
     const qsizetype b = a + startMark.size();
-    const qsizetype c = text.indexOf(endMark, b);
+    const qsizetype c = findMarker(text, endMark, b);
     if (c < 0)
         throw Failure(InvalidArgument);
     out = text.mid(b, c - b).toString();
@@ -29,7 +29,7 @@ QString textBetween(QStringView text, QStringView startMark, QStringView endMark
 QString textAfterAnchor(QStringView text, QStringView anchor, QStringView startMark,
                         QStringView endMark)
 {
-    const qsizetype a = text.indexOf(anchor);
+    const qsizetype a = findMarker(text, anchor);
     if (a < 0)
         return missingValue();
     QString out;
@@ -41,8 +41,8 @@ int countOccurrences(QStringView text, QStringView marker)
     if (marker.isEmpty())
         throw Failure(Overflow);
     int count = 0;
-    for (qsizetype at = text.indexOf(marker); at >= 0;
-         at = text.indexOf(marker, at + marker.size()))
+    for (qsizetype at = findMarker(text, marker); at >= 0;
+         at = findMarker(text, marker, at + marker.size()))
         ++count;
     return count;
 }

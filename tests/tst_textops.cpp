@@ -1,6 +1,7 @@
 #include "grade.h"
 #include "pageutil.h"
 
+#include <QRandomGenerator>
 #include <QStringEncoder>
 #include <QTest>
 
@@ -68,6 +69,37 @@ private Q_SLOTS:
         } else {
             QCOMPARE(Module1::textAfterAnchor(text, anchor, u"[", u"]"), expected);
         }
+    }
+
+    // The vectorised search must find exactly what a plain search finds, at every length,
+    // offset and tail; a small alphabet makes near misses common.
+    void findMarkerAgreesWithPlainSearch()
+    {
+        QRandomGenerator rng(20261206);
+        const QString alphabet = QStringLiteral("ab\"<>=歌🎤 ");
+        const auto randomText = [&](int length) {
+            QString out;
+            for (int i = 0; i < length; ++i)
+                out += alphabet[rng.bounded(int(alphabet.size()))];
+            return out;
+        };
+        int checked = 0;
+        for (int round = 0; round < 3000; ++round) {
+            const QString text = randomText(rng.bounded(0, 120));
+            QString marker = randomText(rng.bounded(1, 8));
+            if (rng.bounded(3) == 0 && text.size() > 4) { // often a marker that does occur
+                const int at = rng.bounded(int(text.size()) - 2);
+                marker = text.mid(at, rng.bounded(2, int(text.size()) - at + 1));
+            }
+            for (int from = 0; from <= text.size(); from += 1 + rng.bounded(5)) {
+                QCOMPARE(Module1::findMarker(text, marker, from), QStringView(text).indexOf(marker, from));
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 10000);
+        QCOMPARE(Module1::findMarker(u"abc", u"", 3), qsizetype(3));
+        QCOMPARE(Module1::findMarker(u"abc", u"", 4), qsizetype(-1));
+        QCOMPARE(Module1::findMarker(u"abc", u"c", -7), qsizetype(2));
     }
 
     void countOccurrences_data()
