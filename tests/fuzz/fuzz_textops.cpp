@@ -1,0 +1,43 @@
+#include "fuzz_input.h"
+#include "pageutil.h"
+
+// Text extraction against its rules: the vectorised search agrees with a plain search, a
+// value cut between markers stands right after the first start marker, and failures are
+// only the documented ones.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QStringList p = fuzzParts(data, size, 4);
+    const QString &text = p[0], &anchor = p[1], &start = p[2], &end = p[3];
+    for (qsizetype from : {qsizetype(0), qsizetype(1), text.size() / 2, text.size()})
+        FUZZ_CHECK(Module1::findMarker(text, start, from) == QStringView(text).indexOf(start, from));
+
+    try {
+        const QString value = Module1::textBetween(text, start, end);
+        const qsizetype a = QStringView(text).indexOf(start);
+        if (a < 0) {
+            FUZZ_CHECK(value == Module1::missingValue());
+        } else {
+            const qsizetype b = a + start.size();
+            FUZZ_CHECK(QStringView(text).mid(b, value.size()) == value);
+            FUZZ_CHECK(QStringView(text).mid(b + value.size()).startsWith(end));
+            FUZZ_CHECK(QStringView(text).mid(b, value.size()).indexOf(end) < 0 || end.isEmpty());
+        }
+    } catch (const Module1::Failure &f) {
+        FUZZ_CHECK(f.code() == 5 && !f.message().isEmpty());
+        FUZZ_CHECK(QStringView(text).indexOf(start) >= 0);
+    }
+    try {
+        Module1::textAfterAnchor(text, anchor, start, end);
+    } catch (const Module1::Failure &f) {
+        FUZZ_CHECK(f.code() == 5);
+    }
+    try {
+        const int n = Module1::countOccurrences(text, start);
+        FUZZ_CHECK(!start.isEmpty());
+        FUZZ_CHECK(qsizetype(n) * start.size() <= text.size());
+        FUZZ_CHECK(n == 0 || QStringView(text).indexOf(start) >= 0);
+    } catch (const Module1::Failure &f) {
+        FUZZ_CHECK(f.code() == 6 && start.isEmpty());
+    }
+    return 0;
+}
