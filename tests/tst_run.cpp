@@ -239,6 +239,41 @@ private Q_SLOTS:
         QVERIFY(!h.startEnabled());
     }
 
+    void badInputInEveryField_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("pause");
+        QTest::addColumn<QStringList>("requested");
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("all empty") << "" << "" << "" << QStringList{"0"} << false;
+        QTest::newRow("blanks and signs") << "  3" << "+4" << " 0" << QStringList{"3", "4"} << false;
+        QTest::newRow("exponent and letters") << "1e999" << "2" << "x" << QStringList{"1", "2"} << false;
+        QTest::newRow("full-width digits") << "１" << "1" << "" << QStringList{"0", "1"} << false;
+        QTest::newRow("fractions round half to even") << "2.5" << "3.5" << "0.4" << QStringList{"2", "3", "4"} << false;
+        QTest::newRow("negative IDs and pause") << "-1" << "0" << "-50" << QStringList{"-1", "0"} << false;
+        QTest::newRow("smallest IDs") << "-2147483648" << "-2147483647" << "0" << QStringList{"-2147483648", "-2147483647"} << false;
+        QTest::newRow("largest ID") << "2147483647" << "2147483647" << "0" << QStringList{"2147483647"} << false;
+        QTest::newRow("long digit string") << QString(40, u'9') << "1" << "0" << QStringList{} << true;
+        QTest::newRow("pause just beyond") << "1" << "2" << "2147483647.5" << QStringList{"1"} << true;
+    }
+    void badInputInEveryField()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QString, pause);
+        QFETCH(QStringList, requested);
+        QFETCH(bool, failed);
+        Harness h;
+        h.setFields(start, end, pause);
+        h.window->Command1_Click();
+        QStringList ids;
+        for (const QByteArray &path : h.requested)
+            ids << QString::fromLatin1(path.mid(3));
+        QCOMPARE(ids, requested);
+        QCOMPARE(h.messages().first(), failed ? QStringLiteral("错误: 溢出 代码: 6") : QStringLiteral("采集已经停止..."));
+    }
+
     void pauseFieldBeyond32BitsEndsTheRun()
     {
         Harness h;

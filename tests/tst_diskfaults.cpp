@@ -1,0 +1,146 @@
+#include "harness.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+// A small tmpfs of the test's own, full or read-only, where the tool must write and fail.
+class Device
+{
+public:
+    explicit Device(const QString &path) : m_path(path) {}
+    ~Device()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_path});
+    }
+    bool mount()
+    {
+        m_mounted = QProcess::execute(QStringLiteral("mount"),
+                                      {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                       QStringLiteral("size=256k"), QStringLiteral("tmpfs"), m_path})
+            == 0;
+        return m_mounted;
+    }
+    bool makeReadOnly()
+    {
+        return QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_path}) == 0;
+    }
+    void fill()
+    {
+        QFile filler(m_path + QStringLiteral("/filler"));
+        filler.open(QIODevice::WriteOnly);
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+} // namespace
+
+class TestDiskFaults : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void faults_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("full device") << false;
+        QTest::newRow("read-only device") << true;
+    }
+
+    // Saving the list onto a device that refuses it: the log says so, the earlier file of
+    // that name keeps every byte, and the list is still there.
+    void faults();
+
+    void rollOverOntoABadDevice_data() { faults_data(); }
+    void rollOverOntoABadDevice();
+};
+
+void TestDiskFaults::faults()
+{
+    QFETCH(bool, readOnly);
+    QTemporaryDir base;
+    const QString programDir = base.filePath(QStringLiteral("program"));
+    QDir().mkpath(programDir);
+    Device device(programDir);
+    if (!device.mount())
+        QSKIP("mounting a tmpfs needs root");
+
+    frmMain window(frmMain::kFetchBaseUrl, programDir);
+    for (int r = 0; r < 200; ++r) {
+        window.resultList()->appendRow(QString::number(r + 1));
+        window.resultList()->setCell(r, 1, QString(400, u'名')); // far more than the device holds
+    }
+    const QString path = programDir + u'/' + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+        + QStringLiteral("-50147164-50147260.csv");
+    const QByteArray earlier = "an earlier save\r\n";
+    QVERIFY(writeFile(path, earlier));
+    if (readOnly)
+        QVERIFY(device.makeReadOnly());
+    else
+        device.fill();
+
+    window.pmenu_Click(4);
+    QVERIFY(window.logText().section(QStringLiteral("\r\n"), 0, 0).endsWith(QStringLiteral("  文件保存失败...")));
+    QCOMPARE(readFile(path), earlier);
+    QCOMPARE(window.resultList()->rowCount(), 200);
+    const QStringList files = QDir(programDir).entryList(QDir::Files);
+    QVERIFY2(files.size() <= 2, qPrintable(files.join(u' '))); // no partial file left behind
+}
+
+void TestDiskFaults::rollOverOntoABadDevice()
+{
+    QFETCH(bool, readOnly);
+    QTemporaryDir base;
+    const QString programDir = base.filePath(QStringLiteral("program"));
+    QDir().mkpath(programDir);
+    Device device(programDir);
+    if (!device.mount())
+        QSKIP("mounting a tmpfs needs root");
+    QDir().mkpath(programDir + QStringLiteral("/Log"));
+    while (QTime::currentTime().second() >= 57) // one file name for the whole test
+        QTest::qWait(250);
+    const QString name = QDateTime::currentDateTime().toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt");
+    const QString earlierPath = programDir + QStringLiteral("/Log/") + name;
+    QVERIFY(writeFile(earlierPath, "earlier log\r\n"));
+    if (readOnly)
+        QVERIFY(device.makeReadOnly());
+    else
+        device.fill();
+
+    frmMain window(frmMain::kFetchBaseUrl, programDir);
+    auto *box = window.findChild<QPlainTextEdit *>(QStringLiteral("Alog"));
+    for (int round = 0; round < 3; ++round) {
+        box->setPlainText(QString(300000, u'日')); // more than the device could take
+        window.Ag(QStringLiteral("after"));
+        const QStringList lines = window.logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].contains(QStringLiteral("日志文件写入失败: ")) && lines[0].contains(name));
+        QVERIFY(lines[1].endsWith(QStringLiteral("  after")));
+    }
+    QCOMPARE(readFile(earlierPath), QByteArray("earlier log\r\n"));
+}
+
+QTEST_MAIN(TestDiskFaults)
+#include "tst_diskfaults.moc"
