@@ -3,15 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh >/dev/null
-need=()
-for p in nginx-light xvfb libbenchmark-dev curl python3; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if ((${#need[@]})); then
-    sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+scripts/need-packages.sh nginx-light xvfb libbenchmark-dev curl python3
 [ -f build-bench/CMakeCache.txt ] || cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVQ_BENCH=ON -DBUILD_TESTING=OFF -DVQ_WERROR=ON >/dev/null
 cmake --build build-bench --parallel >/dev/null

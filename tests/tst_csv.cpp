@@ -1,5 +1,6 @@
 #include "csv_reader.h"
 #include "pageutil.h"
+#include "test_files.h"
 #include "result_model.h"
 
 #include <QBuffer>
@@ -32,12 +33,6 @@ void fillRow(ResultModel &m, const QStringList &cells)
     m.appendRow(cells.value(0));
     for (int c = 1; c < cells.size(); ++c)
         m.setCell(m.rowCount() - 1, c, cells[c]);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "test_files.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -21,6 +22,7 @@ public:
     }
     bool mount()
     {
+        QDir().mkpath(m_path);
         m_mounted = QProcess::execute(QStringLiteral("mount"),
                                       {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
                                        QStringLiteral("size=256k"), QStringLiteral("tmpfs"), m_path})
@@ -44,18 +46,6 @@ private:
     QString m_path;
     bool m_mounted = false;
 };
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 } // namespace
 
 class TestDiskFaults : public QObject
@@ -82,7 +72,6 @@ void TestDiskFaults::faults()
     QFETCH(bool, readOnly);
     QTemporaryDir base;
     const QString programDir = base.filePath(QStringLiteral("program"));
-    QDir().mkpath(programDir);
     Device device(programDir);
     if (!device.mount())
         QSKIP("mounting a tmpfs needs root");
@@ -114,7 +103,6 @@ void TestDiskFaults::rollOverOntoABadDevice()
     QFETCH(bool, readOnly);
     QTemporaryDir base;
     const QString programDir = base.filePath(QStringLiteral("program"));
-    QDir().mkpath(programDir);
     Device device(programDir);
     if (!device.mount())
         QSKIP("mounting a tmpfs needs root");

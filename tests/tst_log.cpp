@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "test_files.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,12 +14,6 @@ namespace {
 QString rollOverName(const QDateTime &at)
 {
     return at.toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt");
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 } // namespace
 
@@ -78,7 +73,7 @@ private Q_SLOTS:
         QCOMPARE(files.size(), 1);
         QVERIFY(files.first() == rollOverName(t0) || files.first() == rollOverName(t1));
         // The file holds the log exactly, one more CR LF, in the tool's text encoding.
-        const QByteArray bytes = readAll(QDir(logDir).filePath(files.first()));
+        const QByteArray bytes = readFile(QDir(logDir).filePath(files.first()));
         QStringDecoder gb("GB18030");
         QCOMPARE(QString(gb.decode(bytes)), before + QStringLiteral("\r\n"));
         QCOMPARE(w.logText().count(QStringLiteral("\r\n")), 1);
@@ -93,7 +88,7 @@ private Q_SLOTS:
         w.Ag(QStringLiteral("x"));
         const QStringList files = QDir(dir.filePath(QStringLiteral("Log"))).entryList(QDir::Files);
         QCOMPARE(files.size(), 1);
-        const QByteArray bytes = readAll(dir.filePath(QStringLiteral("Log/") + files.first()));
+        const QByteArray bytes = readFile(dir.filePath(QStringLiteral("Log/") + files.first()));
         QVERIFY(bytes.startsWith("\xB8\xE8\xCA\xD6")); // 歌手 as GBK bytes
         QStringDecoder gb("GB18030");
         QVERIFY(QString(gb.decode(bytes)).startsWith(QStringLiteral("歌手🎤a")));
@@ -112,7 +107,7 @@ private Q_SLOTS:
         w.Ag(QStringLiteral("b"));
         const QStringList files = QDir(dir.filePath(QStringLiteral("Log"))).entryList(QDir::Files);
         QCOMPARE(files.size(), 1);
-        const QByteArray bytes = readAll(dir.filePath(QStringLiteral("Log/") + files.first()));
+        const QByteArray bytes = readFile(dir.filePath(QStringLiteral("Log/") + files.first()));
         QCOMPARE(bytes, QByteArray(50000, '2') + "\r\n");
     }
 
