@@ -133,8 +133,10 @@ void frmMain::buildControls()
     };
     Combo1 = makeCombo(QStringLiteral("Combo1"), twipRect(2835, 225, 1320, 300));
     Combo2 = makeCombo(QStringLiteral("Combo2"), twipRect(4185, 225, 1320, 300));
-    connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Click(); });
-    connect(Combo2, &QComboBox::currentIndexChanged, this, [this] { Combo2_Click(); });
+    connect(Combo1, &QComboBox::currentIndexChanged, this,
+            [this] { guarded([this] { Combo1_Click(); }); });
+    connect(Combo2, &QComboBox::currentIndexChanged, this,
+            [this] { guarded([this] { Combo2_Click(); }); });
 
     Command1 = new QPushButton(QStringLiteral("开 始"), Frame1);
     name(Command1, QStringLiteral("Command1"));
@@ -143,7 +145,8 @@ void frmMain::buildControls()
     name(Command2, QStringLiteral("Command2"));
     Command2->setGeometry(twipRect(4725, 585, 780, 330));
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Command2, &QPushButton::clicked, this,
+            [this] { guarded([this] { Command2_Click(); }); });
 
     Alog = new QPlainTextEdit(this);
     name(Alog, QStringLiteral("Alog"));
