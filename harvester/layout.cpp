@@ -152,7 +152,8 @@ void frmMain::buildControls()
     name(Alog, QStringLiteral("Alog"));
     Alog->setGeometry(twipRect(5715, 90, 6945, 960));
     Alog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Alog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Alog->setLineWrapMode(QPlainTextEdit::WidgetWidth); // a multi-line box wraps; it scrolls only down
+    Alog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Alog->setTabChangesFocus(true);
 
     m_list = new ResultModel(this);
