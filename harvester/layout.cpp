@@ -274,8 +274,6 @@ bool frmMain::running() const { return m_running; }
 qint16 frmMain::lowerBound() const { return m_lowerBound; }
 qint16 frmMain::upperBound() const { return m_upperBound; }
 ResultModel *frmMain::resultList() const { return m_list; }
-QString frmMain::programDir() const { return m_programDir; }
-QString frmMain::fetchBaseUrl() const { return m_fetchBaseUrl; }
 QMenu *frmMain::contextMenu() const { return vqMenu; }
 
 QString frmMain::statusPanelText(int panel) const

@@ -58,8 +58,6 @@ public:
     ResultModel *resultList() const;
     QString logText() const; // lines end in CR LF, newest first
     QString statusPanelText(int panel) const; // panel 1 or 2
-    QString programDir() const;
-    QString fetchBaseUrl() const;
     QMenu *contextMenu() const;
 
 protected:

@@ -51,7 +51,6 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
 
 void setFetchLimits(const FetchLimits &limits) { s_limits = limits; }
 
-FetchLimits fetchLimits() { return s_limits; }
 
 QString fetchPage(const QString &url)
 {

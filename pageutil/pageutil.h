@@ -50,7 +50,6 @@ struct FetchLimits
 };
 
 void setFetchLimits(const FetchLimits &limits);
-FetchLimits fetchLimits();
 
 // The page at url decoded to text; the empty text on any failure. Window events keep
 // flowing while it waits, so handlers (and nested fetches) may run inside.

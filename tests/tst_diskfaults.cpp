@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <memory>
+
 namespace {
 // A small tmpfs of the test's own, full or read-only, where the tool must write and fail.
 class Device
@@ -51,73 +53,81 @@ private:
 class TestDiskFaults : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_base;
+    std::unique_ptr<Device> m_device;
+    QString m_programDir;
+
+    // Turns the device into the one the test row asks for, once its earlier files are there.
+    void spoilDevice()
+    {
+        QFETCH(bool, readOnly);
+        if (readOnly)
+            QVERIFY(m_device->makeReadOnly());
+        else
+            m_device->fill();
+    }
+
 private Q_SLOTS:
-    void faults_data()
+    void init()
+    {
+        m_base = std::make_unique<QTemporaryDir>();
+        m_programDir = m_base->filePath(QStringLiteral("program"));
+        m_device = std::make_unique<Device>(m_programDir);
+        if (!m_device->mount())
+            QSKIP("mounting a tmpfs needs root");
+    }
+    void cleanup()
+    {
+        m_device.reset(); // unmounts before the folder goes
+        m_base.reset();
+    }
+
+    void saveOntoABadDevice_data()
     {
         QTest::addColumn<bool>("readOnly");
         QTest::newRow("full device") << false;
         QTest::newRow("read-only device") << true;
     }
-
     // Saving the list onto a device that refuses it: the log says so, the earlier file of
     // that name keeps every byte, and the list is still there.
-    void faults();
+    void saveOntoABadDevice();
 
-    void rollOverOntoABadDevice_data() { faults_data(); }
+    void rollOverOntoABadDevice_data() { saveOntoABadDevice_data(); }
     void rollOverOntoABadDevice();
 };
 
-void TestDiskFaults::faults()
+void TestDiskFaults::saveOntoABadDevice()
 {
-    QFETCH(bool, readOnly);
-    QTemporaryDir base;
-    const QString programDir = base.filePath(QStringLiteral("program"));
-    Device device(programDir);
-    if (!device.mount())
-        QSKIP("mounting a tmpfs needs root");
-
-    frmMain window(frmMain::kFetchBaseUrl, programDir);
+    frmMain window(frmMain::kFetchBaseUrl, m_programDir);
     for (int r = 0; r < 200; ++r) {
         window.resultList()->appendRow(QString::number(r + 1));
         window.resultList()->setCell(r, 1, QString(400, u'名')); // far more than the device holds
     }
-    const QString path = programDir + u'/' + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+    const QString path = m_programDir + u'/' + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
         + QStringLiteral("-50147164-50147260.csv");
     const QByteArray earlier = "an earlier save\r\n";
     QVERIFY(writeFile(path, earlier));
-    if (readOnly)
-        QVERIFY(device.makeReadOnly());
-    else
-        device.fill();
+    spoilDevice();
 
     window.pmenu_Click(4);
     QVERIFY(window.logText().section(QStringLiteral("\r\n"), 0, 0).endsWith(QStringLiteral("  文件保存失败...")));
     QCOMPARE(readFile(path), earlier);
     QCOMPARE(window.resultList()->rowCount(), 200);
-    const QStringList files = QDir(programDir).entryList(QDir::Files);
+    const QStringList files = QDir(m_programDir).entryList(QDir::Files);
     QVERIFY2(files.size() <= 2, qPrintable(files.join(u' '))); // no partial file left behind
 }
 
 void TestDiskFaults::rollOverOntoABadDevice()
 {
-    QFETCH(bool, readOnly);
-    QTemporaryDir base;
-    const QString programDir = base.filePath(QStringLiteral("program"));
-    Device device(programDir);
-    if (!device.mount())
-        QSKIP("mounting a tmpfs needs root");
-    QDir().mkpath(programDir + QStringLiteral("/Log"));
+    QDir().mkpath(m_programDir + QStringLiteral("/Log"));
     while (QTime::currentTime().second() >= 57) // one file name for the whole test
         QTest::qWait(250);
     const QString name = QDateTime::currentDateTime().toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt");
-    const QString earlierPath = programDir + QStringLiteral("/Log/") + name;
+    const QString earlierPath = m_programDir + QStringLiteral("/Log/") + name;
     QVERIFY(writeFile(earlierPath, "earlier log\r\n"));
-    if (readOnly)
-        QVERIFY(device.makeReadOnly());
-    else
-        device.fill();
+    spoilDevice();
 
-    frmMain window(frmMain::kFetchBaseUrl, programDir);
+    frmMain window(frmMain::kFetchBaseUrl, m_programDir);
     auto *box = window.findChild<QPlainTextEdit *>(QStringLiteral("Alog"));
     for (int round = 0; round < 3; ++round) {
         box->setPlainText(QString(300000, u'日')); // more than the device could take

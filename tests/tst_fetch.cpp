@@ -1,3 +1,4 @@
+#include "faults.h"
 #include "loopback_server.h"
 #include "pageutil.h"
 
@@ -119,32 +120,15 @@ private Q_SLOTS:
     void failuresGiveEmptyText()
     {
         QFETCH(QString, fault);
-        m_server->setHandler([fault](const LoopbackServer::Request &, QTcpSocket *s) {
-            if (fault == u"stall")
+        m_server->setHandler([fault](const LoopbackServer::Request &r, QTcpSocket *s) {
+            if (serveTransportFault(fault, r, s))
                 return;
-            if (fault == u"headers") {
-                s->write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
-            } else if (fault == u"trickle") {
-                s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
-                auto *timer = new QTimer(s);
-                QObject::connect(timer, &QTimer::timeout, s, [s] { s->write("x"); });
-                timer->start(50);
-            } else if (fault == u"big") {
+            if (fault == u"big") {
                 LoopbackServer::respond(s, 200, kHtml, QByteArray(64 * 1024 + 1, 'a'));
             } else if (fault == u"bomb") {
                 // 10 MB of zeros pack into a few kilobytes; the cap counts what they become.
                 const QByteArray packed = qCompress(QByteArray(10 * 1024 * 1024, '0')).mid(4);
                 LoopbackServer::respond(s, 200, kHtml, packed, {{"Content-Encoding", "deflate"}});
-            } else if (fault == u"short") {
-                s->write("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\nonly this");
-                s->disconnectFromHost();
-            } else if (fault == u"reset") {
-                s->abort();
-            } else if (fault == u"loop") {
-                LoopbackServer::respond(s, 302, kHtml, "", {{"Location", "/u/again"}});
-            } else if (fault == u"garbage") {
-                s->write(QByteArray("\x00\x01\xff garbage\r\n\r\n", 15));
-                s->disconnectFromHost();
             }
         });
         QElapsedTimer clock;

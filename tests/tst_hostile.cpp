@@ -1,3 +1,4 @@
+#include "faults.h"
 #include "harness.h"
 #include "pageutil.h"
 
@@ -58,7 +59,6 @@ private Q_SLOTS:
             binary[i] = char(QRandomGenerator::global()->bounded(256));
 
         Harness h;
-        QList<QTcpSocket *> held;
         h.server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
             const int id = r.path.mid(3).toInt();
             if (id % 2 == 1) {
@@ -66,29 +66,12 @@ private Q_SLOTS:
                 return;
             }
             const QString fault = faults.value(id / 2 - 1);
-            if (fault == u"stall") {
-                held.append(s);
-            } else if (fault == u"headers") {
-                s->write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
-            } else if (fault == u"trickle") {
-                s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
-                auto *timer = new QTimer(s);
-                QObject::connect(timer, &QTimer::timeout, s, [s] { s->write("x"); });
-                timer->start(100);
-            } else if (fault == u"short") {
-                s->write("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n" + profilePage(QStringLiteral("cut")).left(80));
-                s->disconnectFromHost();
-            } else if (fault == u"reset") {
-                s->abort();
-            } else if (fault == u"endless") {
+            if (serveTransportFault(fault, r, s))
+                return;
+            if (fault == u"endless") {
                 endlessBody(s);
             } else if (fault == u"bomb") {
                 LoopbackServer::respond(s, 200, "text/html", bomb, {{"Content-Encoding", "deflate"}});
-            } else if (fault == u"loop") {
-                LoopbackServer::respond(s, 302, "text/html", "", {{"Location", r.path}});
-            } else if (fault == u"garbage") {
-                s->write(QByteArray("\x16\x03\x01 not http at all\r\n\r\n", 24));
-                s->disconnectFromHost();
             } else if (fault == u"binary") {
                 LoopbackServer::respond(s, 200, "application/octet-stream", binary);
             } else if (fault == u"charset") {

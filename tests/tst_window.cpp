@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -67,6 +68,8 @@ private Q_SLOTS:
         QCOMPARE(w.windowTitle(), QStringLiteral("VqLirra辅助"));
         QCOMPARE(w.size(), QSize(848, 501));
         QCOMPARE(w.minimumSize(), w.maximumSize()); // not resizable
+        const QPoint screenCentre = w.screen()->availableGeometry().center();
+        QVERIFY((w.geometry().center() - screenCentre).manhattanLength() <= 2); // centred
         QVERIFY(!w.windowIcon().isNull());
         QCOMPARE(w.windowIcon().availableSizes().value(0), QSize(48, 48));
         auto *combo1 = child<QComboBox>(w, QStringLiteral("Combo1"));
