@@ -1,6 +1,6 @@
 #include "main_window.h"
 #include "grade.h"
-#include "profile_page.h"
+#include "harvest_run.h"
 #include "result_model.h"
 
 #include <QComboBox>
@@ -9,6 +9,39 @@
 #include <QScopeGuard>
 
 #include "pageutil.h"
+
+// The window's side of a run: its flags, its fields, its status panels and its log.
+class frmMain::RunHostImpl : public RunHost
+{
+public:
+    explicit RunHostImpl(frmMain &window) : w(window) {}
+
+    bool running() const override { return w.m_running; }
+    bool closing() const override { return w.m_closing; }
+    qint32 pauseMs() override { return Module1::fieldNumber(w.Txt[2]->text()); }
+    bool gradeInRange(const QString &grade) override { return w.gradeInRange(grade); }
+    void progress(qint64 id, qint64 first, qint64 last) override
+    {
+        w.setStatusPanel(2, QStringLiteral("正在采集用户: ") + QString::number(id) + QStringLiteral("  完成进度[")
+                                + QString::number(last - first) + u'/' + QString::number(id - first)
+                                + QStringLiteral("]..."));
+    }
+    void counted(int rows) override { w.setStatusPanel(1, QStringLiteral("总数: ") + QString::number(rows)); }
+    void log(const QString &line) override { w.Ag(line); }
+    void logFailure(const QString &context, const QString &message, int code) override
+    {
+        w.Ag(context, message, code);
+    }
+    void completed() override
+    {
+        w.Command2_Click();
+        w.setStatusPanel(2, QStringLiteral("采集完成..."));
+    }
+    void stopAction() override { w.Command2_Click(); }
+
+private:
+    frmMain &w;
+};
 
 void frmMain::guarded(const std::function<void()> &body)
 {
@@ -56,12 +89,6 @@ bool frmMain::gradeInRange(const QString &grade) const
     return m_lowerBound <= position && position <= m_upperBound;
 }
 
-void frmMain::setLastCell(int column, const QString &text)
-{
-    // The count is read afresh for every cell, so a list cleared meanwhile does no harm.
-    m_list->setCell(m_list->rowCount() - 1, column, text);
-}
-
 void frmMain::vqstartGet(qint32 startID, qint32 endID)
 {
     ++m_activeRuns;
@@ -69,46 +96,7 @@ void frmMain::vqstartGet(qint32 startID, qint32 endID)
         if (--m_activeRuns == 0)
             m_closing = false;
     });
-    // IDs are walked in 64 bits: a range may end at the largest 32-bit ID, and a span
-    // wider than 2^31 still shows its true numbers.
-    qint64 id = startID;
-    try {
-        if (endID < startID) {
-            Ag(QStringLiteral("结束ID小于开始ID,采集未进行..."));
-            return;
-        }
-        const qint64 first = startID;
-        const qint64 last = endID;
-        QString page; // its storage serves every page of the run
-        for (; id <= last; ++id) {
-            const QString idText = QString::number(id);
-            Module1::fetchPage(m_fetchBaseUrl + idText, page);
-            if (m_closing)
-                return;
-            setStatusPanel(2, QStringLiteral("正在采集用户: ") + idText + QStringLiteral("  完成进度[")
-                                  + QString::number(last - first) + u'/'
-                                  + QString::number(id - first) + QStringLiteral("]..."));
-            const QString name = ProfilePage::displayName(page);
-            if (name != Module1::missingValue()) {
-                const QString grade = Grade::derive(page);
-                if (gradeInRange(grade)) {
-                    m_list->appendRow(QString::number(m_list->rowCount() + 1));
-                    setLastCell(1, name);
-                    setLastCell(2, idText);
-                    setLastCell(3, ProfilePage::extractCell(page, 3));
-                    setLastCell(4, grade);
-                    for (int cell = 5; cell <= 9; ++cell)
-                        setLastCell(cell, ProfilePage::extractCell(page, cell));
-                }
-                setStatusPanel(1, QStringLiteral("总数: ") + QString::number(m_list->rowCount()));
-            }
-            Module1::pauseMs(Module1::fieldNumber(Txt[2]->text()));
-            if (!m_running || m_closing)
-                return;
-        }
-        Command2_Click();
-        setStatusPanel(2, QStringLiteral("采集完成..."));
-    } catch (const Module1::Failure &failure) {
-        Ag(QStringLiteral("I: ") + QString::number(id), failure.message(), failure.code());
-    }
+    RunHostImpl host(*this);
+    HarvestRun run(host, *m_list, m_fetchBaseUrl, m_journal.get());
+    run.execute(startID, endID);
 }

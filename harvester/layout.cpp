@@ -1,5 +1,7 @@
 #include "main_window.h"
 #include "grade.h"
+#include "journal.h"
+#include "paths.h"
 #include "list_view.h"
 #include "repaint_throttle.h"
 #include "result_model.h"
@@ -157,6 +159,9 @@ void frmMain::buildControls()
     Alog->setTabChangesFocus(true);
 
     m_list = new ResultModel(this);
+    for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_list, changed, this, [this] { m_listChanged = true; });
+    connect(m_list, &QAbstractItemModel::dataChanged, this, [this] { m_listChanged = true; });
     // A table without grid or row header looks like a report list, and unlike a tree it
     // takes an appended row without laying out every row again.
     Lv = new ListView(this);
@@ -233,6 +238,30 @@ void frmMain::Form_Load()
     Combo1->setCurrentText(Grade::scale().first());
     Combo2->setCurrentText(Grade::scale().last());
     Ag(QStringLiteral("启动程序..."));
+    openJournal();
+}
+
+void frmMain::openJournal()
+{
+    auto journal = std::make_unique<Journal>(joinPath(m_programDir, QStringLiteral("Log")));
+    if (!journal->lock()) {
+        Ag(QStringLiteral("另一个程序正在使用此目录的恢复记录, 本窗口不保存恢复记录"));
+        return;
+    }
+    const Journal::Recovery found = journal->recover();
+    if (!found.setAside.isEmpty())
+        Ag(QStringLiteral("恢复记录无法读取, 已移至: ") + found.setAside);
+    if (!found.rows.empty()) {
+        m_list->appendRows(found.rows);
+        Ag(QStringLiteral("已恢复上次未保存的 %1 行").arg(found.rows.size()));
+    }
+    if (found.unfinished) {
+        Txt[0]->setText(QString::number(found.resumeFrom));
+        Txt[1]->setText(QString::number(found.end));
+        Ag(QStringLiteral("上次采集到ID %1, 按开始继续采集").arg(found.resumeFrom - 1));
+    }
+    journal->setReporter([this](const QString &line) { Ag(line); });
+    m_journal = std::move(journal);
 }
 
 void frmMain::Lv_MouseUp(int button, int shift, int x, int y)
@@ -265,6 +294,9 @@ void frmMain::closeEvent(QCloseEvent *event)
         m_running = false;
         Module1::cancelWaits();
     }
+    // Rows saved since their last change, or none at all: nothing is left to recover.
+    if (m_journal && (!m_listChanged || m_list->rowCount() == 0))
+        m_journal->remove();
     QWidget::closeEvent(event);
 }
 

@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "journal.h"
 #include "paths.h"
 #include "result_model.h"
 
@@ -24,9 +25,10 @@ void frmMain::saveList()
     const QString path = joinPath(m_programDir, QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
                                                     + u'-' + Txt[0]->text() + u'-' + Txt[1]->text()
                                                     + QStringLiteral(".csv"));
-    if (Module1::exportListToCsv(*m_list, path, true))
+    if (Module1::exportListToCsv(*m_list, path, true)) {
+        m_listChanged = false;
         Ag(QStringLiteral("文件保存成功: ") + path);
-    else
+    } else
         Ag(QStringLiteral("文件保存失败..."));
 }
 
@@ -45,8 +47,11 @@ void frmMain::pmenu_Click(int Index)
             break;
         }
         case 2:
-            if (askYesNo(QStringLiteral("确定清空列表?")))
+            if (askYesNo(QStringLiteral("确定清空列表?"))) {
                 m_list->clear();
+                if (m_journal)
+                    m_journal->clear();
+            }
             break;
         case 4:
             saveList();

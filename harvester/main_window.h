@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -16,6 +17,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTableView;
+class Journal;
 class ResultModel;
 
 // The harvester's one window: its state, its controls, the activity log, the harvest run
@@ -65,9 +67,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    class RunHostImpl;
     void buildControls();
+    void openJournal();
     void setStatusPanel(int panel, const QString &text);
-    void setLastCell(int column, const QString &text);
     bool gradeInRange(const QString &grade) const;
     bool askYesNo(const QString &prompt);
     QString composeLogLine(const QString &Str, const QString &ErrStr, int ErrNum) const;
@@ -84,6 +87,9 @@ private:
     int m_activeRuns = 0;
     bool m_closing = false;
     Asker m_asker;
+    // Rows not saved since they changed; the journal outlives the window only then.
+    bool m_listChanged = false;
+    std::unique_ptr<Journal> m_journal;
 
     QGroupBox *Frame1 = nullptr;
     std::array<QLineEdit *, 3> Txt{};

@@ -40,39 +40,51 @@ QString cellText(const QAbstractItemModel &list, int row, int column)
 }
 } // namespace
 
+void appendCsvRow(QString &line, const QAbstractItemModel &list, int row)
+{
+    const int columns = list.columnCount();
+    if (columns > 0) {
+        line += cellText(list, row, 0);
+        line += u',';
+    }
+    for (int c = 1; c < columns; ++c)
+        appendSubItem(line, cellText(list, row, c));
+    line += u"\r\n";
+}
+
+void appendCsvHeader(QString &line, const QAbstractItemModel &list)
+{
+    for (int c = 0; c < list.columnCount(); ++c) {
+        line += list.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        line += u',';
+    }
+    line += u"\r\n";
+}
+
 bool exportListToCsv(const QAbstractItemModel &list, QIODevice &out, bool withHeader)
 {
     try {
         const int rows = list.rowCount();
-        const int columns = list.columnCount();
         if (rows <= 0)
             return false;
         const auto writeLine = [&out](QString &line) {
-            line += u"\r\n";
             const QByteArray bytes = encodeText(line);
             line.clear();
             return out.write(bytes) == bytes.size();
         };
         QString line;
         if (withHeader) {
-            for (int c = 0; c < columns; ++c) {
-                line += list.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-                line += u',';
-            }
+            appendCsvHeader(line, list);
             if (!writeLine(line))
                 return false;
         }
         for (int r = 0; r < rows; ++r) {
-            if (columns > 0) {
-                line += cellText(list, r, 0);
-                line += u',';
-            }
-            for (int c = 1; c < columns; ++c)
-                appendSubItem(line, cellText(list, r, c));
+            appendCsvRow(line, list, r);
             if (!writeLine(line))
                 return false;
         }
-        return writeLine(line); // the closing empty line
+        line = QStringLiteral("\r\n"); // the closing empty line
+        return writeLine(line);
     } catch (...) {
         return false;
     }

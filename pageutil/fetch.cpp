@@ -4,6 +4,8 @@
 
 #include <QScopeGuard>
 
+#include <curl/curl.h>
+
 namespace Module1 {
 
 namespace {
@@ -47,6 +49,42 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
     t->body.append(data, len);
     return size_t(len);
 }
+
+Transport transportOf(CURLcode code)
+{
+    switch (code) {
+    case CURLE_OK:
+        return Transport::Ok;
+    case CURLE_COULDNT_CONNECT:
+        return Transport::Refused;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+        return Transport::Reset;
+    case CURLE_GOT_NOTHING:
+        return Transport::EmptyReply;
+    case CURLE_PARTIAL_FILE:
+        return Transport::Partial;
+    case CURLE_OPERATION_TIMEDOUT:
+        return Transport::Timeout;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return Transport::NoHost;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return Transport::RedirectLoop;
+    case CURLE_WRITE_ERROR: // the body callback refused more than the cap
+    case CURLE_FILESIZE_EXCEEDED:
+        return Transport::TooLarge;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_BAD_CONTENT_ENCODING:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return Transport::Malformed;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return Transport::Scheme;
+    default:
+        return Transport::Other;
+    }
+}
 } // namespace
 
 void setFetchLimits(const FetchLimits &limits) { s_limits = limits; }
@@ -61,21 +99,30 @@ QString fetchPage(const QString &url)
 
 void fetchPage(const QString &url, QString &page)
 {
+    fetchPageOutcome(url, page);
+}
+
+FetchOutcome fetchPageOutcome(const QString &url, QString &page)
+{
+    FetchOutcome outcome;
     try {
         auto &pump = detail::CurlPump::instance();
         detail::Transfer t;
         t.easy = curl_easy_init();
         if (!t.easy) {
             page.resize(0);
-            return;
+            return outcome;
         }
         t.body = takeBody();
+        curl_slist *pins = nullptr;
         const auto release = qScopeGuard([&] {
             pump.remove(&t);
             curl_easy_cleanup(t.easy);
+            curl_slist_free_all(pins);
             giveBack(std::move(t.body));
         });
         const QByteArray target = url.toUtf8();
+        const QByteArray proxy = systemProxyFor(url);
         t.maxBody = s_limits.maxBodyBytes;
         CURL *e = t.easy;
         curl_easy_setopt(e, CURLOPT_URL, target.constData());
@@ -89,24 +136,56 @@ void fetchPage(const QString &url, QString &page)
         curl_easy_setopt(e, CURLOPT_MAXREDIRS, long(s_limits.maxRedirects));
         curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, ""); // every encoding libcurl decodes
         curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(s_limits.totalMs));
+        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(s_limits.connectMs));
         curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, long(s_limits.lowSpeedBytesPerSecond));
         curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(s_limits.lowSpeedSeconds));
-        curl_easy_setopt(e, CURLOPT_PROXY, ""); // no proxy taken from the environment
+        // The system's proxy, never the environment read behind our back ("" means none).
+        curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
+        for (const QByteArray &pin : s_limits.pinnedHosts)
+            pins = curl_slist_append(pins, pin.constData());
+        if (pins)
+            curl_easy_setopt(e, CURLOPT_RESOLVE, pins);
 
         pump.add(&t);
         const quint64 generation = detail::waitGeneration();
         while (!t.done && generation == detail::waitGeneration())
             detail::waitForEvents();
-        if (!t.done || t.result != CURLE_OK) {
+        if (!t.done) {
+            outcome.transport = Transport::Cancelled;
             page.resize(0);
-            return;
+            return outcome;
         }
+        outcome.curlCode = int(t.result);
+        outcome.transport = transportOf(t.result);
+        if (t.result == CURLE_UNSUPPORTED_PROTOCOL) {
+            // Our own scheme, refused without a redirect: the reply was no HTTP at all.
+            long status = 0;
+            curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+            const bool ownScheme = url.startsWith(u"http://", Qt::CaseInsensitive)
+                || url.startsWith(u"https://", Qt::CaseInsensitive);
+            if (ownScheme && (status < 300 || status >= 400))
+                outcome.transport = Transport::Malformed;
+        }
+        if (t.result != CURLE_OK) {
+            page.resize(0);
+            return outcome;
+        }
+        long status = 0;
+        curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+        outcome.httpStatus = int(status);
+        curl_off_t retryAfter = 0;
+        // libcurl reads both forms of the header, delta-seconds and an HTTP date; it gives 0
+        // for none, and a delay of 0 (or a date gone by) asks for nothing beyond the usual wait.
+        if (curl_easy_getinfo(e, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK && retryAfter > 0)
+            outcome.retryAfterMs = qint64(retryAfter) * 1000;
         char *contentType = nullptr;
         curl_easy_getinfo(e, CURLINFO_CONTENT_TYPE, &contentType);
         decodePage(t.body, contentType ? QByteArray(contentType) : QByteArray(), page);
     } catch (...) {
         page = QString();
+        outcome.transport = Transport::Other;
     }
+    return outcome;
 }
 
 } // namespace Module1

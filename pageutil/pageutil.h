@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
 #include <exception>
+#include <functional>
 
 class QAbstractItemModel;
 class QIODevice;
@@ -47,6 +49,10 @@ struct FetchLimits
     int lowSpeedSeconds = 10;
     qint64 maxBodyBytes = 16 * 1024 * 1024;
     int maxRedirects = 5;
+    // A connection nobody answers ends sooner than the whole request may take.
+    int connectMs = 10000;
+    // Hosts pinned to addresses, as "host:port:address" (curl's --resolve), looked up in no DNS.
+    QList<QByteArray> pinnedHosts;
 };
 
 void setFetchLimits(const FetchLimits &limits);
@@ -58,6 +64,38 @@ QString fetchPage(const QString &url);
 // much the same size, and fresh memory for each costs more than the decoding.
 void fetchPage(const QString &url, QString &page);
 
+// What a fetch ran into, as far as a caller deciding on a retry needs to know.
+enum class Transport {
+    Ok,           // a response came; see the status
+    Cancelled,    // cancelWaits() ended the wait
+    Refused,      // the connection could not be made
+    Reset,        // a send or receive error, a reset connection
+    EmptyReply,   // the server closed without answering
+    Partial,      // a body shorter than its Content-Length
+    Timeout,      // the total, connect or low-speed limit
+    NoHost,       // the host name (or the proxy's) could not be resolved
+    RedirectLoop, // more redirects than allowed
+    TooLarge,     // a body over the cap
+    Malformed,    // a reply that is not HTTP, or an encoding that cannot be undone
+    Scheme,       // a scheme that is not fetched (or redirected to)
+    Other,
+};
+
+struct FetchOutcome
+{
+    int curlCode = 0;          // libcurl's result
+    Transport transport = Transport::Other;
+    int httpStatus = 0;        // 0 when no response came
+    qint64 retryAfterMs = -1;  // the response's Retry-After (seconds or a date), -1 without
+};
+
+// fetchPage that also says what happened; page is the empty text unless a response came.
+FetchOutcome fetchPageOutcome(const QString &url, QString &page);
+
+// The proxy the system names for url, in libcurl's form ("http://host:port"); empty for none,
+// and always empty for a loopback host.
+QByteArray systemProxyFor(const QString &url);
+
 // Decodes a response body by its Content-Type charset, a byte-order mark, a <meta> charset
 // in the first 1,024 bytes, or else UTF-8. gbk and gb2312 decode as GB18030.
 QString decodePage(const QByteArray &body, const QByteArray &contentType);
@@ -65,6 +103,10 @@ void decodePage(const QByteArray &body, const QByteArray &contentType, QString &
 
 // Waits ms milliseconds with window events flowing; returns at once for ms <= 0.
 void pauseMs(int ms);
+
+// Waits ms milliseconds like pauseMs, ending early when keepWaiting() turns false (checked
+// after every event) or cancelWaits() is called; true when the whole time passed.
+bool waitMs(int ms, const std::function<bool()> &keepWaiting);
 
 // Makes every wait in progress return now (a fetch in flight is aborted and yields the
 // empty text). Waits started afterwards behave normally.
@@ -88,6 +130,11 @@ qint32 fieldNumber(QStringView text);
 
 // Text files are GB18030: GBK's bytes for Chinese text, and nothing is lost outside GBK.
 QByteArray encodeText(QStringView text);
+
+// One line of the CSV layout, with its CR LF, appended to line: a row of the list, or the
+// header line.
+void appendCsvRow(QString &line, const QAbstractItemModel &list, int row);
+void appendCsvHeader(QString &line, const QAbstractItemModel &list);
 
 // Writes the list as CSV; true only when the whole file is in place. An empty list returns
 // false and touches nothing; a failed write leaves any earlier file of that name intact.

@@ -28,8 +28,13 @@ void cancelWaits()
 
 void pauseMs(int ms)
 {
+    waitMs(ms, [] { return true; });
+}
+
+bool waitMs(int ms, const std::function<bool()> &keepWaiting)
+{
     if (ms <= 0)
-        return;
+        return true;
     // A monotonic 64-bit deadline: no overflow however long the machine has been up.
     const QDeadlineTimer deadline(ms, Qt::PreciseTimer);
     const quint64 generation = s_generation;
@@ -37,13 +42,16 @@ void pauseMs(int ms)
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
     wake.callOnTimeout([] {});
-    while (!deadline.hasExpired() && generation == s_generation) {
+    while (!deadline.hasExpired()) {
+        if (generation != s_generation || !keepWaiting())
+            return false;
         if (!wake.isActive()) {
             const qint64 leftNs = deadline.remainingTimeNSecs();
             wake.start(int(qMax<qint64>(1, (leftNs + 999999) / 1000000)));
         }
         detail::waitForEvents();
     }
+    return true;
 }
 
 } // namespace Module1

@@ -6,6 +6,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 // Answers a request with a fault of the connection or of HTTP itself; returns false when
 // fault names none of these, so that a test can serve its own kinds.
 inline bool serveTransportFault(const QString &fault, const LoopbackServer::Request &request,
@@ -24,6 +26,11 @@ inline bool serveTransportFault(const QString &fault, const LoopbackServer::Requ
         s->write("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<span class=\"user-name twemoji\">cut");
         s->disconnectFromHost();
     } else if (fault == u"reset") {
+        s->abort(); // closed before any answer: an empty reply
+    } else if (fault == u"rst") {
+        // Closed with a reset, as a dropped connection of a busy site is.
+        const linger hard{1, 0};
+        setsockopt(int(s->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
         s->abort();
     } else if (fault == u"loop") {
         LoopbackServer::respond(s, 302, "text/html", "", {{"Location", request.path}});

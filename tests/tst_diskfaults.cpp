@@ -98,16 +98,16 @@ private Q_SLOTS:
 
 void TestDiskFaults::saveOntoABadDevice()
 {
+    const QString path = m_programDir + u'/' + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+        + QStringLiteral("-50147164-50147260.csv");
+    const QByteArray earlier = "an earlier save\r\n";
+    QVERIFY(writeFile(path, earlier));
+    spoilDevice(); // first: a running window keeps its journal's lock open on the device
     frmMain window(frmMain::kFetchBaseUrl, m_programDir);
     for (int r = 0; r < 200; ++r) {
         window.resultList()->appendRow(QString::number(r + 1));
         window.resultList()->setCell(r, 1, QString(400, u'名')); // far more than the device holds
     }
-    const QString path = m_programDir + u'/' + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
-        + QStringLiteral("-50147164-50147260.csv");
-    const QByteArray earlier = "an earlier save\r\n";
-    QVERIFY(writeFile(path, earlier));
-    spoilDevice();
 
     window.pmenu_Click(4);
     QVERIFY(window.logText().section(QStringLiteral("\r\n"), 0, 0).endsWith(QStringLiteral("  文件保存失败...")));

@@ -1,8 +1,12 @@
 #include "faults.h"
+#include "test_files.h"
 #include "loopback_server.h"
 #include "pageutil.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QStringEncoder>
 #include <QTcpSocket>
 #include <QTest>
@@ -165,12 +169,90 @@ private Q_SLOTS:
         QCOMPARE(fetchPage(url("/u/1")), QStringLiteral("landed /u/2"));
     }
 
+    void outcomeSaysWhatHappened_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("retryAfter");
+        QTest::addColumn<qint64>("retryAfterMs");
+        QTest::newRow("ok") << 200 << QByteArray() << qint64(-1);
+        QTest::newRow("busy, come back in 7 s") << 503 << QByteArray("7") << qint64(7000);
+        QTest::newRow("zero asks for nothing more") << 429 << QByteArray("0") << qint64(-1);
+    }
+    void outcomeSaysWhatHappened()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, retryAfter);
+        QFETCH(qint64, retryAfterMs);
+        m_server->setHandler([&](const LoopbackServer::Request &, QTcpSocket *s) {
+            QList<QPair<QByteArray, QByteArray>> extra;
+            if (!retryAfter.isEmpty())
+                extra.append({"Retry-After", retryAfter});
+            LoopbackServer::respond(s, status, kHtml, "body", extra);
+        });
+        QString page;
+        const FetchOutcome outcome = fetchPageOutcome(url("/u/1"), page);
+        QCOMPARE(page, QStringLiteral("body"));
+        QCOMPARE(int(outcome.transport), int(Transport::Ok));
+        QCOMPARE(outcome.httpStatus, status);
+        QCOMPARE(outcome.retryAfterMs, retryAfterMs);
+    }
+
+    // A site must not make the tool read a local file: no page, whatever the file holds.
+    void redirectToAnotherSchemeYieldsNoPage()
+    {
+        QTemporaryDir dir;
+        const QString local = dir.filePath(QStringLiteral("secret.html"));
+        QVERIFY(writeFile(local, "<span class=\"user-name twemoji\">secret</span>"));
+        const QByteArray target = QUrl::fromLocalFile(local).toEncoded();
+        m_server->setHandler([target](const LoopbackServer::Request &, QTcpSocket *s) {
+            LoopbackServer::respond(s, 302, kHtml, "", {{"Location", target}});
+        });
+        QString page = QStringLiteral("stale");
+        const FetchOutcome outcome = fetchPageOutcome(url("/u/1"), page);
+        QCOMPARE(page, QString());
+        QCOMPARE(int(outcome.transport), int(Transport::Scheme));
+        QCOMPARE(fetchPage(url("/u/1")), QString());
+    }
+
+    // The system's proxy carries every request but those to this machine.
+    void systemProxyIsUsed()
+    {
+        QList<QByteArray> viaProxy, direct;
+        LoopbackServer proxy([&](const LoopbackServer::Request &r, QTcpSocket *s) {
+            viaProxy.append(r.path);
+            LoopbackServer::respond(s, 200, kHtml, "via proxy");
+        });
+        QVERIFY(proxy.listen());
+        m_server->setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
+            direct.append(r.path);
+            LoopbackServer::respond(s, 200, kHtml, "direct");
+        });
+        // The site's name is pinned to this machine, so that no DNS is asked even if the
+        // proxy were passed by.
+        const QByteArray site = "lirra.test:" + QByteArray::number(m_server->port());
+        FetchLimits limits = quickLimits();
+        limits.pinnedHosts = {site + ":127.0.0.1"};
+        setFetchLimits(limits);
+        qputenv("http_proxy", proxy.baseUrl());
+        qunsetenv("no_proxy");
+        const auto restore = qScopeGuard([] { qunsetenv("http_proxy"); });
+
+        QCOMPARE(fetchPage(QString::fromLatin1("http://" + site + "/u/5")), QStringLiteral("via proxy"));
+        QCOMPARE(viaProxy, (QList<QByteArray>{"http://" + site + "/u/5"}));
+        QVERIFY(direct.isEmpty());
+        QCOMPARE(fetchPage(url("/u/6")), QStringLiteral("direct"));
+        QCOMPARE(direct, (QList<QByteArray>{"/u/6"}));
+        QCOMPARE(viaProxy.size(), 1);
+    }
+
     void deadServerGivesEmptyText()
     {
         const QString dead = url("/u/1");
         delete m_server;
         m_server = nullptr;
         QCOMPARE(fetchPage(dead), QString());
+        QString page;
+        QCOMPARE(int(fetchPageOutcome(dead, page).transport), int(Transport::Refused));
         m_server = new LoopbackServer({}, this);
     }
 

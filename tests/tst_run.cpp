@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "harvest_run.h"
 #include "pageutil.h"
 
 #include <QComboBox>
@@ -30,6 +31,9 @@ private Q_SLOTS:
         limits.totalMs = 2000;
         limits.lowSpeedSeconds = 1;
         Module1::setFetchLimits(limits);
+        RetryPolicy quick;
+        quick.delaysMs = {20, 20};
+        HarvestRun::setRetryPolicy(quick);
     }
 
     void wholeRunKeepsProfilesInRange()
@@ -64,7 +68,9 @@ private Q_SLOTS:
         QVERIFY(!h.window->running());
         QVERIFY(h.startEnabled());
         QVERIFY(!h.stopEnabled());
-        QCOMPARE(h.messages(), (QStringList{"采集已经停止...", "开始采集...", "启动程序..."}));
+        QCOMPARE(h.messages(), (QStringList{"采集已经停止...",
+                                            "本次采集: 访问 9 个ID, 保留 6 行, 等级不符 1 个, 无资料 2 个, 下载失败 0 个",
+                                            "开始采集...", "启动程序..."}));
     }
 
     void gradeFilterUsesTheBounds_data()
@@ -180,7 +186,9 @@ private Q_SLOTS:
         QCOMPARE(h.rows(), 1);
         QVERIFY(!h.window->running());
         QCOMPARE(h.window->statusPanelText(2), QStringLiteral("正在采集用户: 1  完成进度[4/0]..."));
-        QCOMPARE(h.messages().first(), QStringLiteral("采集已经停止..."));
+        // The run writes its summary when it notices the flag, after Stop's own line.
+        QCOMPARE(h.messages().mid(0, 2), (QStringList{"本次采集: 访问 1 个ID, 保留 1 行, 等级不符 0 个, 无资料 0 个, 下载失败 0 个",
+                                                      "采集已经停止..."}));
     }
 
     void secondRunInsideTheFirst()
@@ -335,6 +343,7 @@ private Q_SLOTS:
         QCOMPARE(h.row(1).at(2), QStringLiteral("3"));
         QVERIFY(clock.elapsed() < 20000);
         QCOMPARE(h.window->statusPanelText(2), QStringLiteral("采集完成..."));
+        QVERIFY(h.messages().contains(QStringLiteral("下载失败: 2 (超时)")));
     }
 
     void gradeChangedDuringRunAppliesFromTheNextProfile()

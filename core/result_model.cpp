@@ -54,6 +54,16 @@ void ResultModel::appendRow(const QString &ownText)
     endInsertRows();
 }
 
+void ResultModel::appendRows(const std::vector<Row> &rows)
+{
+    if (rows.empty())
+        return;
+    const int first = int(m_rows.size());
+    beginInsertRows({}, first, first + int(rows.size()) - 1);
+    m_rows.insert(m_rows.end(), rows.begin(), rows.end());
+    endInsertRows();
+}
+
 void ResultModel::setCell(int row, int column, const QString &text)
 {
     if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= kColumns)

@@ -6,6 +6,9 @@
 // Where each value stands in a profile page.
 namespace ProfilePage {
 
+// Whether the page carries the display name's marker at all.
+bool hasDisplayName(QStringView page);
+
 // The display name; the missing-value text when the page has none.
 QString displayName(QStringView page);
 

@@ -4,9 +4,18 @@
 
 namespace ProfilePage {
 
+namespace {
+constexpr QStringView kNameMark = u"user-name twemoji\">";
+}
+
+bool hasDisplayName(QStringView page)
+{
+    return Module1::findMarker(page, kNameMark) >= 0;
+}
+
 QString displayName(QStringView page)
 {
-    return Module1::textBetween(page, u"user-name twemoji\">", u"<");
+    return Module1::textBetween(page, kNameMark, u"<");
 }
 
 QString extractCell(QStringView page, int cell)

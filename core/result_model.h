@@ -26,6 +26,8 @@ public:
                         int role = Qt::DisplayRole) const override;
 
     void appendRow(const QString &ownText);
+    // Whole rows at once, as a journal restores them.
+    void appendRows(const std::vector<Row> &rows);
     void setCell(int row, int column, const QString &text);
     QString cell(int row, int column) const;
     void clear();

@@ -1,0 +1,186 @@
+#include "harvest_run.h"
+#include "fetch_verdict.h"
+#include "grade.h"
+#include "journal.h"
+#include "profile_page.h"
+#include "result_model.h"
+
+#include "pageutil.h"
+
+namespace {
+RetryPolicy s_policy;
+constexpr int kIdsNamed = 50;
+} // namespace
+
+QStringList RunSummary::lines() const
+{
+    QStringList out{QStringLiteral("本次采集: 访问 %1 个ID, 保留 %2 行, 等级不符 %3 个, 无资料 %4 个, 下载失败 %5 个")
+                        .arg(visited).arg(kept).arg(outOfRange).arg(absent).arg(failed)};
+    if (failed > 0) {
+        QStringList ids;
+        for (qint64 id : failedIds)
+            ids << QString::number(id);
+        QString line = QStringLiteral("下载失败的ID: ") + ids.join(QStringLiteral(", "));
+        if (failed > kIdsNamed)
+            line += QStringLiteral(" 等 %1 个").arg(failed);
+        out << line;
+    }
+    return out;
+}
+
+HarvestRun::HarvestRun(RunHost &host, ResultModel &list, const QString &fetchBaseUrl,
+                       Journal *journal)
+    : m_host(host), m_list(list), m_fetchBase(fetchBaseUrl), m_journal(journal)
+{
+}
+
+void HarvestRun::setRetryPolicy(const RetryPolicy &policy) { s_policy = policy; }
+RetryPolicy HarvestRun::retryPolicy() { return s_policy; }
+const RunSummary &HarvestRun::summary() const { return m_summary; }
+
+bool HarvestRun::keepWaiting() const { return m_host.running() && !m_host.closing(); }
+
+void HarvestRun::setLastCell(int column, const QString &text)
+{
+    // The count is read afresh for every cell, so a list cleared meanwhile does no harm.
+    m_list.setCell(m_list.rowCount() - 1, column, text);
+}
+
+void HarvestRun::writeSummary()
+{
+    for (const QString &line : m_summary.lines())
+        m_host.log(line);
+}
+
+HarvestRun::Fetched HarvestRun::fetchWithRetries(const QString &url, QString &page, QString &reason)
+{
+    const RetryPolicy policy = s_policy;
+    for (int attempt = 0;; ++attempt) {
+        const Module1::FetchOutcome outcome = Module1::fetchPageOutcome(url, page);
+        switch (FetchVerdict::classify(outcome, page)) {
+        case FetchVerdict::Page:
+            return Fetched::Page;
+        case FetchVerdict::Absent:
+            return Fetched::Absent;
+        case FetchVerdict::Cancelled:
+            return Fetched::Interrupted;
+        case FetchVerdict::GiveUp:
+            reason = FetchVerdict::reason(outcome);
+            return Fetched::GivenUp;
+        case FetchVerdict::Transient:
+            break;
+        }
+        reason = FetchVerdict::reason(outcome);
+        if (attempt >= policy.delaysMs.size())
+            return Fetched::GivenUp;
+        const int delay = outcome.retryAfterMs >= 0
+            ? int(qMin<qint64>(outcome.retryAfterMs, policy.maxRetryAfterMs))
+            : policy.delaysMs[attempt];
+        // Stop or closing ends the wait at once; what is left of the ID is not tried.
+        if (!Module1::waitMs(delay, [this] { return keepWaiting(); }))
+            return Fetched::Interrupted;
+        page.resize(0);
+    }
+}
+
+void HarvestRun::execute(qint32 startID, qint32 endID)
+{
+    // IDs are walked in 64 bits: a range may end at the largest 32-bit ID, and a span
+    // wider than 2^31 still shows its true numbers.
+    qint64 id = startID;
+    const qint64 first = startID;
+    const qint64 last = endID;
+    qint64 lastFinished = first - 1;
+    int halfRow = -1; // a row being filled, journaled when a failure leaves it so
+    try {
+        if (endID < startID) {
+            m_host.log(QStringLiteral("结束ID小于开始ID,采集未进行..."));
+            return;
+        }
+        qint64 streakStart = 0;
+        int streak = 0;
+        QString reason;
+        QString page; // its storage serves every page of the run
+        for (; id <= last; ++id) {
+            const QString idText = QString::number(id);
+            const Fetched fetched = fetchWithRetries(m_fetchBase + idText, page, reason);
+            if (m_host.closing())
+                break;
+            if (fetched == Fetched::Interrupted) {
+                writeSummary();
+                break;
+            }
+            m_host.progress(id, first, last);
+            ++m_summary.visited;
+            if (fetched == Fetched::GivenUp) {
+                ++m_summary.failed;
+                if (m_summary.failedIds.size() < kIdsNamed)
+                    m_summary.failedIds << id;
+                m_host.log(QStringLiteral("下载失败: ") + idText + QStringLiteral(" (") + reason + u')');
+                if (streak++ == 0)
+                    streakStart = id;
+                if (streak >= s_policy.giveUpStreak) {
+                    m_host.log(QStringLiteral("连续%1个ID下载失败, 采集已停止: ").arg(streak) + reason
+                               + QStringLiteral(", 下次可从ID ") + QString::number(streakStart)
+                               + QStringLiteral(" 开始"));
+                    lastFinished = streakStart - 1;
+                    writeSummary();
+                    m_host.stopAction();
+                    break;
+                }
+            } else {
+                streak = 0;
+            }
+            const QString name = fetched == Fetched::Page ? ProfilePage::displayName(page)
+                                                          : Module1::missingValue();
+            if (name != Module1::missingValue()) {
+                const QString grade = Grade::derive(page);
+                if (m_host.gradeInRange(grade)) {
+                    m_list.appendRow(QString::number(m_list.rowCount() + 1));
+                    halfRow = m_list.rowCount() - 1;
+                    setLastCell(1, name);
+                    setLastCell(2, idText);
+                    setLastCell(3, ProfilePage::extractCell(page, 3));
+                    setLastCell(4, grade);
+                    for (int cell = 5; cell <= 9; ++cell)
+                        setLastCell(cell, ProfilePage::extractCell(page, cell));
+                    halfRow = -1;
+                    ++m_summary.kept;
+                    if (m_journal)
+                        m_journal->rowKept(m_list, m_list.rowCount() - 1);
+                } else {
+                    ++m_summary.outOfRange;
+                }
+                m_host.counted(m_list.rowCount());
+            } else if (fetched != Fetched::GivenUp) {
+                ++m_summary.absent;
+            }
+            lastFinished = id;
+            if (m_journal)
+                m_journal->progress(first, last, lastFinished);
+            Module1::pauseMs(m_host.pauseMs());
+            if (m_host.closing())
+                break;
+            if (!m_host.running()) {
+                writeSummary();
+                break;
+            }
+            if (id == last) {
+                writeSummary();
+                if (m_journal)
+                    m_journal->endRun(first, last, lastFinished);
+                m_host.completed();
+                return;
+            }
+        }
+    } catch (const Module1::Failure &failure) {
+        if (m_journal && halfRow >= 0 && halfRow < m_list.rowCount())
+            m_journal->rowKept(m_list, halfRow);
+        if (m_journal)
+            m_journal->endRun(first, last, lastFinished);
+        m_host.logFailure(QStringLiteral("I: ") + QString::number(id), failure.message(), failure.code());
+        return;
+    }
+    if (m_journal)
+        m_journal->endRun(first, last, lastFinished);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class Journal;
+class ResultModel;
+
+// What a run needs from whoever started it (the window, the command line): its flags, its
+// pause and grade filter, and where its progress and log lines go.
+class RunHost
+{
+public:
+    virtual ~RunHost() = default;
+    // The stop flag, read once per ID after the pause, and during the waits before a retry.
+    virtual bool running() const = 0;
+    // The program is going away: the run leaves at once, touching nothing.
+    virtual bool closing() const = 0;
+    // The pause after each ID, read afresh every time; may raise a failure.
+    virtual qint32 pauseMs() = 0;
+    virtual bool gradeInRange(const QString &grade) = 0;
+    // Before the page of id is read; first and last are the run's range.
+    virtual void progress(qint64 id, qint64 first, qint64 last) = 0;
+    // After every page with a display name, kept or not.
+    virtual void counted(int rows) = 0;
+    virtual void log(const QString &line) = 0;
+    virtual void logFailure(const QString &context, const QString &message, int code) = 0;
+    // The range is exhausted (the summary is written).
+    virtual void completed() = 0;
+    // The run gives up on the site and stops as the Stop action would.
+    virtual void stopAction() = 0;
+};
+
+// How often and how long a run tries again after a transient fault.
+struct RetryPolicy
+{
+    QList<int> delaysMs = {1000, 2000}; // one wait before each further attempt
+    int maxRetryAfterMs = 120000;       // a Retry-After beyond this is cut to it
+    int giveUpStreak = 10;              // IDs given up in a row that end the run
+};
+
+// The counts of one run, for its summary.
+struct RunSummary
+{
+    qint64 visited = 0, kept = 0, outOfRange = 0, absent = 0, failed = 0;
+    QList<qint64> failedIds; // the first ones only, as many as the summary names
+    QStringList lines() const;
+};
+
+// One harvest of an ID range: fetch with retries, extraction, grade filter, rows, pauses,
+// the stop check and the summary. Rows go to list, and to journal when there is one.
+class HarvestRun
+{
+public:
+    // Profile pages are fetchBaseUrl followed by the ID in decimal.
+    HarvestRun(RunHost &host, ResultModel &list, const QString &fetchBaseUrl,
+               Journal *journal = nullptr);
+
+    static void setRetryPolicy(const RetryPolicy &policy);
+    static RetryPolicy retryPolicy();
+
+    // Walks startID to endID; returns when the run has ended.
+    void execute(qint32 startID, qint32 endID);
+
+    const RunSummary &summary() const;
+
+private:
+    enum class Fetched { Page, Absent, GivenUp, Interrupted };
+    Fetched fetchWithRetries(const QString &url, QString &page, QString &reason);
+    bool keepWaiting() const;
+    void setLastCell(int column, const QString &text);
+    void writeSummary();
+
+    RunHost &m_host;
+    ResultModel &m_list;
+    QString m_fetchBase;
+    Journal *m_journal;
+    RunSummary m_summary;
+};

@@ -1,0 +1,266 @@
+#include "journal.h"
+#include "csv_rows.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include "pageutil.h"
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+constexpr int kSyncEveryMs = 1000;
+
+// Hands what the system holds of the file to the disk.
+bool syncToDisk(QFile &file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+QString headerLine()
+{
+    QString line;
+    Module1::appendCsvHeader(line, ResultModel());
+    return line;
+}
+
+struct State
+{
+    qint64 first = 0, last = 0, finished = 0, rows = 0;
+};
+
+bool readState(const QString &path, State &state)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    int seen = 0;
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> kv = line.trimmed().split('=');
+        if (kv.size() != 2)
+            continue;
+        bool ok = false;
+        const qint64 value = kv[1].toLongLong(&ok);
+        if (!ok)
+            return false;
+        if (kv[0] == "first")
+            state.first = value, seen |= 1;
+        else if (kv[0] == "last")
+            state.last = value, seen |= 2;
+        else if (kv[0] == "finished")
+            state.finished = value, seen |= 4;
+        else if (kv[0] == "rows")
+            state.rows = value, seen |= 8;
+    }
+    return seen == 15;
+}
+} // namespace
+
+Journal::Journal(const QString &logDir) : m_dir(logDir) {}
+
+Journal::~Journal()
+{
+    if (m_rows.isOpen())
+        syncToDisk(m_rows);
+}
+
+QString Journal::rowsPath() const { return QDir(m_dir).filePath(QStringLiteral("journal.csv")); }
+QString Journal::statePath() const { return QDir(m_dir).filePath(QStringLiteral("journal.run")); }
+
+void Journal::setReporter(std::function<void(const QString &)> report) { m_report = std::move(report); }
+
+bool Journal::lock()
+{
+    QDir().mkpath(m_dir);
+    m_lock = std::make_unique<QLockFile>(QDir(m_dir).filePath(QStringLiteral(".journal.lock")));
+    // A lock left by a killed program is stale at once: its process is gone.
+    if (m_lock->tryLock(0))
+        return true;
+    // A folder where no lock can be made at all cannot hold a journal either; that is
+    // reported when the first row cannot be written, not here.
+    return m_lock->error() != QLockFile::LockFailedError;
+}
+
+Journal::Recovery Journal::recover()
+{
+    Recovery out;
+    QFile file(rowsPath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        QFile::remove(statePath());
+        return out;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    QStringDecoder decoder("GB18030");
+    const QString text = decoder.decode(bytes);
+    const QString header = headerLine();
+    CsvRows::Parsed parsed;
+    const bool headerTorn = !text.startsWith(header) && header.startsWith(text);
+    if (!headerTorn) {
+        if (decoder.hasError() || !text.startsWith(header))
+            parsed.ok = false;
+        else
+            parsed = CsvRows::parse(QStringView(text).mid(header.size()));
+    }
+    if (!parsed.ok) {
+        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        out.setAside = QDir(m_dir).filePath(QStringLiteral("journal-damaged-%1.csv").arg(stamp));
+        if (!QFile::rename(rowsPath(), out.setAside))
+            QFile::remove(rowsPath());
+        QFile::remove(statePath());
+        return out;
+    }
+    out.rows = std::move(parsed.rows);
+    if (out.rows.empty()) {
+        remove();
+        m_removed = false;
+        return out;
+    }
+    State state;
+    if (readState(statePath(), state) && state.finished < state.last) {
+        // Rows journaled after the last state write belong to that run: their IDs are done.
+        qint64 done = state.finished;
+        for (size_t r = size_t(qBound<qint64>(0, state.rows, qint64(out.rows.size()))); r < out.rows.size(); ++r) {
+            bool ok = false;
+            const qint64 id = out.rows[r][2].toLongLong(&ok);
+            if (ok && id >= state.first && id <= state.last)
+                done = qMax(done, id);
+        }
+        if (done < state.last) {
+            out.unfinished = true;
+            out.resumeFrom = done + 1;
+            out.end = state.last;
+        }
+    }
+    // A torn last line is dropped for good: the file is written anew from the whole rows.
+    if (parsed.torn) {
+        QSaveFile clean(rowsPath());
+        QString text = header;
+        ResultModel model;
+        model.appendRows(out.rows);
+        for (int r = 0; r < model.rowCount(); ++r)
+            Module1::appendCsvRow(text, model, r);
+        const QByteArray encoded = Module1::encodeText(text);
+        if (clean.open(QIODevice::WriteOnly) && clean.write(encoded) == encoded.size())
+            clean.commit();
+    }
+    m_rowCount = qint64(out.rows.size());
+    return out;
+}
+
+void Journal::failed(const QString &path)
+{
+    if (m_reported)
+        return;
+    m_reported = true;
+    if (m_report)
+        m_report(QStringLiteral("恢复记录写入失败, 采集继续: ") + QDir::toNativeSeparators(path));
+}
+
+bool Journal::openRows()
+{
+    if (m_rows.isOpen())
+        return true;
+    QDir().mkpath(m_dir);
+    m_rows.setFileName(rowsPath());
+    if (!m_rows.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    if (m_rows.size() == 0) {
+        const QByteArray header = Module1::encodeText(headerLine());
+        if (m_rows.write(header) != header.size() || !m_rows.flush()) {
+            m_rows.close();
+            m_rows.remove();
+            return false;
+        }
+        m_rowCount = 0;
+    }
+    return true;
+}
+
+void Journal::rowKept(const QAbstractItemModel &list, int row)
+{
+    m_removed = false;
+    if (!openRows()) {
+        failed(rowsPath());
+        return;
+    }
+    QString line;
+    Module1::appendCsvRow(line, list, row);
+    const QByteArray bytes = Module1::encodeText(line);
+    // Each row reaches the system at once: a killed process loses nothing it kept.
+    if (m_rows.write(bytes) != bytes.size() || !m_rows.flush()) {
+        failed(rowsPath());
+        return;
+    }
+    ++m_rowCount;
+    m_unsynced = true;
+    if (m_nextSync.hasExpired())
+        sync();
+}
+
+void Journal::sync()
+{
+    if (m_unsynced && m_rows.isOpen() && !syncToDisk(m_rows))
+        failed(rowsPath());
+    m_unsynced = false;
+    m_nextSync.setRemainingTime(kSyncEveryMs);
+}
+
+void Journal::writeState(qint64 first, qint64 last, qint64 lastFinished)
+{
+    if (m_removed)
+        return;
+    m_nextState.setRemainingTime(kSyncEveryMs);
+    QDir().mkpath(m_dir);
+    QSaveFile file(statePath());
+    const QByteArray text = "first=" + QByteArray::number(first) + "\r\nlast=" + QByteArray::number(last)
+        + "\r\nfinished=" + QByteArray::number(lastFinished) + "\r\nrows=" + QByteArray::number(m_rowCount)
+        + "\r\n";
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        failed(statePath());
+}
+
+void Journal::progress(qint64 first, qint64 last, qint64 lastFinished)
+{
+    if (!m_nextState.hasExpired())
+        return;
+    sync();
+    writeState(first, last, lastFinished);
+}
+
+void Journal::endRun(qint64 first, qint64 last, qint64 lastFinished)
+{
+    if (m_removed)
+        return;
+    sync();
+    writeState(first, last, lastFinished);
+}
+
+void Journal::clear()
+{
+    m_rows.close();
+    QFile::remove(rowsPath());
+    m_rowCount = 0;
+    m_unsynced = false;
+}
+
+void Journal::remove()
+{
+    clear();
+    QFile::remove(statePath());
+    m_removed = true;
+}
