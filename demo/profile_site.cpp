@@ -3,7 +3,7 @@
 
 ProfileSite::ProfileSite(QObject *parent)
     : QObject(parent),
-      m_server([this](const LoopbackServer::Request &r, QTcpSocket *s) { serve(r, s); }, this)
+      m_server(&ProfileSite::serve, this)
 {
 }
 

@@ -13,8 +13,10 @@ public:
     QString profileBaseUrl() const; // http://127.0.0.1:PORT/u/
     int requestCount() const;
 
+    // The answer of the site to one request, for servers of other sites to reuse.
+    static void serve(const LoopbackServer::Request &request, QTcpSocket *socket);
+
 private:
-    void serve(const LoopbackServer::Request &request, QTcpSocket *socket);
 
     LoopbackServer m_server;
 };

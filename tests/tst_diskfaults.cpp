@@ -94,7 +94,29 @@ private Q_SLOTS:
 
     void rollOverOntoABadDevice_data() { saveOntoABadDevice_data(); }
     void rollOverOntoABadDevice();
+
+    // A journal that cannot be written is said once; the run keeps every row all the same.
+    void harvestOntoABadDevice_data() { saveOntoABadDevice_data(); }
+    void harvestOntoABadDevice();
 };
+
+void TestDiskFaults::harvestOntoABadDevice()
+{
+    LoopbackServer site([](const LoopbackServer::Request &r, QTcpSocket *s) {
+        LoopbackServer::respond(s, 200, "text/html; charset=utf-8",
+                                profilePage(QString(300, u'名') + QString::fromLatin1(r.path)));
+    });
+    QVERIFY(site.listen());
+    spoilDevice();
+    frmMain window(QString::fromLatin1(site.baseUrl() + "/u/"), m_programDir);
+    window.findChild<QLineEdit *>(QStringLiteral("Txt(0)"))->setText(QStringLiteral("1"));
+    window.findChild<QLineEdit *>(QStringLiteral("Txt(1)"))->setText(QStringLiteral("300"));
+    window.findChild<QLineEdit *>(QStringLiteral("Txt(2)"))->setText(QStringLiteral("0"));
+    window.Command1_Click();
+    QCOMPARE(window.resultList()->rowCount(), 300);
+    QCOMPARE(window.logText().count(QStringLiteral("恢复记录写入失败, 采集继续: ")), 1);
+    QVERIFY(window.logText().section(QStringLiteral("\r\n"), 0, 0).endsWith(QStringLiteral("  采集已经停止...")));
+}
 
 void TestDiskFaults::saveOntoABadDevice()
 {
