@@ -45,38 +45,41 @@ Kind classify(const Module1::FetchOutcome &outcome, QStringView page)
     return Absent;
 }
 
-QString reason(const Module1::FetchOutcome &outcome)
+namespace {
+struct Reason
 {
-    using Module1::Transport;
-    switch (outcome.transport) {
-    case Transport::Ok:
+    Module1::Transport transport;
+    const char16_t *chinese;
+    const char *english;
+};
+
+const Reason kReasons[] = {
+    {Module1::Transport::Refused, u"无法连接服务器", "connection refused"},
+    {Module1::Transport::Reset, u"连接被重置", "connection reset"},
+    {Module1::Transport::EmptyReply, u"服务器无响应", "empty reply"},
+    {Module1::Transport::Partial, u"数据不完整", "incomplete body"},
+    {Module1::Transport::Timeout, u"超时", "timed out"},
+    {Module1::Transport::NoHost, u"无法解析主机名", "host name not found"},
+    {Module1::Transport::RedirectLoop, u"重定向过多", "too many redirects"},
+    {Module1::Transport::TooLarge, u"页面过大", "page too large"},
+    {Module1::Transport::Malformed, u"无效的响应", "not an HTTP reply"},
+    {Module1::Transport::Scheme, u"不支持的协议", "scheme refused"},
+    {Module1::Transport::Cancelled, u"已取消", "cancelled"},
+};
+
+QString reasonIn(const Module1::FetchOutcome &outcome, bool english)
+{
+    if (outcome.transport == Module1::Transport::Ok)
         return QStringLiteral("HTTP ") + QString::number(outcome.httpStatus);
-    case Transport::Refused:
-        return QStringLiteral("无法连接服务器");
-    case Transport::Reset:
-        return QStringLiteral("连接被重置");
-    case Transport::EmptyReply:
-        return QStringLiteral("服务器无响应");
-    case Transport::Partial:
-        return QStringLiteral("数据不完整");
-    case Transport::Timeout:
-        return QStringLiteral("超时");
-    case Transport::NoHost:
-        return QStringLiteral("无法解析主机名");
-    case Transport::RedirectLoop:
-        return QStringLiteral("重定向过多");
-    case Transport::TooLarge:
-        return QStringLiteral("页面过大");
-    case Transport::Malformed:
-        return QStringLiteral("无效的响应");
-    case Transport::Scheme:
-        return QStringLiteral("不支持的协议");
-    case Transport::Cancelled:
-        return QStringLiteral("已取消");
-    case Transport::Other:
-        break;
+    for (const Reason &r : kReasons) {
+        if (r.transport == outcome.transport)
+            return english ? QString::fromLatin1(r.english) : QString::fromUtf16(r.chinese);
     }
-    return QStringLiteral("网络错误 ") + QString::number(outcome.curlCode);
+    return (english ? QStringLiteral("network error ") : QStringLiteral("网络错误 ")) + QString::number(outcome.curlCode);
 }
+} // namespace
+
+QString reason(const Module1::FetchOutcome &outcome) { return reasonIn(outcome, false); }
+QString englishReason(const Module1::FetchOutcome &outcome) { return reasonIn(outcome, true); }
 
 } // namespace FetchVerdict

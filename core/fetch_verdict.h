@@ -20,5 +20,7 @@ Kind classify(const Module1::FetchOutcome &outcome, QStringView page);
 
 // A short reason for the log: "HTTP 503", "连接被重置", "超时", ...
 QString reason(const Module1::FetchOutcome &outcome);
+// The same in English, for the command line: "HTTP 503", "connection reset", "timed out", ...
+QString englishReason(const Module1::FetchOutcome &outcome);
 
 } // namespace FetchVerdict

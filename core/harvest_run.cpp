@@ -46,17 +46,12 @@ void HarvestRun::setLastCell(int column, const QString &text)
     m_list.setCell(m_list.rowCount() - 1, column, text);
 }
 
-void HarvestRun::writeSummary()
-{
-    for (const QString &line : m_summary.lines())
-        m_host.log(line);
-}
-
-HarvestRun::Fetched HarvestRun::fetchWithRetries(const QString &url, QString &page, QString &reason)
+HarvestRun::Fetched HarvestRun::fetchWithRetries(const QString &url, QString &page,
+                                                 Module1::FetchOutcome &outcome)
 {
     const RetryPolicy policy = s_policy;
     for (int attempt = 0;; ++attempt) {
-        const Module1::FetchOutcome outcome = Module1::fetchPageOutcome(url, page);
+        outcome = Module1::fetchPageOutcome(url, page);
         switch (FetchVerdict::classify(outcome, page)) {
         case FetchVerdict::Page:
             return Fetched::Page;
@@ -65,12 +60,10 @@ HarvestRun::Fetched HarvestRun::fetchWithRetries(const QString &url, QString &pa
         case FetchVerdict::Cancelled:
             return Fetched::Interrupted;
         case FetchVerdict::GiveUp:
-            reason = FetchVerdict::reason(outcome);
             return Fetched::GivenUp;
         case FetchVerdict::Transient:
             break;
         }
-        reason = FetchVerdict::reason(outcome);
         if (attempt >= policy.delaysMs.size())
             return Fetched::GivenUp;
         const int delay = outcome.retryAfterMs >= 0
@@ -94,20 +87,20 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
     int halfRow = -1; // a row being filled, journaled when a failure leaves it so
     try {
         if (endID < startID) {
-            m_host.log(QStringLiteral("结束ID小于开始ID,采集未进行..."));
+            m_host.reversedRange();
             return;
         }
         qint64 streakStart = 0;
         int streak = 0;
-        QString reason;
+        Module1::FetchOutcome why;
         QString page; // its storage serves every page of the run
         for (; id <= last; ++id) {
             const QString idText = QString::number(id);
-            const Fetched fetched = fetchWithRetries(m_fetchBase + idText, page, reason);
+            const Fetched fetched = fetchWithRetries(m_fetchBase + idText, page, why);
             if (m_host.closing())
                 break;
             if (fetched == Fetched::Interrupted) {
-                writeSummary();
+                m_host.summary(m_summary);
                 break;
             }
             m_host.progress(id, first, last);
@@ -116,15 +109,13 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
                 ++m_summary.failed;
                 if (m_summary.failedIds.size() < kIdsNamed)
                     m_summary.failedIds << id;
-                m_host.log(QStringLiteral("下载失败: ") + idText + QStringLiteral(" (") + reason + u')');
+                m_host.givenUp(id, why);
                 if (streak++ == 0)
                     streakStart = id;
                 if (streak >= s_policy.giveUpStreak) {
-                    m_host.log(QStringLiteral("连续%1个ID下载失败, 采集已停止: ").arg(streak) + reason
-                               + QStringLiteral(", 下次可从ID ") + QString::number(streakStart)
-                               + QStringLiteral(" 开始"));
+                    m_host.gaveUpOnSite(streak, why, streakStart);
                     lastFinished = streakStart - 1;
-                    writeSummary();
+                    m_host.summary(m_summary);
                     m_host.stopAction();
                     break;
                 }
@@ -148,6 +139,7 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
                     ++m_summary.kept;
                     if (m_journal)
                         m_journal->rowKept(m_list, m_list.rowCount() - 1);
+                    m_host.rowKept(m_list, m_list.rowCount() - 1);
                 } else {
                     ++m_summary.outOfRange;
                 }
@@ -158,15 +150,19 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
             lastFinished = id;
             if (m_journal)
                 m_journal->progress(first, last, lastFinished);
-            Module1::pauseMs(m_host.pauseMs());
+            const int pause = m_host.pauseMs();
+            if (m_host.stopEndsPause())
+                Module1::waitMs(pause, [this] { return m_host.running(); });
+            else
+                Module1::pauseMs(pause);
             if (m_host.closing())
                 break;
             if (!m_host.running()) {
-                writeSummary();
+                m_host.summary(m_summary);
                 break;
             }
             if (id == last) {
-                writeSummary();
+                m_host.summary(m_summary);
                 if (m_journal)
                     m_journal->endRun(first, last, lastFinished);
                 m_host.completed();
@@ -174,11 +170,14 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
             }
         }
     } catch (const Module1::Failure &failure) {
-        if (m_journal && halfRow >= 0 && halfRow < m_list.rowCount())
-            m_journal->rowKept(m_list, halfRow);
+        if (halfRow >= 0 && halfRow < m_list.rowCount()) {
+            if (m_journal)
+                m_journal->rowKept(m_list, halfRow);
+            m_host.rowKept(m_list, halfRow);
+        }
         if (m_journal)
             m_journal->endRun(first, last, lastFinished);
-        m_host.logFailure(QStringLiteral("I: ") + QString::number(id), failure.message(), failure.code());
+        m_host.failed(id, failure.message(), failure.code());
         return;
     }
     if (m_journal)

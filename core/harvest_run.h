@@ -4,11 +4,17 @@
 #include <QString>
 #include <QStringList>
 
-class Journal;
 class ResultModel;
 
+class Journal;
+
+struct RunSummary;
+namespace Module1 {
+struct FetchOutcome;
+}
+
 // What a run needs from whoever started it (the window, the command line): its flags, its
-// pause and grade filter, and where its progress and log lines go.
+// pause and grade filter, and where its progress and outcomes go.
 class RunHost
 {
 public:
@@ -17,6 +23,8 @@ public:
     virtual bool running() const = 0;
     // The program is going away: the run leaves at once, touching nothing.
     virtual bool closing() const = 0;
+    // Whether a stop should also cut the pause short (the window lets it run out).
+    virtual bool stopEndsPause() const { return false; }
     // The pause after each ID, read afresh every time; may raise a failure.
     virtual qint32 pauseMs() = 0;
     virtual bool gradeInRange(const QString &grade) = 0;
@@ -24,9 +32,16 @@ public:
     virtual void progress(qint64 id, qint64 first, qint64 last) = 0;
     // After every page with a display name, kept or not.
     virtual void counted(int rows) = 0;
-    virtual void log(const QString &line) = 0;
-    virtual void logFailure(const QString &context, const QString &message, int code) = 0;
-    // The range is exhausted (the summary is written).
+    // A row of list is complete (or, after a failure, as complete as it got).
+    virtual void rowKept(const ResultModel &list, int row) { Q_UNUSED(list); Q_UNUSED(row); }
+    virtual void reversedRange() = 0;
+    virtual void givenUp(qint64 id, const Module1::FetchOutcome &why) = 0;
+    // So many IDs in a row were given up that the run stops; resumeAt is the first of them.
+    virtual void gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt) = 0;
+    virtual void summary(const RunSummary &summary) = 0;
+    // A failure ended the run while it was at id.
+    virtual void failed(qint64 id, const QString &message, int code) = 0;
+    // The range is exhausted (the summary is out).
     virtual void completed() = 0;
     // The run gives up on the site and stops as the Stop action would.
     virtual void stopAction() = 0;
@@ -45,6 +60,7 @@ struct RunSummary
 {
     qint64 visited = 0, kept = 0, outOfRange = 0, absent = 0, failed = 0;
     QList<qint64> failedIds; // the first ones only, as many as the summary names
+    // The summary as the window's log writes it.
     QStringList lines() const;
 };
 
@@ -67,10 +83,9 @@ public:
 
 private:
     enum class Fetched { Page, Absent, GivenUp, Interrupted };
-    Fetched fetchWithRetries(const QString &url, QString &page, QString &reason);
+    Fetched fetchWithRetries(const QString &url, QString &page, Module1::FetchOutcome &why);
     bool keepWaiting() const;
     void setLastCell(int column, const QString &text);
-    void writeSummary();
 
     RunHost &m_host;
     ResultModel &m_list;

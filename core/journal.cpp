@@ -70,7 +70,7 @@ bool readState(const QString &path, State &state)
 }
 } // namespace
 
-Journal::Journal(const QString &logDir) : m_dir(logDir) {}
+Journal::Journal(const QString &dir, const QString &name) : m_dir(dir), m_name(name) {}
 
 Journal::~Journal()
 {
@@ -78,15 +78,15 @@ Journal::~Journal()
         syncToDisk(m_rows);
 }
 
-QString Journal::rowsPath() const { return QDir(m_dir).filePath(QStringLiteral("journal.csv")); }
-QString Journal::statePath() const { return QDir(m_dir).filePath(QStringLiteral("journal.run")); }
+QString Journal::rowsPath() const { return QDir(m_dir).filePath(m_name + QStringLiteral(".csv")); }
+QString Journal::statePath() const { return QDir(m_dir).filePath(m_name + QStringLiteral(".run")); }
 
 void Journal::setReporter(std::function<void(const QString &)> report) { m_report = std::move(report); }
 
 bool Journal::lock()
 {
     QDir().mkpath(m_dir);
-    m_lock = std::make_unique<QLockFile>(QDir(m_dir).filePath(QStringLiteral(".journal.lock")));
+    m_lock = std::make_unique<QLockFile>(QDir(m_dir).filePath(u'.' + m_name + QStringLiteral(".lock")));
     // A lock left by a killed program is stale at once: its process is gone.
     if (m_lock->tryLock(0))
         return true;
@@ -99,18 +99,17 @@ Journal::Recovery Journal::recover()
 {
     Recovery out;
     QFile file(rowsPath());
-    if (!file.open(QIODevice::ReadOnly)) {
-        QFile::remove(statePath());
-        return out;
-    }
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
     file.close();
     QStringDecoder decoder("GB18030");
     const QString text = decoder.decode(bytes);
     const QString header = headerLine();
     CsvRows::Parsed parsed;
-    const bool headerTorn = !text.startsWith(header) && header.startsWith(text);
-    if (!headerTorn) {
+    // An empty file, or one torn inside its header, holds no row yet.
+    const bool noRowYet = !text.startsWith(header) && header.startsWith(text);
+    if (!noRowYet) {
         if (decoder.hasError() || !text.startsWith(header))
             parsed.ok = false;
         else
@@ -118,18 +117,13 @@ Journal::Recovery Journal::recover()
     }
     if (!parsed.ok) {
         const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        out.setAside = QDir(m_dir).filePath(QStringLiteral("journal-damaged-%1.csv").arg(stamp));
+        out.setAside = QDir(m_dir).filePath(m_name + QStringLiteral("-damaged-%1.csv").arg(stamp));
         if (!QFile::rename(rowsPath(), out.setAside))
             QFile::remove(rowsPath());
         QFile::remove(statePath());
         return out;
     }
     out.rows = std::move(parsed.rows);
-    if (out.rows.empty()) {
-        remove();
-        m_removed = false;
-        return out;
-    }
     State state;
     if (readState(statePath(), state) && state.finished < state.last) {
         // Rows journaled after the last state write belong to that run: their IDs are done.
@@ -149,12 +143,12 @@ Journal::Recovery Journal::recover()
     // A torn last line is dropped for good: the file is written anew from the whole rows.
     if (parsed.torn) {
         QSaveFile clean(rowsPath());
-        QString text = header;
+        QString whole = header;
         ResultModel model;
         model.appendRows(out.rows);
         for (int r = 0; r < model.rowCount(); ++r)
-            Module1::appendCsvRow(text, model, r);
-        const QByteArray encoded = Module1::encodeText(text);
+            Module1::appendCsvRow(whole, model, r);
+        const QByteArray encoded = Module1::encodeText(whole);
         if (clean.open(QIODevice::WriteOnly) && clean.write(encoded) == encoded.size())
             clean.commit();
     }
@@ -168,7 +162,7 @@ void Journal::failed(const QString &path)
         return;
     m_reported = true;
     if (m_report)
-        m_report(QStringLiteral("恢复记录写入失败, 采集继续: ") + QDir::toNativeSeparators(path));
+        m_report(QDir::toNativeSeparators(path));
 }
 
 bool Journal::openRows()

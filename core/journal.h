@@ -29,7 +29,8 @@ public:
         QString setAside;        // where an unreadable journal was moved, if one was
     };
 
-    explicit Journal(const QString &logDir);
+    // The files are dir/NAME.csv (the rows), dir/NAME.run (the run) and the lock .NAME.lock.
+    explicit Journal(const QString &dir, const QString &name = QStringLiteral("journal"));
     ~Journal();
 
     // Takes the folder's journal for this program; false when another program has it.
@@ -37,7 +38,7 @@ public:
     // What an earlier program left. An unreadable journal is moved aside (see setAside).
     Recovery recover();
 
-    // Called with a line the first time a write fails.
+    // Called with the file's path the first time a write fails.
     void setReporter(std::function<void(const QString &)> report);
 
     void rowKept(const QAbstractItemModel &list, int row);
@@ -60,6 +61,7 @@ private:
     void failed(const QString &path);
 
     QString m_dir;
+    QString m_name;
     std::unique_ptr<QLockFile> m_lock;
     QFile m_rows;
     qint64 m_rowCount = 0;

@@ -9,7 +9,7 @@ LoopbackServer::LoopbackServer(Handler handler, QObject *parent)
     connect(&m_server, &QTcpServer::newConnection, this, &LoopbackServer::onConnection);
 }
 
-bool LoopbackServer::listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
+bool LoopbackServer::listen(quint16 port) { return m_server.listen(QHostAddress::LocalHost, port); }
 
 quint16 LoopbackServer::port() const { return m_server.serverPort(); }
 

@@ -26,7 +26,7 @@ public:
 
     explicit LoopbackServer(Handler handler, QObject *parent = nullptr);
 
-    bool listen(); // 127.0.0.1, port 0
+    bool listen(quint16 port = 0); // 127.0.0.1; 0 picks a free port
     quint16 port() const;
     QByteArray baseUrl() const; // http://127.0.0.1:PORT
     int requestCount() const;

@@ -3,11 +3,44 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTextStream>
+
+#include <cstring>
+
+namespace {
+// --serve [--port N]: the site alone, for the command line; prints its base URL.
+int serveOnly(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    quint16 port = 0;
+    const QStringList args = app.arguments();
+    const qsizetype at = args.indexOf(QStringLiteral("--port"));
+    if (at >= 0) {
+        bool ok = false;
+        port = args.value(at + 1).toUShort(&ok);
+        if (!ok) {
+            QTextStream(stderr) << "vqlirra-demo: --port takes a port number from 1 to 65535\n";
+            return 2;
+        }
+    }
+    ProfileSite site;
+    if (!site.listen(port)) {
+        QTextStream(stderr) << "vqlirra-demo: cannot listen on 127.0.0.1:" << port << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << site.profileBaseUrl() << Qt::endl;
+    return app.exec();
+}
+} // namespace
 
 // The harvester pointed at a local profile site, so a harvest can be seen without the
-// real site.
+// real site; with --serve, only the site.
 int main(int argc, char *argv[])
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--serve") == 0)
+            return serveOnly(argc, argv);
+    }
     QApplication app(argc, argv);
     ProfileSite site;
     if (!site.listen()) {

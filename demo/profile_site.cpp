@@ -7,7 +7,9 @@ ProfileSite::ProfileSite(QObject *parent)
 {
 }
 
-bool ProfileSite::listen() { return m_server.listen(); }
+bool ProfileSite::listen(quint16 port) { return m_server.listen(port); }
+
+quint16 ProfileSite::port() const { return m_server.port(); }
 
 QString ProfileSite::profileBaseUrl() const
 {

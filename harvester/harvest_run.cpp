@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "fetch_verdict.h"
 #include "grade.h"
 #include "harvest_run.h"
 #include "result_model.h"
@@ -27,10 +28,26 @@ public:
                                 + QStringLiteral("]..."));
     }
     void counted(int rows) override { w.setStatusPanel(1, QStringLiteral("总数: ") + QString::number(rows)); }
-    void log(const QString &line) override { w.Ag(line); }
-    void logFailure(const QString &context, const QString &message, int code) override
+    void reversedRange() override { w.Ag(QStringLiteral("结束ID小于开始ID,采集未进行...")); }
+    void givenUp(qint64 id, const Module1::FetchOutcome &why) override
     {
-        w.Ag(context, message, code);
+        w.Ag(QStringLiteral("下载失败: ") + QString::number(id) + QStringLiteral(" (") + FetchVerdict::reason(why)
+             + u')');
+    }
+    void gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt) override
+    {
+        w.Ag(QStringLiteral("连续%1个ID下载失败, 采集已停止: ").arg(streak) + FetchVerdict::reason(why)
+             + QStringLiteral(", 下次可从ID ") + QString::number(resumeAt) + QStringLiteral(" 开始"));
+    }
+    void summary(const RunSummary &summary) override
+    {
+        for (const QString &line : summary.lines())
+            w.Ag(line);
+    }
+    // The log line has no place for the ID; it is handed over all the same.
+    void failed(qint64 id, const QString &message, int code) override
+    {
+        w.Ag(QStringLiteral("I: ") + QString::number(id), message, code);
     }
     void completed() override
     {

@@ -5,6 +5,7 @@
 #include "list_view.h"
 #include "repaint_throttle.h"
 #include "result_model.h"
+#include "site.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -59,8 +60,8 @@ int vbShift(Qt::KeyboardModifiers modifiers)
 }
 } // namespace
 
-const QString frmMain::kFetchBaseUrl = QStringLiteral("http://lirra.com/u/");
-const QString frmMain::kBrowseBaseUrl = QStringLiteral("http://www.lirra.com/u/");
+const QString frmMain::kFetchBaseUrl = Site::fetchBaseUrl();
+const QString frmMain::kBrowseBaseUrl = Site::browseBaseUrl();
 const QString frmMain::kTitle = QStringLiteral("VqLirra辅助");
 
 frmMain::frmMain(const QString &fetchBaseUrl, const QString &programDir, QWidget *parent)
@@ -255,12 +256,13 @@ void frmMain::openJournal()
         m_list->appendRows(found.rows);
         Ag(QStringLiteral("已恢复上次未保存的 %1 行").arg(found.rows.size()));
     }
-    if (found.unfinished) {
+    // A journal without rows is no list to restore: the window starts as it always does.
+    if (found.unfinished && !found.rows.empty()) {
         Txt[0]->setText(QString::number(found.resumeFrom));
         Txt[1]->setText(QString::number(found.end));
         Ag(QStringLiteral("上次采集到ID %1, 按开始继续采集").arg(found.resumeFrom - 1));
     }
-    journal->setReporter([this](const QString &line) { Ag(line); });
+    journal->setReporter([this](const QString &path) { Ag(QStringLiteral("恢复记录写入失败, 采集继续: ") + path); });
     m_journal = std::move(journal);
 }
 

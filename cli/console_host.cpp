@@ -1,0 +1,167 @@
+#include "console_host.h"
+#include "fetch_verdict.h"
+#include "grade.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#define VQ_ISATTY _isatty
+#define VQ_FILENO _fileno
+#else
+#include <unistd.h>
+#define VQ_ISATTY isatty
+#define VQ_FILENO fileno
+#endif
+
+namespace {
+volatile std::sig_atomic_t s_interrupted = 0;
+
+extern "C" void onSignal(int)
+{
+    if (s_interrupted)
+        std::_Exit(130);
+    s_interrupted = 1;
+}
+
+QString duration(qint64 seconds)
+{
+    if (seconds < 60)
+        return QStringLiteral("%1s").arg(seconds);
+    if (seconds < 3600)
+        return QStringLiteral("%1m %2s").arg(seconds / 60).arg(seconds % 60);
+    return QStringLiteral("%1h %2m").arg(seconds / 3600).arg(seconds / 60 % 60);
+}
+} // namespace
+
+void ConsoleHost::catchSignals()
+{
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+}
+
+bool ConsoleHost::interrupted() { return s_interrupted != 0; }
+
+ConsoleHost::ConsoleHost(const CliOptions &options, const RowFormat &format, bool streamRows)
+    : m_options(options), m_format(format), m_stream(streamRows),
+      m_terminal(VQ_ISATTY(VQ_FILENO(stderr)) != 0)
+{
+    if (m_stream)
+        m_out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    m_clock.start();
+    // The tick redraws the progress line, and wakes the run's waits to see a Ctrl-C.
+    m_tick.setInterval(100);
+    QObject::connect(&m_tick, &QTimer::timeout, [this] { drawProgress(false); });
+    m_tick.start();
+}
+
+bool ConsoleHost::running() const { return !interrupted(); }
+
+bool ConsoleHost::gradeInRange(const QString &grade)
+{
+    const int index = Grade::indexOf(grade);
+    return m_options.minGrade <= index && index <= m_options.maxGrade;
+}
+
+void ConsoleHost::progress(qint64 id, qint64 first, qint64 last)
+{
+    m_done = id - first + 1;
+    m_total = last - first + 1;
+}
+
+void ConsoleHost::rowKept(const ResultModel &list, int row)
+{
+    ++m_kept;
+    if (!m_stream)
+        return;
+    if (!m_streamStarted) {
+        m_out.write(m_format.begin());
+        m_streamStarted = true;
+    }
+    m_out.write(m_format.row(list, row));
+}
+
+void ConsoleHost::givenUp(qint64 id, const Module1::FetchOutcome &why)
+{
+    m_givenUp << id;
+    Q_UNUSED(why);
+}
+
+void ConsoleHost::gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt)
+{
+    m_notes << QStringLiteral("%1 IDs in a row failed (%2): stopped. Continue from ID %3 later.")
+                   .arg(streak)
+                   .arg(FetchVerdict::englishReason(why))
+                   .arg(resumeAt);
+}
+
+void ConsoleHost::summary(const RunSummary &s)
+{
+    m_summary = QStringLiteral("Visited %1 IDs: kept %2 rows, %3 outside the grade range, %4 without a profile, "
+                               "%5 failed.")
+                    .arg(s.visited).arg(s.kept).arg(s.outOfRange).arg(s.absent).arg(s.failed);
+}
+
+void ConsoleHost::failed(qint64 id, const QString &message, int code)
+{
+    m_failure = QStringLiteral("error at ID %1: %2 (code %3)").arg(id).arg(message).arg(code);
+}
+
+void ConsoleHost::writeErr(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+void ConsoleHost::drawProgress(bool final)
+{
+    if (m_options.quiet || m_total == 0)
+        return;
+    const qint64 ms = m_clock.elapsed();
+    if (!final && !m_terminal && m_lastDraw >= 0 && ms - m_lastDraw < 10000)
+        return;
+    if (!final && !m_terminal && m_lastDraw < 0 && ms < 10000)
+        return;
+    m_lastDraw = ms;
+    const double rate = ms > 0 ? double(m_done) * 1000.0 / double(ms) : 0.0;
+    const QString left = rate > 0 ? duration(qint64(double(m_total - m_done) / rate)) : QStringLiteral("?");
+    const QString line = QStringLiteral("%1/%2 IDs (%3%), %4 rows, %5 failed, %6 IDs/s, %7 left")
+                             .arg(m_done).arg(m_total)
+                             .arg(100.0 * double(m_done) / double(m_total), 0, 'f', 1)
+                             .arg(m_kept).arg(m_givenUp.size())
+                             .arg(rate, 0, 'f', 1).arg(left);
+    if (m_terminal) {
+        writeErr(u'\r' + line.leftJustified(79) + (final ? QStringLiteral("\n") : QString()));
+        m_lineShown = !final;
+    } else if (!final) {
+        writeErr(line + u'\n');
+    }
+}
+
+void ConsoleHost::finish()
+{
+    m_tick.stop();
+    if (m_stream && m_streamStarted)
+        m_out.write(m_format.end());
+    if (m_lineShown)
+        drawProgress(true);
+    QString text;
+    for (const QString &note : m_notes)
+        text += note + u'\n';
+    if (!m_failure.isEmpty())
+        text += m_failure + u'\n';
+    if (!m_summary.isEmpty())
+        text += m_summary + u'\n';
+    if (!m_givenUp.isEmpty()) {
+        QStringList ids;
+        for (qint64 id : m_givenUp)
+            ids << QString::number(id);
+        text += QStringLiteral("Failed IDs: ") + ids.join(QStringLiteral(", ")) + u'\n';
+    }
+    if (interrupted())
+        text += QStringLiteral("Interrupted.\n");
+    writeErr(text);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "harvest_run.h"
+#include "options.h"
+#include "row_format.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+
+// The command line's side of a run: Ctrl-C and SIGTERM as the stop flag, rows streamed to
+// standard output when there is no output file, and a progress line on standard error.
+class ConsoleHost : public RunHost
+{
+public:
+    ConsoleHost(const CliOptions &options, const RowFormat &format, bool streamRows);
+
+    // The first Ctrl-C or SIGTERM asks the run to stop; a second one ends the program.
+    static void catchSignals();
+    static bool interrupted();
+
+    bool running() const override;
+    bool closing() const override { return false; }
+    bool stopEndsPause() const override { return true; }
+    qint32 pauseMs() override { return m_options.pauseMs; }
+    bool gradeInRange(const QString &grade) override;
+    void progress(qint64 id, qint64 first, qint64 last) override;
+    void counted(int) override {}
+    void rowKept(const ResultModel &list, int row) override;
+    void reversedRange() override {}
+    void givenUp(qint64 id, const Module1::FetchOutcome &why) override;
+    void gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt) override;
+    void summary(const RunSummary &summary) override;
+    void failed(qint64 id, const QString &message, int code) override;
+    void completed() override { m_completed = true; }
+    void stopAction() override {}
+
+    // Ends the streamed rows and the progress line; prints the summary and the given-up IDs.
+    void finish();
+    bool completedRange() const { return m_completed; }
+    bool anyGivenUp() const { return !m_givenUp.isEmpty(); }
+    bool runFailed() const { return !m_failure.isEmpty(); }
+
+private:
+    void drawProgress(bool final);
+    void writeErr(const QString &text);
+
+    const CliOptions &m_options;
+    const RowFormat &m_format;
+    bool m_stream;
+    bool m_streamStarted = false;
+    QFile m_out;
+    bool m_terminal;
+    QTimer m_tick;
+    QElapsedTimer m_clock;
+    qint64 m_lastDraw = -1;
+    qint64 m_done = 0, m_total = 0, m_kept = 0;
+    bool m_lineShown = false;
+    bool m_completed = false;
+    QList<qint64> m_givenUp;
+    QStringList m_notes;
+    QString m_summary;
+    QString m_failure;
+};

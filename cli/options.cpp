@@ -1,0 +1,145 @@
+#include "options.h"
+#include "grade.h"
+#include "site.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+#include <QUrl>
+
+namespace {
+struct BadArgument
+{
+    QString message;
+};
+
+qint32 wholeNumber(const QString &name, const QString &text)
+{
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    // Digits only, with an optional minus: no blanks, signs of other kinds or fractions.
+    static const auto digits = [](const QString &t) {
+        const qsizetype from = t.startsWith(u'-') ? 1 : 0;
+        if (t.size() <= from)
+            return false;
+        for (qsizetype i = from; i < t.size(); ++i) {
+            if (t[i] < u'0' || t[i] > u'9')
+                return false;
+        }
+        return true;
+    };
+    if (!ok || !digits(text) || value < std::numeric_limits<qint32>::min()
+        || value > std::numeric_limits<qint32>::max())
+        throw BadArgument{QStringLiteral("--%1: '%2' is not a whole number from -2147483648 to 2147483647")
+                              .arg(name, text)};
+    return qint32(value);
+}
+
+int grade(const QString &name, const QString &text)
+{
+    bool ok = false;
+    const int index = text.toInt(&ok);
+    if (ok && index >= 0 && index < Grade::kScaleSize && text == QString::number(index))
+        return index;
+    const int found = Grade::indexOf(text);
+    if (found < Grade::kScaleSize)
+        return found;
+    throw BadArgument{QStringLiteral("--%1: '%2' is no grade; give an index 0 to 25 or one of: %3")
+                          .arg(name, text, Grade::scale().join(QStringLiteral(", ")))};
+}
+} // namespace
+
+int parseOptions(const QCoreApplication &app, CliOptions &options)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Harvests the public profile pages of an ID range, keeps the profiles whose singer grade "
+        "lies in the range, and writes them as CSV or JSON Lines."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption start({QStringLiteral("start")}, QStringLiteral("First profile ID (default 50147164)."),
+                                   QStringLiteral("ID"));
+    const QCommandLineOption end({QStringLiteral("end")}, QStringLiteral("Last profile ID (default 50147260)."),
+                                 QStringLiteral("ID"));
+    const QCommandLineOption pause({QStringLiteral("pause")},
+                                   QStringLiteral("Pause after each ID in milliseconds (default 50)."),
+                                   QStringLiteral("MS"));
+    const QCommandLineOption minGrade({QStringLiteral("min-grade")},
+                                      QStringLiteral("Lowest grade kept: an index 0 to 25 or a label such as "
+                                                     "\"闪亮新秀 1\" (default 0)."),
+                                      QStringLiteral("G"));
+    const QCommandLineOption maxGrade({QStringLiteral("max-grade")},
+                                      QStringLiteral("Highest grade kept (default 25)."), QStringLiteral("G"));
+    const QCommandLineOption output({QStringLiteral("output")},
+                                    QStringLiteral("Write the rows to FILE, complete when the run ends; the "
+                                                   "rows are journaled beside it as they come "
+                                                   "(default: standard output)."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption format({QStringLiteral("format")}, QStringLiteral("csv (default) or jsonl."),
+                                    QStringLiteral("FORMAT"));
+    const QCommandLineOption encoding({QStringLiteral("encoding")},
+                                      QStringLiteral("CSV encoding: gb18030 (default, as the window saves) or "
+                                                     "utf-8 (with a byte-order mark)."),
+                                      QStringLiteral("ENC"));
+    const QCommandLineOption baseUrl({QStringLiteral("base-url")},
+                                     QStringLiteral("Profile pages are URL followed by the ID (default %1).")
+                                         .arg(Site::fetchBaseUrl()),
+                                     QStringLiteral("URL"));
+    const QCommandLineOption resume({QStringLiteral("resume")},
+                                    QStringLiteral("Continue the interrupted run of --output."));
+    const QCommandLineOption quiet({QStringLiteral("quiet")}, QStringLiteral("No progress line."));
+    parser.addOptions({start, end, pause, minGrade, maxGrade, output, format, encoding, baseUrl, resume, quiet});
+
+    QTextStream err(stderr);
+    if (!parser.parse(app.arguments())) {
+        err << "vqlirra-cli: " << parser.errorText() << " (see --help)\n";
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        QTextStream(stdout) << parser.helpText();
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        QTextStream(stdout) << app.applicationName() << ' ' << app.applicationVersion() << '\n';
+        return 0;
+    }
+    try {
+        if (!parser.positionalArguments().isEmpty())
+            throw BadArgument{QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())};
+        if (parser.isSet(start))
+            options.start = wholeNumber(QStringLiteral("start"), parser.value(start));
+        if (parser.isSet(end))
+            options.end = wholeNumber(QStringLiteral("end"), parser.value(end));
+        if (parser.isSet(pause))
+            options.pauseMs = wholeNumber(QStringLiteral("pause"), parser.value(pause));
+        if (options.end < options.start)
+            throw BadArgument{QStringLiteral("--end: %1 lies below --start %2").arg(options.end).arg(options.start)};
+        if (parser.isSet(minGrade))
+            options.minGrade = grade(QStringLiteral("min-grade"), parser.value(minGrade));
+        if (parser.isSet(maxGrade))
+            options.maxGrade = grade(QStringLiteral("max-grade"), parser.value(maxGrade));
+        options.output = parser.value(output);
+        if (parser.isSet(output) && options.output.isEmpty())
+            throw BadArgument{QStringLiteral("--output: the file name is empty")};
+        const QString f = parser.isSet(format) ? parser.value(format) : QStringLiteral("csv");
+        if (f != u"csv" && f != u"jsonl")
+            throw BadArgument{QStringLiteral("--format: '%1' is unknown; use csv or jsonl").arg(f)};
+        options.format = f == u"csv" ? CliOptions::Csv : CliOptions::JsonLines;
+        const QString e = parser.isSet(encoding) ? parser.value(encoding).toLower() : QStringLiteral("gb18030");
+        if (e != u"gb18030" && e != u"utf-8" && e != u"utf8")
+            throw BadArgument{QStringLiteral("--encoding: '%1' is unknown; use gb18030 or utf-8").arg(parser.value(encoding))};
+        options.utf8 = e != u"gb18030";
+        options.baseUrl = parser.isSet(baseUrl) ? parser.value(baseUrl) : Site::fetchBaseUrl();
+        const QUrl url(options.baseUrl, QUrl::StrictMode);
+        if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || url.host().isEmpty())
+            throw BadArgument{QStringLiteral("--base-url: '%1' is not an http or https URL").arg(options.baseUrl)};
+        options.resume = parser.isSet(resume);
+        if (options.resume && options.output.isEmpty())
+            throw BadArgument{QStringLiteral("--resume: needs the --output of the interrupted run")};
+        options.quiet = parser.isSet(quiet);
+    } catch (const BadArgument &bad) {
+        err << "vqlirra-cli: " << bad.message << "\n";
+        return 2;
+    }
+    return -1;
+}

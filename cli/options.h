@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class QCoreApplication;
+
+// What the command line asks for, read strictly.
+struct CliOptions
+{
+    enum Format { Csv, JsonLines };
+    qint32 start = 50147164;
+    qint32 end = 50147260;
+    qint32 pauseMs = 50;
+    int minGrade = 0;
+    int maxGrade = 25;
+    QString output; // empty: standard output
+    Format format = Csv;
+    bool utf8 = false; // else GB18030
+    QString baseUrl;
+    bool resume = false;
+    bool quiet = false;
+};
+
+// Fills options from the arguments. Returns -1 to go on, or the exit code when the program
+// is done (0 after --help or --version, 2 after a bad argument, its message on stderr).
+int parseOptions(const QCoreApplication &app, CliOptions &options);
