@@ -1,6 +1,7 @@
 #include "journal.h"
 #include "csv_rows.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QLockFile>
@@ -85,8 +86,13 @@ void Journal::setReporter(std::function<void(const QString &)> report) { m_repor
 
 bool Journal::lock()
 {
-    QDir().mkpath(m_dir);
-    m_lock = std::make_unique<QLockFile>(QDir(m_dir).filePath(u'.' + m_name + QStringLiteral(".lock")));
+    // The lock lives in the temporary folder, keyed by the journal's path: it holds no file
+    // open on the program's own device, and it works where that device cannot be written.
+    const QByteArray key = QCryptographicHash::hash(QDir::cleanPath(QDir(m_dir).absoluteFilePath(m_name)).toUtf8(),
+                                                    QCryptographicHash::Sha1)
+                               .toHex()
+                               .left(20);
+    m_lock = std::make_unique<QLockFile>(QDir::temp().filePath(QStringLiteral("vqlirra-%1.lock").arg(QLatin1String(key))));
     // A lock left by a killed program is stale at once: its process is gone.
     if (m_lock->tryLock(0))
         return true;

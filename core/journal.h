@@ -29,7 +29,7 @@ public:
         QString setAside;        // where an unreadable journal was moved, if one was
     };
 
-    // The files are dir/NAME.csv (the rows), dir/NAME.run (the run) and the lock .NAME.lock.
+    // The files are dir/NAME.csv (the rows) and dir/NAME.run (the run).
     explicit Journal(const QString &dir, const QString &name = QStringLiteral("journal"));
     ~Journal();
 

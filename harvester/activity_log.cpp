@@ -33,7 +33,7 @@ QString frmMain::composeLogLine(const QString &Str, const QString &ErrStr, int E
 // Writes the whole log to Log/MMdd-HHmm-Log.txt; returns the path when that failed.
 QString frmMain::rollOverLog(const QString &text)
 {
-    const QString logDir = joinPath(m_programDir, QStringLiteral("Log"));
+    const QString &logDir = m_logDir;
     const QString path = joinPath(
         logDir,
         QDateTime::currentDateTime().toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt"));

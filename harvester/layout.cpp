@@ -65,9 +65,11 @@ const QString frmMain::kBrowseBaseUrl = Site::browseBaseUrl();
 const QString frmMain::kTitle = QStringLiteral("VqLirra辅助");
 
 frmMain::frmMain(const QString &fetchBaseUrl, const QString &programDir, QWidget *parent)
-    : QWidget(parent), m_fetchBaseUrl(fetchBaseUrl),
-      m_programDir(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir)
+    : QWidget(parent), m_fetchBaseUrl(fetchBaseUrl)
 {
+    const FilePlaces places = filePlaces(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir);
+    m_saveDir = places.saveDir;
+    m_logDir = places.logDir;
     initResources();
     buildControls();
     Form_Load();
@@ -244,7 +246,7 @@ void frmMain::Form_Load()
 
 void frmMain::openJournal()
 {
-    auto journal = std::make_unique<Journal>(joinPath(m_programDir, QStringLiteral("Log")));
+    auto journal = std::make_unique<Journal>(m_logDir);
     if (!journal->lock()) {
         Ag(QStringLiteral("另一个程序正在使用此目录的恢复记录, 本窗口不保存恢复记录"));
         return;

@@ -4,6 +4,7 @@
 #include "result_model.h"
 
 #include <QDate>
+#include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTableView>
@@ -22,7 +23,8 @@ bool frmMain::askYesNo(const QString &prompt)
 
 void frmMain::saveList()
 {
-    const QString path = joinPath(m_programDir, QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+    QDir().mkpath(m_saveDir);
+    const QString path = joinPath(m_saveDir, QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
                                                     + u'-' + Txt[0]->text() + u'-' + Txt[1]->text()
                                                     + QStringLiteral(".csv"));
     if (Module1::exportListToCsv(*m_list, path, true)) {

@@ -30,7 +30,8 @@ public:
     static const QString kBrowseBaseUrl;
     static const QString kTitle;
 
-    // programDir is where logs and saved lists go; empty means the executable's directory.
+    // programDir is where logs and saved lists go when it can be written, else the user's
+    // folders; empty means the executable's directory.
     explicit frmMain(const QString &fetchBaseUrl = kFetchBaseUrl,
                      const QString &programDir = QString(), QWidget *parent = nullptr);
     ~frmMain() override;
@@ -80,7 +81,8 @@ private:
     void guarded(const std::function<void()> &body);
 
     QString m_fetchBaseUrl;
-    QString m_programDir;
+    QString m_saveDir; // saved lists
+    QString m_logDir;  // roll-over logs and the journal
     bool m_running = false;
     qint16 m_lowerBound = 0;
     qint16 m_upperBound = 0;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <memory>
@@ -95,10 +96,43 @@ private Q_SLOTS:
     void rollOverOntoABadDevice_data() { saveOntoABadDevice_data(); }
     void rollOverOntoABadDevice();
 
+    // A program folder that cannot be written at start-up, as an installed program's: the
+    // lists go to the user's documents, the logs and the journal to the data location.
+    void readOnlyProgramFolderUsesTheUsersFolders();
+
     // A journal that cannot be written is said once; the run keeps every row all the same.
     void harvestOntoABadDevice_data() { saveOntoABadDevice_data(); }
     void harvestOntoABadDevice();
 };
+
+void TestDiskFaults::readOnlyProgramFolderUsesTheUsersFolders()
+{
+    QVERIFY(m_device->makeReadOnly());
+    LoopbackServer site([](const LoopbackServer::Request &, QTcpSocket *s) {
+        LoopbackServer::respond(s, 200, "text/html; charset=utf-8", profilePage(QStringLiteral("名")));
+    });
+    QVERIFY(site.listen());
+    frmMain window(QString::fromLatin1(site.baseUrl() + "/u/"), m_programDir);
+    window.findChild<QLineEdit *>(QStringLiteral("Txt(0)"))->setText(QStringLiteral("1"));
+    window.findChild<QLineEdit *>(QStringLiteral("Txt(1)"))->setText(QStringLiteral("2"));
+    window.findChild<QLineEdit *>(QStringLiteral("Txt(2)"))->setText(QStringLiteral("0"));
+    window.Command1_Click();
+    window.pmenu_Click(4);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString saved = QDir::toNativeSeparators(documents + QStringLiteral("/VqLirra/")
+                                                   + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+                                                   + QStringLiteral("-1-2.csv"));
+    QVERIFY2(window.logText().section(QStringLiteral("\r\n"), 0, 0).endsWith(QStringLiteral("  文件保存成功: ") + saved),
+             qPrintable(window.logText()));
+    QVERIFY(readFile(saved).startsWith("Index,"));
+    const QString logDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Log");
+    QVERIFY(QFile::exists(logDir + QStringLiteral("/journal.csv")));
+    window.findChild<QPlainTextEdit *>(QStringLiteral("Alog"))->setPlainText(QString(50000, u'日'));
+    window.Ag(QStringLiteral("after"));
+    QCOMPARE(QDir(logDir).entryList({QStringLiteral("*-Log.txt")}).size(), 1);
+    QVERIFY(QDir(documents).removeRecursively());
+    QVERIFY(QDir(logDir).removeRecursively());
+}
 
 void TestDiskFaults::harvestOntoABadDevice()
 {
@@ -107,8 +141,8 @@ void TestDiskFaults::harvestOntoABadDevice()
                                 profilePage(QString(300, u'名') + QString::fromLatin1(r.path)));
     });
     QVERIFY(site.listen());
-    spoilDevice();
     frmMain window(QString::fromLatin1(site.baseUrl() + "/u/"), m_programDir);
+    spoilDevice();
     window.findChild<QLineEdit *>(QStringLiteral("Txt(0)"))->setText(QStringLiteral("1"));
     window.findChild<QLineEdit *>(QStringLiteral("Txt(1)"))->setText(QStringLiteral("300"));
     window.findChild<QLineEdit *>(QStringLiteral("Txt(2)"))->setText(QStringLiteral("0"));
@@ -120,16 +154,16 @@ void TestDiskFaults::harvestOntoABadDevice()
 
 void TestDiskFaults::saveOntoABadDevice()
 {
-    const QString path = m_programDir + u'/' + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
-        + QStringLiteral("-50147164-50147260.csv");
-    const QByteArray earlier = "an earlier save\r\n";
-    QVERIFY(writeFile(path, earlier));
-    spoilDevice(); // first: a running window keeps its journal's lock open on the device
     frmMain window(frmMain::kFetchBaseUrl, m_programDir);
     for (int r = 0; r < 200; ++r) {
         window.resultList()->appendRow(QString::number(r + 1));
         window.resultList()->setCell(r, 1, QString(400, u'名')); // far more than the device holds
     }
+    const QString path = m_programDir + u'/' + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+        + QStringLiteral("-50147164-50147260.csv");
+    const QByteArray earlier = "an earlier save\r\n";
+    QVERIFY(writeFile(path, earlier));
+    spoilDevice();
 
     window.pmenu_Click(4);
     QVERIFY(window.logText().section(QStringLiteral("\r\n"), 0, 0).endsWith(QStringLiteral("  文件保存失败...")));
@@ -147,9 +181,8 @@ void TestDiskFaults::rollOverOntoABadDevice()
     const QString name = QDateTime::currentDateTime().toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt");
     const QString earlierPath = m_programDir + QStringLiteral("/Log/") + name;
     QVERIFY(writeFile(earlierPath, "earlier log\r\n"));
-    spoilDevice();
-
     frmMain window(frmMain::kFetchBaseUrl, m_programDir);
+    spoilDevice();
     auto *box = window.findChild<QPlainTextEdit *>(QStringLiteral("Alog"));
     for (int round = 0; round < 3; ++round) {
         box->setPlainText(QString(300000, u'日')); // more than the device could take

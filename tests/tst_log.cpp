@@ -114,12 +114,12 @@ private Q_SLOTS:
     void unwritableLogFolderStillEmptiesTheBox()
     {
         QTemporaryDir dir;
-        // The program directory is a file, so no Log folder can be made inside it.
-        const QString notADir = dir.filePath(QStringLiteral("program"));
+        // A file stands where the Log folder would be made.
+        const QString notADir = dir.filePath(QStringLiteral("Log"));
         QFile blocker(notADir);
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        frmMain w(frmMain::kFetchBaseUrl, notADir);
+        frmMain w(frmMain::kFetchBaseUrl, dir.path());
         for (int round = 0; round < 3; ++round) {
             box(w)->setPlainText(QString(60000, u'z'));
             w.Ag(QStringLiteral("requested"));
