@@ -15,7 +15,7 @@ struct CliOptions
     int maxGrade = 25;
     QString output; // empty: standard output
     Format format = Csv;
-    bool utf8 = false; // else GB18030
+    bool utf8 = false; // else as the window writes files: code page 936, GB18030 beyond it
     QString baseUrl;
     bool resume = false;
     bool quiet = false;

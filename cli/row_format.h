@@ -6,7 +6,7 @@
 
 class ResultModel;
 
-// The bytes of kept rows in the chosen format: CSV exactly as the window saves it (GB18030,
+// The bytes of kept rows in the chosen format: CSV exactly as the window saves it (code page 936,
 // or UTF-8 behind a byte-order mark), or one JSON object per line.
 class RowFormat
 {

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QLockFile>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include "pageutil.h"
 
@@ -109,14 +108,14 @@ Journal::Recovery Journal::recover()
     if (file.open(QIODevice::ReadOnly))
         bytes = file.readAll();
     file.close();
-    QStringDecoder decoder("GB18030");
-    const QString text = decoder.decode(bytes);
+    bool decoded = true;
+    const QString text = Module1::decodeText(bytes, &decoded);
     const QString header = headerLine();
     CsvRows::Parsed parsed;
     // An empty file, or one torn inside its header, holds no row yet.
     const bool noRowYet = !text.startsWith(header) && header.startsWith(text);
     if (!noRowYet) {
-        if (decoder.hasError() || !text.startsWith(header))
+        if (!decoded || !text.startsWith(header))
             parsed.ok = false;
         else
             parsed = CsvRows::parse(QStringView(text).mid(header.size()));

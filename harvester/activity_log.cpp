@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QTextDocument>
 
 #include "pageutil.h"
 
@@ -15,10 +16,37 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 QString frmMain::logText() const
 {
-    // The box keeps its lines with LF; the log's own form, and its length, use CR LF.
-    QString text = Alog->toPlainText();
+    // Kept with LF like the box; the log's own form, and its length, use CR LF.
+    QString text = m_log;
     text.replace(u'\n', kCrLf);
     return text;
+}
+
+void frmMain::setLogText(const QString &crLfText)
+{
+    m_log = crLfText;
+    m_log.replace(kCrLf, QStringLiteral("\n"));
+    m_settingLog = true;
+    Alog->setPlainText(m_log);
+    m_settingLog = false;
+}
+
+// Follows what is typed into the box. Each character of the box stands for one of m_log (a
+// block break for a line break or a paragraph separator), so an edit is replayed at its place.
+void frmMain::logEdited(int position, int removed, int added)
+{
+    if (m_settingLog)
+        return;
+    QString raw = Alog->document()->toRawText();
+    const qsizetype at = qBound(qsizetype(0), qsizetype(position), m_log.size());
+    const qsizetype gone = qBound(qsizetype(0), qsizetype(removed), m_log.size() - at);
+    QString typed = raw.mid(at, added);
+    typed.replace(QChar::ParagraphSeparator, u'\n'); // Enter typed: a line break
+    m_log.replace(at, gone, typed);
+    if (m_log.size() != raw.size()) { // an edit reported in a way not foreseen: take the box
+        raw.replace(QChar::ParagraphSeparator, u'\n');
+        m_log = raw;
+    }
 }
 
 QString frmMain::composeLogLine(const QString &Str, const QString &ErrStr, int ErrNum) const
@@ -58,6 +86,5 @@ void frmMain::Ag(const QString &Str, const QString &ErrStr, int ErrNum)
     QString fresh = composeLogLine(Str, ErrStr, ErrNum) + kCrLf + text;
     if (!failedFile.isEmpty())
         fresh.prepend(composeLogLine(QStringLiteral("日志文件写入失败: ") + failedFile, {}, 0) + kCrLf);
-    fresh.replace(kCrLf, QStringLiteral("\n"));
-    Alog->setPlainText(fresh);
+    setLogText(fresh);
 }

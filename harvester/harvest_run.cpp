@@ -23,6 +23,7 @@ public:
     bool gradeInRange(const QString &grade) override { return w.gradeInRange(grade); }
     void progress(qint64 id, qint64 first, qint64 last) override
     {
+        w.showProgress(id - first, last - first + 1);
         w.setStatusPanel(2, QStringLiteral("正在采集用户: ") + QString::number(id) + QStringLiteral("  完成进度[")
                                 + QString::number(last - first) + u'/' + QString::number(id - first)
                                 + QStringLiteral("]..."));
@@ -110,8 +111,10 @@ void frmMain::vqstartGet(qint32 startID, qint32 endID)
 {
     ++m_activeRuns;
     const auto leave = qScopeGuard([this] {
-        if (--m_activeRuns == 0)
+        if (--m_activeRuns == 0) {
             m_closing = false;
+            endProgress();
+        }
     });
     RunHostImpl host(*this);
     HarvestRun run(host, *m_list, m_fetchBaseUrl, m_journal.get());

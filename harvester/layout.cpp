@@ -3,6 +3,8 @@
 #include "journal.h"
 #include "paths.h"
 #include "list_view.h"
+#include "pace.h"
+#include "progress_panel.h"
 #include "repaint_throttle.h"
 #include "result_model.h"
 #include "site.h"
@@ -11,6 +13,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIcon>
@@ -23,6 +26,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTextDocument>
 
 #include "pageutil.h"
 
@@ -160,6 +164,7 @@ void frmMain::buildControls()
     Alog->setLineWrapMode(QPlainTextEdit::WidgetWidth); // a multi-line box wraps; it scrolls only down
     Alog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Alog->setTabChangesFocus(true);
+    connect(Alog->document(), &QTextDocument::contentsChange, this, &frmMain::logEdited);
 
     m_list = new ResultModel(this);
     for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
@@ -184,6 +189,7 @@ void frmMain::buildControls()
     Lv->setSelectionBehavior(QAbstractItemView::SelectRows);
     Lv->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Lv->setSortingEnabled(false);
+    Lv->setTabKeyNavigation(false); // Tab leaves the list: it is one stop, arrows move inside
     QHeaderView *header = Lv->horizontalHeader();
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
@@ -201,14 +207,16 @@ void frmMain::buildControls()
     SB->setSizeGripEnabled(false);
     SB->setGeometry(twipRect(0, 7140, 12720, 375));
     const int panelTwips[2] = {2040, 10635};
+    m_countPanel = new QLabel(SB);
+    m_progressPanel = new ProgressPanel(SB);
+    QLabel *panels[2] = {m_countPanel, m_progressPanel};
     for (int i = 0; i < 2; ++i) {
-        auto *panel = new QLabel(SB);
+        QLabel *panel = panels[i];
         name(panel, QStringLiteral("SB.Panel(%1)").arg(i + 1));
         // A fixed size spares the status bar a new layout for every text the run sets.
         panel->setFixedSize(px(panelTwips[i]), px(375) - 6);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         SB->addWidget(panel);
-        m_panels[size_t(i)] = panel;
     }
 
     vqMenu = new QMenu(QStringLiteral("vqMenu"), this);
@@ -314,10 +322,39 @@ QMenu *frmMain::contextMenu() const { return vqMenu; }
 
 QString frmMain::statusPanelText(int panel) const
 {
-    return panel == 1 || panel == 2 ? m_panels[size_t(panel - 1)]->text() : QString();
+    return panel == 1 ? m_countPanel->text() : panel == 2 ? m_progressPanel->text() : QString();
 }
+
+double frmMain::progressFill() const { return m_progressPanel->fill(); }
 
 void frmMain::setStatusPanel(int panel, const QString &text)
 {
-    m_panels[size_t(panel - 1)]->setText(text);
+    (panel == 1 ? m_countPanel : m_progressPanel)->setText(text);
+}
+
+// The share of the range done behind panel 2, and the share and time left in the title, so
+// that a minimised window shows them too; both at most once a second.
+void frmMain::showProgress(qint64 done, qint64 total)
+{
+    if (!m_pace)
+        m_pace = std::make_unique<Pace>();
+    m_pace->record(done, total);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now < m_nextTitleMs)
+        return;
+    const qint64 left = m_pace->secondsLeft();
+    if (left < 0)
+        return;
+    m_nextTitleMs = now + 1000;
+    m_progressPanel->setFill(m_pace->share());
+    setWindowTitle(kTitle + QStringLiteral(" - %1% - 剩余约 ").arg(int(m_pace->share() * 100))
+                   + Pace::chineseDuration(left));
+}
+
+void frmMain::endProgress()
+{
+    m_pace.reset();
+    m_nextTitleMs = 0;
+    m_progressPanel->setFill(-1);
+    setWindowTitle(kTitle);
 }

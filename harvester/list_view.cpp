@@ -72,3 +72,10 @@ bool ListHeader::event(QEvent *event)
         m_sizeHint = QSize();
     return QHeaderView::event(event);
 }
+
+QModelIndex ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    if (action == MoveHome || action == MoveEnd)
+        modifiers |= Qt::ControlModifier;
+    return QTableView::moveCursor(action, modifiers);
+}

@@ -18,6 +18,8 @@ public:
     void reset() override;
 
 protected:
+    // Home and End go to the first and last row, as in a list, not along the columns.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
     void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
 

@@ -18,6 +18,8 @@ class QPushButton;
 class QStatusBar;
 class QTableView;
 class Journal;
+class Pace;
+class ProgressPanel;
 class ResultModel;
 
 // The harvester's one window: its state, its controls, the activity log, the harvest run
@@ -61,6 +63,7 @@ public:
     ResultModel *resultList() const;
     QString logText() const; // lines end in CR LF, newest first
     QString statusPanelText(int panel) const; // panel 1 or 2
+    double progressFill() const; // the share of panel 2's fill, negative for none
     QMenu *contextMenu() const;
 
 protected:
@@ -75,6 +78,10 @@ private:
     bool gradeInRange(const QString &grade) const;
     bool askYesNo(const QString &prompt);
     QString composeLogLine(const QString &Str, const QString &ErrStr, int ErrNum) const;
+    void setLogText(const QString &crLfText);
+    void logEdited(int position, int removed, int added);
+    void showProgress(qint64 done, qint64 total);
+    void endProgress();
     QString rollOverLog(const QString &text);
     void saveList();
     // Runs a handler's body; a failure ends there as a log line, never in the event loop.
@@ -92,6 +99,12 @@ private:
     // Rows not saved since they changed; the journal outlives the window only then.
     bool m_listChanged = false;
     std::unique_ptr<Journal> m_journal;
+    // The log exactly as set or typed, line breaks as LF: the box's own text turns a no-break
+    // space and a line or paragraph separator into something else.
+    QString m_log;
+    bool m_settingLog = false;
+    std::unique_ptr<Pace> m_pace;
+    qint64 m_nextTitleMs = 0;
 
     QGroupBox *Frame1 = nullptr;
     std::array<QLineEdit *, 3> Txt{};
@@ -104,7 +117,8 @@ private:
     QTableView *Lv = nullptr;
     ResultModel *m_list = nullptr;
     QStatusBar *SB = nullptr;
-    std::array<QLabel *, 2> m_panels{};
+    QLabel *m_countPanel = nullptr;
+    ProgressPanel *m_progressPanel = nullptr;
     QMenu *vqMenu = nullptr;
     std::array<QAction *, 5> pmenu{};
 };

@@ -99,12 +99,86 @@ QString decodePage(const QByteArray &body, const QByteArray &contentType)
     return out;
 }
 
+namespace {
+// Windows code page 936 where it has the character, so a spreadsheet on a Chinese system
+// reads the file as meant; GB18030's four-byte form for what it lacks (an emoji).
+void encodeRun(QStringView run, QByteArray &out)
+{
+    QStringEncoder cp936("windows-936");
+    const QByteArray whole = cp936.encode(run);
+    if (!cp936.hasError()) {
+        out += whole;
+        return;
+    }
+    QStringEncoder gb18030("GB18030");
+    for (qsizetype i = 0; i < run.size(); ++i) {
+        QStringEncoder one("windows-936");
+        const QByteArray bytes = one.encode(run.mid(i, 1));
+        out += one.hasError() ? gb18030.encode(run.mid(i, 1)) : bytes;
+    }
+}
+
+bool isFourByte(const char *p, qsizetype left)
+{
+    const auto b = [p](int i) { return uchar(p[i]); };
+    return left >= 4 && b(0) >= 0x81 && b(0) <= 0xFE && b(1) >= 0x30 && b(1) <= 0x39 && b(2) >= 0x81
+        && b(2) <= 0xFE && b(3) >= 0x30 && b(3) <= 0x39;
+}
+} // namespace
+
 QByteArray encodeText(QStringView text)
 {
-    QStringEncoder encoder("GB18030");
-    if (!encoder.isValid())
+    if (!QStringEncoder("windows-936").isValid() || !QStringEncoder("GB18030").isValid())
         return text.toUtf8(); // a Qt without ICU: keep every character rather than lose it
-    return encoder.encode(text);
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    // Code page 936 has nothing beyond the BMP, so runs between such characters go whole.
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!text[i].isSurrogate())
+            continue;
+        encodeRun(text.mid(runStart, i - runStart), out);
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            out += QStringEncoder("GB18030").encode(text.mid(i, 2));
+            ++i;
+        } else {
+            out += '?'; // half a character: no encoding has it
+        }
+        runStart = i + 1;
+    }
+    encodeRun(text.mid(runStart), out);
+    return out;
+}
+
+QString decodeText(const QByteArray &bytes, bool *ok)
+{
+    QStringDecoder cp936("windows-936");
+    QStringDecoder gb18030("GB18030");
+    if (!cp936.isValid() || !gb18030.isValid()) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8.decode(bytes);
+        if (ok)
+            *ok = !utf8.hasError();
+        return text;
+    }
+    QString out;
+    const char *p = bytes.constData();
+    const qsizetype n = bytes.size();
+    qsizetype runStart = 0, i = 0;
+    while (i < n) {
+        if (!isFourByte(p + i, n - i)) {
+            i += uchar(p[i]) >= 0x81 && uchar(p[i]) <= 0xFE && i + 1 < n ? 2 : 1;
+            continue;
+        }
+        out += cp936.decode(QByteArrayView(p + runStart, i - runStart));
+        out += gb18030.decode(QByteArrayView(p + i, 4));
+        i += 4;
+        runStart = i;
+    }
+    out += cp936.decode(QByteArrayView(p + runStart, qMin(i, n) - runStart));
+    if (ok)
+        *ok = !cp936.hasError() && !gb18030.hasError();
+    return out;
 }
 
 } // namespace Module1

@@ -128,8 +128,12 @@ qint32 fieldNumber(QStringView text);
 
 // ---- files and the desktop ----
 
-// Text files are GB18030: GBK's bytes for Chinese text, and nothing is lost outside GBK.
+// Text files are written for Windows code page 936 (GBK), the code page of a Chinese system:
+// its bytes for every character it has, GB18030's four-byte form for the rest (an emoji), so
+// nothing is lost. decodeText reads such bytes back; ok is false for bytes that are no such
+// text.
 QByteArray encodeText(QStringView text);
+QString decodeText(const QByteArray &bytes, bool *ok = nullptr);
 
 // One line of the CSV layout, with its CR LF, appended to line: a row of the list, or the
 // header line.

@@ -37,6 +37,47 @@ void fillRow(ResultModel &m, const QStringList &cells)
 
 } // namespace
 
+// What a spreadsheet on a Chinese system reads: code page 936's bytes for what it has,
+// GB18030's four bytes for what it lacks; and back again.
+class TestCodePage : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void bytesForCodePage936_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("euro is one byte") << QStringLiteral("€") << QByteArray("\x80");
+        QTest::newRow("Chinese") << QStringLiteral("歌手等级") << QByteArray("\xB8\xE8\xCA\xD6\xB5\xC8\xBC\xB6");
+        QTest::newRow("emoji keeps GB18030's four bytes") << QStringLiteral("🎤") << QByteArray("\x94\x39\xC0\x32");
+        QTest::newRow("private use as the code page maps it") << QStringLiteral("\uE76C") << QByteArray("\xA2\xE3");
+        QTest::newRow("mixed") << QStringLiteral("a€中🎤,") << QByteArray("a\x80\xD6\xD0\x94\x39\xC0\x32,");
+        QTest::newRow("a lone surrogate is a question mark") << QString(QChar(0xD83C)) << QByteArray("?");
+    }
+    void bytesForCodePage936()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        const QByteArray written = Module1::encodeText(text);
+        QCOMPARE(written.toHex(' '), bytes.toHex(' '));
+        if (bytes == "?")
+            return;
+        bool ok = false;
+        QCOMPARE(Module1::decodeText(written, &ok), text);
+        QVERIFY(ok);
+    }
+
+    void csvWithEuroChineseAndEmoji()
+    {
+        ResultModel m;
+        fillRow(m, {"1", "€5 歌手🎤"});
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        QVERIFY(exportListToCsv(m, out, false));
+        QVERIFY(out.data().startsWith("1,=\"\x80" "5 \xB8\xE8\xCA\xD6\x94\x39\xC0\x32\","));
+    }
+};
+
 class TestCsv : public QObject
 {
     Q_OBJECT
@@ -169,5 +210,11 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCsv)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    TestCodePage codePage;
+    TestCsv csv;
+    return QTest::qExec(&codePage, argc, argv) | QTest::qExec(&csv, argc, argv);
+}
 #include "tst_csv.moc"

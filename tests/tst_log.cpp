@@ -2,6 +2,8 @@
 #include "test_files.h"
 
 #include <QDateTime>
+#include "pageutil.h"
+
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -9,6 +11,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
 
 namespace {
 QString rollOverName(const QDateTime &at)
@@ -80,18 +83,59 @@ private Q_SLOTS:
         QVERIFY(w.logText().endsWith(QStringLiteral("  next\r\n")));
     }
 
+    void readBackExactly_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no-break space") << QStringLiteral("a\u00A0b");
+        QTest::newRow("line separator") << QStringLiteral("a\u2028b");
+        QTest::newRow("paragraph separator") << QStringLiteral("a\u2029b");
+        QTest::newRow("all three") << QStringLiteral("\u00A0x\u2028y\u2029z\u00A0");
+    }
+    // What Ag reads, what the 50,000 rule counts and what a roll-over file holds is the text
+    // exactly as it was set or typed.
+    void readBackExactly()
+    {
+        QFETCH(QString, line);
+        QTemporaryDir dir;
+        frmMain w(frmMain::kFetchBaseUrl, dir.path());
+        w.Ag(line);
+        QVERIFY(w.logText().startsWith(w.logText().left(10) + line + QStringLiteral("\r\n")));
+        QCOMPARE(w.logText().size(), 2 * (10 + 2) + QStringLiteral("启动程序...").size() + line.size());
+
+        // Typed into the box, between the two lines, beside what Ag wrote.
+        auto *edit = box(w);
+        QTextCursor cursor = edit->textCursor();
+        cursor.setPosition(10 + line.size()); // the end of the first line
+        edit->setTextCursor(cursor);
+        QTest::keyClicks(edit, QStringLiteral("\u00A0!"));
+        const QString expected = w.logText().left(10) + line + QStringLiteral("\u00A0!\r\n");
+        QVERIFY2(w.logText().startsWith(expected), w.logText().left(40).toUtf8().toHex(' ').constData());
+
+        // Filled up to the bound with it, and rolled over: the file holds it as it stood.
+        const QString before = w.logText();
+        edit->moveCursor(QTextCursor::End);
+        edit->textCursor().insertText(QString(50000 - before.size(), u'x')); // a paste
+        QCOMPARE(w.logText().size(), 50000);
+        const QString full = w.logText();
+        w.Ag(QStringLiteral("next"));
+        const QStringList files = QDir(dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*-Log.txt")});
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(Module1::decodeText(readFile(dir.filePath(QStringLiteral("Log/") + files.first()))),
+                 full + QStringLiteral("\r\n"));
+    }
+
     void rollOverKeepsChineseAndEmoji()
     {
         QTemporaryDir dir;
         frmMain w(frmMain::kFetchBaseUrl, dir.path());
-        box(w)->setPlainText(QStringLiteral("歌手🎤") + QString(50000, u'a'));
+        box(w)->setPlainText(QStringLiteral("歌手€🎤") + QString(50000, u'a'));
         w.Ag(QStringLiteral("x"));
         const QStringList files = QDir(dir.filePath(QStringLiteral("Log"))).entryList(QDir::Files);
         QCOMPARE(files.size(), 1);
         const QByteArray bytes = readFile(dir.filePath(QStringLiteral("Log/") + files.first()));
-        QVERIFY(bytes.startsWith("\xB8\xE8\xCA\xD6")); // 歌手 as GBK bytes
-        QStringDecoder gb("GB18030");
-        QVERIFY(QString(gb.decode(bytes)).startsWith(QStringLiteral("歌手🎤a")));
+        // 歌手 and € as code page 936 has them, the emoji in GB18030's four bytes.
+        QVERIFY(bytes.startsWith("\xB8\xE8\xCA\xD6\x80\x94\x39\xC0\x32" "a"));
+        QVERIFY(Module1::decodeText(bytes).startsWith(QStringLiteral("歌手€🎤a")));
     }
 
     void twoRollOversInOneMinuteLeaveTheSecond()

@@ -1,9 +1,11 @@
 #include "harness.h"
 #include "harvest_run.h"
+#include "pace.h"
 #include "pageutil.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -356,6 +358,60 @@ private Q_SLOTS:
         h.window->Command1_Click();
         QCOMPARE(h.rows(), 1);
         QCOMPARE(h.window->statusPanelText(1), QStringLiteral("总数: 1"));
+    }
+
+    void progressShowsInTheTitleAndBehindThePanel_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("completed") << "complete";
+        QTest::newRow("stopped") << "stop";
+        QTest::newRow("failed") << "fail";
+    }
+    // During a run the title and the panel's fill show the share done and the time left;
+    // afterwards the title is the plain one again, however the run ended.
+    void progressShowsInTheTitleAndBehindThePanel()
+    {
+        QFETCH(QString, ending);
+        Harness h;
+        for (int id = 1; id <= 8; ++id)
+            h.setPage(id, profilePage(QStringLiteral("p%1").arg(id)));
+        if (ending == u"fail")
+            h.setPage(8, "<span class=\"user-name twemoji\">broken</span> userid = 'no end");
+        h.setFields(QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("300"));
+        QString title;
+        double fill = -1;
+        QString panel;
+        QTimer::singleShot(1800, h.window.get(), [&] {
+            title = h.window->windowTitle();
+            fill = h.window->progressFill();
+            panel = h.window->statusPanelText(2);
+            if (ending == u"stop")
+                h.window->Command2_Click();
+        });
+        h.window->Command1_Click();
+        QVERIFY2(QRegularExpression(QStringLiteral("^VqLirra辅助 - [1-9]\\d% - 剩余约 \\d秒$")).match(title).hasMatch(),
+                 qPrintable(title));
+        QVERIFY2(fill > 0.1 && fill < 0.9, qPrintable(QString::number(fill)));
+        QVERIFY(panel.startsWith(QStringLiteral("正在采集用户: "))); // the text stays as it was
+        QCOMPARE(h.window->windowTitle(), QStringLiteral("VqLirra辅助"));
+        QVERIFY(h.window->progressFill() < 0);
+    }
+
+    void timeLeftReads_data()
+    {
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("under a minute") << qint64(59) << "59秒";
+        QTest::newRow("a minute") << qint64(60) << "1分钟";
+        QTest::newRow("minutes") << qint64(754) << "12分钟";
+        QTest::newRow("an hour") << qint64(3600) << "1小时0分钟";
+        QTest::newRow("hours and minutes") << qint64(7530) << "2小时5分钟";
+    }
+    void timeLeftReads()
+    {
+        QFETCH(qint64, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(Pace::chineseDuration(seconds), text);
     }
 
     void closingTheWindowDuringARunEndsItPromptly()

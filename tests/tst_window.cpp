@@ -197,22 +197,54 @@ private Q_SLOTS:
         QVERIFY(menuOpensOn(w, Qt::RightButton)); // over a full one
     }
 
+    void tabOrder_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("backwards");
+        QTest::newRow("empty list, Tab") << 0 << false;
+        QTest::newRow("rows in the list, Tab") << 3 << false;
+        QTest::newRow("rows in the list, Shift+Tab") << 3 << true;
+    }
+    // The list is one stop whatever it holds; inside it the arrows, Home/End and the page
+    // keys move the selection.
     void tabOrder()
     {
+        QFETCH(int, rows);
+        QFETCH(bool, backwards);
         frmMain w(frmMain::kFetchBaseUrl, m_dir.path());
+        for (int r = 0; r < rows; ++r) {
+            w.resultList()->appendRow(QString::number(r + 1));
+            w.resultList()->setCell(r, 2, QString::number(100 + r));
+        }
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Txt(0)"));
-        const QStringList order = {"Txt(1)", "Txt(2)", "Command1", "Command2", "Lv", "Alog", "Combo1", "Combo2", "Txt(0)"};
+        QStringList order = {"Txt(1)", "Txt(2)", "Command1", "Command2", "Lv", "Alog", "Combo1", "Combo2", "Txt(0)"};
+        if (backwards) {
+            std::reverse(order.begin(), order.end());
+            order = order.mid(1) << QStringLiteral("Txt(0)");
+        }
+        auto *lv = child<QTableView>(w, QStringLiteral("Lv"));
         for (const QString &next : order) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
             QWidget *focus = QApplication::focusWidget();
             // The list's viewport holds the focus on behalf of the list.
             const QString name = focus->objectName().isEmpty() && focus->parentWidget()
                 ? focus->parentWidget()->objectName()
                 : focus->objectName();
             QCOMPARE(name, next);
+            if (next == u"Lv" && rows > 0) {
+                QTest::keyClick(lv, Qt::Key_End);
+                QCOMPARE(lv->currentIndex().row(), rows - 1);
+                QTest::keyClick(lv, Qt::Key_Up);
+                QCOMPARE(lv->currentIndex().row(), rows - 2);
+                QTest::keyClick(lv, Qt::Key_Home);
+                QCOMPARE(lv->currentIndex().row(), 0);
+                QTest::keyClick(lv, Qt::Key_PageDown);
+                QCOMPARE(lv->currentIndex().row(), rows - 1);
+                QCOMPARE(lv->selectionModel()->selectedRows().size(), 1);
+            }
         }
     }
 
