@@ -1,3 +1,4 @@
+#include "journal.h"
 #include "main_window.h"
 #include "profile_pages.h"
 #include "result_model.h"
@@ -46,10 +47,15 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        QTextStream(stderr) << "usage: bench_harvest BASE_URL FIRST LAST [PAUSE_MS]\n";
+        QTextStream(stderr) << "usage: bench_harvest BASE_URL FIRST LAST [PAUSE_MS [nojournal]]\n";
         return 2;
     }
     QTemporaryDir dir;
+    // "nojournal": this process holds the folder's journal first, as a second program would,
+    // so the window works without one.
+    Journal holder(dir.filePath(QStringLiteral("Log")));
+    if (args.value(5) == u"nojournal" && !holder.lock())
+        return 2;
     frmMain window(args[1], dir.path());
     window.show();
     window.findChild<QLineEdit *>(QStringLiteral("Txt(0)"))->setText(args[2]);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Harvest rate against curl: 2,000 generated profile pages served by nginx on 127.0.0.1,
-# harvested (a) by the real window offscreen and under Xvfb and (b) by curl over one
-# kept-alive connection, side by side, RUNS times each; prints medians and ratios.
+# harvested (a) by the real window offscreen and under Xvfb, (b) by the curl command over one
+# kept-alive connection and (c) by a bare libcurl loop (the practical limit), side by side,
+# RUNS times each; prints medians and ratios.
 # Also measures the CPU share of a run that waits (25 IDs, pause 200 ms).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -50,14 +51,17 @@ for ((r = 1; r <= RUNS; r++)); do
     curl -s -K "$OUT/curl.cfg"
     t1=$(date +%s%N)
     echo "$COUNT $t0 $t1" | awk '{print $1 / (($3 - $2) / 1e9)}' >> "$OUT/curl.rates"
+    "$B/bare_loop" "$BASE" "$FIRST" "$LAST" | tee -a "$OUT/bare.txt"
     QT_QPA_PLATFORM=offscreen "$B/bench_harvest" "$BASE" "$FIRST" "$LAST" | tee -a "$OUT/offscreen.txt"
     DISPLAY=:93 QT_QPA_PLATFORM=xcb "$B/bench_harvest" "$BASE" "$FIRST" "$LAST" | tee -a "$OUT/xvfb.txt"
 done
 curl_rate=$(median < "$OUT/curl.rates")
+bare_rate=$(field ids_per_sec < "$OUT/bare.txt" | median)
 off_rate=$(field ids_per_sec < "$OUT/offscreen.txt" | median)
 x_rate=$(field ids_per_sec < "$OUT/xvfb.txt" | median)
-echo "median IDs/s over $RUNS runs: curl $curl_rate, harvester offscreen $off_rate, harvester under Xvfb $x_rate"
-awk -v c="$curl_rate" -v o="$off_rate" -v x="$x_rate" 'BEGIN {printf "ratio to curl: offscreen %.2f, Xvfb %.2f (target 0.80)\n", o / c, x / c}'
+echo "median IDs/s over $RUNS runs: bare libcurl loop $bare_rate, curl $curl_rate, harvester offscreen $off_rate, harvester under Xvfb $x_rate"
+awk -v c="$curl_rate" -v o="$off_rate" -v x="$x_rate" 'BEGIN {printf "ratio to curl: offscreen %.2f, Xvfb %.2f\n", o / c, x / c}'
+awk -v b="$bare_rate" -v o="$off_rate" -v x="$x_rate" 'BEGIN {printf "ratio to the bare libcurl loop: offscreen %.2f, Xvfb %.2f (target 0.80)\n", o / b, x / b}'
 
 for ((r = 1; r <= RUNS; r++)); do
     QT_QPA_PLATFORM=offscreen "$B/bench_harvest" "$BASE" "$FIRST" "$((FIRST + 24))" 200 >> "$OUT/wait.txt"
