@@ -102,19 +102,35 @@ QString decodePage(const QByteArray &body, const QByteArray &contentType)
 namespace {
 // Windows code page 936 where it has the character, so a spreadsheet on a Chinese system
 // reads the file as meant; GB18030's four-byte form for what it lacks (an emoji).
+// Opening a converter costs more than encoding a row with it, so one of each is kept. Whether
+// code page 936 has a text is told by reading the bytes back: ICU's error flag is not kept
+// reliably from one call to the next.
+QStringEncoder &gb18030()
+{
+    thread_local QStringEncoder encoder("GB18030");
+    return encoder;
+}
+
+bool encodeCp936(QStringView text, QByteArray &bytes)
+{
+    thread_local QStringEncoder encoder("windows-936");
+    thread_local QStringDecoder decoder("windows-936");
+    bytes = encoder.encode(text);
+    return QString(decoder.decode(bytes)) == text;
+}
+
 void encodeRun(QStringView run, QByteArray &out)
 {
-    QStringEncoder cp936("windows-936");
-    const QByteArray whole = cp936.encode(run);
-    if (!cp936.hasError()) {
-        out += whole;
+    if (run.isEmpty())
+        return;
+    QByteArray bytes;
+    if (encodeCp936(run, bytes)) {
+        out += bytes;
         return;
     }
-    QStringEncoder gb18030("GB18030");
     for (qsizetype i = 0; i < run.size(); ++i) {
-        QStringEncoder one("windows-936");
-        const QByteArray bytes = one.encode(run.mid(i, 1));
-        out += one.hasError() ? gb18030.encode(run.mid(i, 1)) : bytes;
+        const QStringView one = run.mid(i, 1);
+        out += encodeCp936(one, bytes) ? bytes : QByteArray(gb18030().encode(one));
     }
 }
 
@@ -128,7 +144,7 @@ bool isFourByte(const char *p, qsizetype left)
 
 QByteArray encodeText(QStringView text)
 {
-    if (!QStringEncoder("windows-936").isValid() || !QStringEncoder("GB18030").isValid())
+    if (!QStringEncoder("windows-936").isValid() || !gb18030().isValid())
         return text.toUtf8(); // a Qt without ICU: keep every character rather than lose it
     QByteArray out;
     out.reserve(text.size() * 2);
@@ -139,7 +155,7 @@ QByteArray encodeText(QStringView text)
             continue;
         encodeRun(text.mid(runStart, i - runStart), out);
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            out += QStringEncoder("GB18030").encode(text.mid(i, 2));
+            out += QByteArray(gb18030().encode(text.mid(i, 2)));
             ++i;
         } else {
             out += '?'; // half a character: no encoding has it
