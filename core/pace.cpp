@@ -38,6 +38,8 @@ qint64 Pace::secondsLeft() const
     return qint64(double(m_total - m_done) / rate + 0.5);
 }
 
+qint64 Pace::elapsedMs() const { return m_clock.elapsed(); }
+
 double Pace::share() const { return m_total > 0 ? double(m_done) / double(m_total) : 0.0; }
 
 QString Pace::chineseDuration(qint64 seconds)

@@ -15,6 +15,7 @@ public:
     double idsPerSecond() const; // over the last minute; 0 before a second has passed
     qint64 secondsLeft() const;  // -1 while there is no pace yet
     double share() const;        // 0 to 1
+    qint64 elapsedMs() const;
 
     // "12分钟", "45秒", "2小时5分钟": the time left as the window's title says it.
     static QString chineseDuration(qint64 seconds);

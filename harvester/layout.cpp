@@ -13,7 +13,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIcon>
@@ -339,7 +338,7 @@ void frmMain::showProgress(qint64 done, qint64 total)
     if (!m_pace)
         m_pace = std::make_unique<Pace>();
     m_pace->record(done, total);
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 now = m_pace->elapsedMs();
     if (now < m_nextTitleMs)
         return;
     const qint64 left = m_pace->secondsLeft();

@@ -1,7 +1,6 @@
 #include "pageutil.h"
 
 #include <QDeadlineTimer>
-#include <QHash>
 #include <QHostAddress>
 #include <QNetworkProxyFactory>
 #include <QUrl>
@@ -45,27 +44,27 @@ bool isLoopback(const QString &host)
 
 QByteArray systemProxyFor(const QString &url)
 {
+    // Asking the system costs far more than a page's text work, and a run asks for thousands
+    // of URLs of one site: the answer for the last site is kept a few seconds, so a changed
+    // setting still takes effect during a run.
+    thread_local QString lastSite;
+    thread_local QByteArray lastProxy;
+    thread_local QDeadlineTimer lastFresh;
+    const qsizetype hostAt = url.indexOf(u"://");
+    const qsizetype pathAt = hostAt < 0 ? -1 : url.indexOf(u'/', hostAt + 3);
+    const QStringView site = pathAt < 0 ? QStringView(url) : QStringView(url).left(pathAt + 1);
+    if (!lastSite.isEmpty() && site == lastSite && !lastFresh.hasExpired())
+        return lastProxy;
     const QUrl parsed(url);
-    if (isLoopback(parsed.host()))
-        return {};
-    // Asking the system costs far more than a page's text work; its answer for a host is
-    // kept a few seconds, so a changed setting still takes effect during a run.
-    struct Known
-    {
-        QByteArray proxy;
-        QDeadlineTimer fresh;
-    };
-    static QHash<QString, Known> known;
-    const QString key = parsed.scheme() + QStringLiteral("://") + parsed.host() + u':' + QString::number(parsed.port());
-    auto it = known.find(key);
-    if (it != known.end() && !it->fresh.hasExpired())
-        return it->proxy;
-    if (known.size() > 64)
-        known.clear();
-    const QList<QNetworkProxy> proxies =
-        QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(parsed));
-    const QByteArray proxy = proxies.isEmpty() ? QByteArray() : curlForm(proxies.first());
-    known.insert(key, Known{proxy, QDeadlineTimer(5000)});
+    QByteArray proxy;
+    if (!isLoopback(parsed.host())) {
+        const QList<QNetworkProxy> proxies =
+            QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(parsed));
+        proxy = proxies.isEmpty() ? QByteArray() : curlForm(proxies.first());
+    }
+    lastSite = site.toString();
+    lastProxy = proxy;
+    lastFresh = QDeadlineTimer(5000);
     return proxy;
 }
 
