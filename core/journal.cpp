@@ -57,16 +57,16 @@ bool readState(const QString &path, State &state)
         const qint64 value = kv[1].toLongLong(&ok);
         if (!ok)
             return false;
-        if (kv[0] == "first")
-            state.first = value, seen |= 1;
-        else if (kv[0] == "last")
-            state.last = value, seen |= 2;
-        else if (kv[0] == "finished")
-            state.finished = value, seen |= 4;
-        else if (kv[0] == "rows")
-            state.rows = value, seen |= 8;
+        const std::pair<const char *, qint64 *> fields[] = {
+            {"first", &state.first}, {"last", &state.last}, {"finished", &state.finished}, {"rows", &state.rows}};
+        for (int f = 0; f < 4; ++f) {
+            if (kv[0] == fields[f].first) {
+                *fields[f].second = value;
+                seen |= 1 << f;
+            }
+        }
     }
-    return seen == 15;
+    return seen == 15; // every field, or no state at all
 }
 } // namespace
 
@@ -95,8 +95,8 @@ bool Journal::lock()
     // A lock left by a killed program is stale at once: its process is gone.
     if (m_lock->tryLock(0))
         return true;
-    // A folder where no lock can be made at all cannot hold a journal either; that is
-    // reported when the first row cannot be written, not here.
+    // Only another program's lock keeps us out; where no lock can be made at all, the
+    // journal goes on unguarded rather than not at all.
     return m_lock->error() != QLockFile::LockFailedError;
 }
 
