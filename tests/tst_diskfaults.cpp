@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "journal.h"
 #include "test_files.h"
 
 #include <QDate>
@@ -149,6 +150,8 @@ void TestDiskFaults::harvestOntoABadDevice()
     window.Command1_Click();
     QCOMPARE(window.resultList()->rowCount(), 300);
     QCOMPARE(window.logText().count(QStringLiteral("恢复记录写入失败, 采集继续: ")), 1);
+    // What did reach the device is whole rows, readable at the next start.
+    QVERIFY(Journal(m_programDir + QStringLiteral("/Log")).recover().setAside.isEmpty());
     QVERIFY(window.logText().section(QStringLiteral("\r\n"), 0, 0).endsWith(QStringLiteral("  采集已经停止...")));
 }
 
