@@ -201,7 +201,7 @@ void Journal::rowKept(const QAbstractItemModel &list, int row)
     Module1::appendCsvRow(line, list, row);
     const QByteArray bytes = Module1::encodeText(line);
     // Each row reaches the system at once: a killed process loses nothing it kept.
-    const qint64 whole = m_rows.size();
+    const qint64 whole = m_rows.pos(); // appended so far, without asking the system
     if (m_rows.write(bytes) != bytes.size() || !m_rows.flush()) {
         // Half a row would make every row after it unreadable: back to the last whole one.
         m_rows.close();
