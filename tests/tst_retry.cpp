@@ -1,4 +1,5 @@
 #include "faults.h"
+#include "fetch_verdict.h"
 #include "harness.h"
 #include "harvest_run.h"
 #include "pageutil.h"
@@ -204,6 +205,57 @@ private Q_SLOTS:
         QCOMPARE(h.rows(), 2);
         QCOMPARE(h.window->statusPanelText(2), QStringLiteral("采集完成..."));
         QCOMPARE(h.messages().at(2), QStringLiteral("本次采集: 访问 20 个ID, 保留 2 行, 等级不符 0 个, 无资料 0 个, 下载失败 18 个"));
+    }
+
+    void verdictOfEveryOutcome_data()
+    {
+        using Module1::Transport;
+        QTest::addColumn<int>("transport");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("named");
+        QTest::addColumn<int>("verdict");
+        QTest::addColumn<QString>("reason");
+        const auto row = [](const char *name, Transport t, int status, bool named, FetchVerdict::Kind kind,
+                            const char *reason) {
+            QTest::newRow(name) << int(t) << status << named << int(kind) << QString::fromUtf8(reason);
+        };
+        row("refused", Transport::Refused, 0, false, FetchVerdict::Transient, "无法连接服务器");
+        row("reset", Transport::Reset, 0, false, FetchVerdict::Transient, "连接被重置");
+        row("empty reply", Transport::EmptyReply, 0, false, FetchVerdict::Transient, "服务器无响应");
+        row("short body", Transport::Partial, 0, false, FetchVerdict::Transient, "数据不完整");
+        row("time-out", Transport::Timeout, 0, false, FetchVerdict::Transient, "超时");
+        row("name lookup", Transport::NoHost, 0, false, FetchVerdict::Transient, "无法解析主机名");
+        row("redirect loop", Transport::RedirectLoop, 0, false, FetchVerdict::GiveUp, "重定向过多");
+        row("over the cap", Transport::TooLarge, 0, false, FetchVerdict::GiveUp, "页面过大");
+        row("malformed", Transport::Malformed, 0, false, FetchVerdict::GiveUp, "无效的响应");
+        row("scheme refused", Transport::Scheme, 0, false, FetchVerdict::GiveUp, "不支持的协议");
+        row("closing", Transport::Cancelled, 0, false, FetchVerdict::Cancelled, "已取消");
+        for (int busy : {408, 429, 500, 502, 503, 504, 522, 524}) {
+            const QByteArray name = "busy " + QByteArray::number(busy);
+            row(name.constData(), Transport::Ok, busy, false, FetchVerdict::Transient, "");
+            row((name + " with a profile").constData(), Transport::Ok, busy, true, FetchVerdict::Page, "");
+        }
+        row("blocked 403", Transport::Ok, 403, false, FetchVerdict::GiveUp, "HTTP 403");
+        row("403 with a profile", Transport::Ok, 403, true, FetchVerdict::Page, "HTTP 403");
+        row("501", Transport::Ok, 501, false, FetchVerdict::GiveUp, "HTTP 501");
+        row("not found", Transport::Ok, 404, false, FetchVerdict::Absent, "HTTP 404");
+        row("a page without a name", Transport::Ok, 200, false, FetchVerdict::Absent, "HTTP 200");
+        row("a profile", Transport::Ok, 200, true, FetchVerdict::Page, "HTTP 200");
+    }
+    void verdictOfEveryOutcome()
+    {
+        QFETCH(int, transport);
+        QFETCH(int, status);
+        QFETCH(bool, named);
+        QFETCH(int, verdict);
+        QFETCH(QString, reason);
+        Module1::FetchOutcome outcome;
+        outcome.transport = Module1::Transport(transport);
+        outcome.httpStatus = status;
+        const QString page = named ? QString::fromUtf8(profilePage(QStringLiteral("x"))) : QStringLiteral("<html></html>");
+        QCOMPARE(int(FetchVerdict::classify(outcome, page)), verdict);
+        if (!reason.isEmpty())
+            QCOMPARE(FetchVerdict::reason(outcome), reason);
     }
 
     void summaryNamesAtMostFiftyIds()
