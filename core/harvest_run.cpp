@@ -51,7 +51,7 @@ HarvestRun::Fetched HarvestRun::fetchWithRetries(const QString &url, QString &pa
 {
     const RetryPolicy policy = s_policy;
     for (int attempt = 0;; ++attempt) {
-        outcome = Module1::fetchPageOutcome(url, page);
+        outcome = Module1::fetchPageOutcome(url, page, ProfilePage::nameMarkBytes());
         switch (FetchVerdict::classify(outcome, page)) {
         case FetchVerdict::Page:
             return Fetched::Page;

@@ -8,6 +8,8 @@ namespace {
 constexpr QStringView kNameMark = u"user-name twemoji\">";
 }
 
+QByteArrayView nameMarkBytes() { return "user-name twemoji\">"; }
+
 bool hasDisplayName(QStringView page)
 {
     return Module1::findMarker(page, kNameMark) >= 0;

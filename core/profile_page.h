@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
 // Where each value stands in a profile page.
 namespace ProfilePage {
+
+// The display name's marker as the bytes of any charset that writes ASCII as ASCII.
+QByteArrayView nameMarkBytes();
 
 // Whether the page carries the display name's marker at all.
 bool hasDisplayName(QStringView page);

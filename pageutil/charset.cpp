@@ -92,6 +92,23 @@ void decodePage(const QByteArray &body, const QByteArray &contentType, QString &
     decodeInto(decoder, body, out);
 }
 
+bool pageMayContain(const QByteArray &body, const QByteArray &contentType, QByteArrayView asciiMarker)
+{
+    // In every charset whose ASCII bytes stand for themselves alone, an ASCII text can only
+    // come from those very bytes; for the others only decoding tells.
+    const auto spreadsAscii = [](const QByteArray &label) {
+        return label.contains("16") || label.contains("32") || label.contains("ucs") || label.contains("utf-7")
+            || label.contains("2022") || label.startsWith("hz");
+    };
+    QByteArray label = labelAfterCharset(contentType);
+    if (label.isEmpty()) {
+        if (const auto bom = QStringConverter::encodingForData(body))
+            return *bom != QStringConverter::Utf8 || body.contains(asciiMarker);
+        label = metaCharset(body);
+    }
+    return spreadsAscii(label) || body.contains(asciiMarker);
+}
+
 QString decodePage(const QByteArray &body, const QByteArray &contentType)
 {
     QString out;

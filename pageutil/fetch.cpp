@@ -102,7 +102,7 @@ void fetchPage(const QString &url, QString &page)
     fetchPageOutcome(url, page);
 }
 
-FetchOutcome fetchPageOutcome(const QString &url, QString &page)
+FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView onlyWith)
 {
     FetchOutcome outcome;
     try {
@@ -180,7 +180,11 @@ FetchOutcome fetchPageOutcome(const QString &url, QString &page)
             outcome.retryAfterMs = qint64(retryAfter) * 1000;
         char *contentType = nullptr;
         curl_easy_getinfo(e, CURLINFO_CONTENT_TYPE, &contentType);
-        decodePage(t.body, contentType ? QByteArray(contentType) : QByteArray(), page);
+        const QByteArray type = contentType ? QByteArray(contentType) : QByteArray();
+        if (!onlyWith.isEmpty() && !pageMayContain(t.body, type, onlyWith))
+            page.resize(0);
+        else
+            decodePage(t.body, type, page);
     } catch (...) {
         page = QString();
         outcome.transport = Transport::Other;

@@ -90,7 +90,10 @@ struct FetchOutcome
 };
 
 // fetchPage that also says what happened; page is the empty text unless a response came.
-FetchOutcome fetchPageOutcome(const QString &url, QString &page);
+// With onlyWith (ASCII), a body that cannot hold that text is not decoded and page is left
+// empty: most pages of a sparse range carry no profile, and decoding them costs more than
+// everything else done with them.
+FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView onlyWith = {});
 
 // The proxy the system names for url, in libcurl's form ("http://host:port"); empty for none,
 // and always empty for a loopback host.
@@ -99,6 +102,9 @@ QByteArray systemProxyFor(const QString &url);
 // Decodes a response body by its Content-Type charset, a byte-order mark, a <meta> charset
 // in the first 1,024 bytes, or else UTF-8. gbk and gb2312 decode as GB18030.
 QString decodePage(const QByteArray &body, const QByteArray &contentType);
+// False only when the decoded body certainly lacks asciiMarker (its bytes lack it, and its
+// charset writes ASCII as ASCII).
+bool pageMayContain(const QByteArray &body, const QByteArray &contentType, QByteArrayView asciiMarker);
 void decodePage(const QByteArray &body, const QByteArray &contentType, QString &out);
 
 // Waits ms milliseconds with window events flowing; returns at once for ms <= 0.

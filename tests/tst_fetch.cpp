@@ -197,6 +197,41 @@ private Q_SLOTS:
         QCOMPARE(outcome.retryAfterMs, retryAfterMs);
     }
 
+    void onlyPagesThatMayHoldTheMarkerAreDecoded_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<bool>("decoded");
+        const QString marked = QStringLiteral("<p>歌手 <b class=\"mark\">x</b></p>");
+        const QString plain = QStringLiteral("<p>歌手 no such user</p>");
+        QStringEncoder utf16(QStringConverter::Utf16LE);
+        QStringEncoder gb("GB18030");
+        QTest::newRow("UTF-8 without it") << plain.toUtf8() << kHtml << false;
+        QTest::newRow("UTF-8 with it") << marked.toUtf8() << kHtml << true;
+        QTest::newRow("GBK declared in meta, without it")
+            << QByteArray("<meta charset=\"gbk\">" + gb.encode(plain)) << QByteArray("text/html") << false;
+        QTest::newRow("GBK with it") << QByteArray(gb.encode(marked)) << QByteArray("text/html; charset=gbk") << true;
+        QTest::newRow("UTF-16 with a byte-order mark")
+            << QByteArray("\xFF\xFE" + utf16.encode(marked)) << QByteArray("text/html") << true;
+        QTest::newRow("UTF-16 declared") << QByteArray(utf16.encode(marked)) << QByteArray("text/html; charset=utf-16le") << true;
+    }
+    // Bytes that cannot hold the marker are not decoded; any that may, are, whatever their charset.
+    void onlyPagesThatMayHoldTheMarkerAreDecoded()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, contentType);
+        QFETCH(bool, decoded);
+        m_server->setHandler([&](const LoopbackServer::Request &, QTcpSocket *s) {
+            LoopbackServer::respond(s, 200, contentType, body);
+        });
+        QString page = QStringLiteral("stale");
+        const FetchOutcome outcome = fetchPageOutcome(url("/u/1"), page, "class=\"mark\"");
+        QCOMPARE(outcome.httpStatus, 200);
+        QCOMPARE(page, decoded ? decodePage(body, contentType) : QString());
+        QVERIFY(!decoded || page.contains(QStringLiteral("class=\"mark\"")));
+        QCOMPARE(fetchPage(url("/u/1")), decodePage(body, contentType)); // the plain fetch decodes all
+    }
+
     // A site must not make the tool read a local file: no page, whatever the file holds.
     void redirectToAnotherSchemeYieldsNoPage()
     {
