@@ -15,6 +15,17 @@ OUT=$(mktemp -d)
 trap 'nginx -c "$OUT/nginx.conf" -p "$OUT" -s stop 2>/dev/null || true; kill "${XVFB:-0}" 2>/dev/null || true; rm -rf "$OUT"' EXIT
 
 build-bench/demo/vqlirra-pages "$OUT/site" "$FIRST" "$COUNT"
+# A site's not-found page is a full page too: 40 KB without a profile, for a sparse range.
+python3 - "$OUT/site/gone.html" <<'PY'
+import sys
+row = '<div class="work-item"><a href="/play/%d" title="晴天"><span class="work-title">稻香 后来</span></a></div>\n'
+page = '<!DOCTYPE html><html><head><meta charset="utf-8"><title>用户不存在</title></head><body>'
+n = 0
+while len(page.encode()) < 40000:
+    page += row % n
+    n += 1
+open(sys.argv[1], 'w').write(page + '<h1>用户不存在</h1></body></html>')
+PY
 PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 mkdir -p "$OUT/logs"
 cat > "$OUT/nginx.conf" <<CONF
@@ -28,7 +39,7 @@ http {
     keepalive_requests 1000000;
     keepalive_timeout 60s;
     sendfile on;
-    server { listen 127.0.0.1:$PORT; root $OUT/site; }
+    server { listen 127.0.0.1:$PORT; root $OUT/site; error_page 404 /gone.html; }
 }
 CONF
 chmod -R a+rX "$OUT" # nginx's workers read the pages as another user
@@ -62,6 +73,16 @@ x_rate=$(field ids_per_sec < "$OUT/xvfb.txt" | median)
 echo "median IDs/s over $RUNS runs: bare libcurl loop $bare_rate, curl $curl_rate, harvester offscreen $off_rate, harvester under Xvfb $x_rate"
 awk -v c="$curl_rate" -v o="$off_rate" -v x="$x_rate" 'BEGIN {printf "ratio to curl: offscreen %.2f, Xvfb %.2f\n", o / c, x / c}'
 awk -v b="$bare_rate" -v o="$off_rate" -v x="$x_rate" 'BEGIN {printf "ratio to the bare libcurl loop: offscreen %.2f, Xvfb %.2f (target 0.80)\n", o / b, x / b}'
+
+# A sparse range: 2,000 IDs without a profile, each answered with the 40 KB not-found page.
+for ((r = 1; r <= RUNS; r++)); do
+    "$B/bare_loop" "$BASE" 1000 2999 >> "$OUT/sparse-bare.txt" || true
+    # (the rows cannot match the generator here: the site has none of these profiles)
+    QT_QPA_PLATFORM=offscreen "$B/bench_harvest" "$BASE" 1000 2999 >> "$OUT/sparse.txt" || true
+done
+sparse_bare=$(field ids_per_sec < "$OUT/sparse-bare.txt" | median)
+sparse=$(field ids_per_sec < "$OUT/sparse.txt" | median)
+awk -v b="$sparse_bare" -v o="$sparse" 'BEGIN {printf "ratio to the bare libcurl loop on a sparse range: offscreen %.2f (%.0f against %.0f IDs/s)\n", o / b, o, b}'
 
 for ((r = 1; r <= RUNS; r++)); do
     QT_QPA_PLATFORM=offscreen "$B/bench_harvest" "$BASE" "$FIRST" "$((FIRST + 24))" 200 >> "$OUT/wait.txt"
