@@ -69,6 +69,7 @@ void ConsoleHost::progress(qint64 id, qint64 first, qint64 last)
 {
     m_done = id - first + 1;
     m_total = last - first + 1;
+    m_pace.record(m_done, m_total);
 }
 
 void ConsoleHost::rowKept(const ResultModel &list, int row)
@@ -126,7 +127,9 @@ void ConsoleHost::drawProgress(bool final)
     if (!final && !m_terminal && m_lastDraw < 0 && ms < 10000)
         return;
     m_lastDraw = ms;
-    const double rate = ms > 0 ? double(m_done) * 1000.0 / double(ms) : 0.0;
+    // The recent pace, pauses and retries included; the whole run's until there is one.
+    const double rate = m_pace.idsPerSecond() > 0 ? m_pace.idsPerSecond()
+                                                  : ms > 0 ? double(m_done) * 1000.0 / double(ms) : 0.0;
     const QString left = rate > 0 ? duration(qint64(double(m_total - m_done) / rate)) : QStringLiteral("?");
     const QString line = QStringLiteral("%1/%2 IDs (%3%), %4 rows, %5 failed, %6 IDs/s, %7 left")
                              .arg(m_done).arg(m_total)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "harvest_run.h"
+#include "pace.h"
 #include "options.h"
 #include "row_format.h"
 
@@ -53,6 +54,7 @@ private:
     bool m_terminal;
     QTimer m_tick;
     QElapsedTimer m_clock;
+    Pace m_pace;
     qint64 m_lastDraw = -1;
     qint64 m_done = 0, m_total = 0, m_kept = 0;
     bool m_lineShown = false;
