@@ -32,6 +32,7 @@ class TestCli : public QObject
     QList<QByteArray> m_requested;
     // Answers every request with the demo site's page, or the status set for its path.
     QHash<QByteArray, int> m_status;
+    QHash<QByteArray, QByteArray> m_pages; // pages of the test's own, by path
     std::function<void(qint64)> m_onRequest;
 
     QString base() const { return QString::fromLatin1(m_site->baseUrl() + "/u/"); }
@@ -65,11 +66,14 @@ private Q_SLOTS:
     {
         m_requested.clear();
         m_status.clear();
+        m_pages.clear();
         m_onRequest = nullptr;
         m_site = new LoopbackServer([this](const LoopbackServer::Request &r, QTcpSocket *s) {
             m_requested.append(r.path);
             if (m_status.contains(r.path))
                 LoopbackServer::respond(s, m_status.value(r.path), "text/html", "<html>no</html>");
+            else if (m_pages.contains(r.path))
+                LoopbackServer::respond(s, 200, "text/html; charset=utf-8", m_pages.value(r.path));
             else
                 ProfileSite::serve(r, s);
             if (m_onRequest)
@@ -129,6 +133,21 @@ private Q_SLOTS:
         }
         QVERIFY(row > 3);
         QCOMPARE(lines.size(), row);
+    }
+
+    // Whatever a name holds comes back from the JSON exactly: quotes, backslashes, controls.
+    void jsonLinesEscapeWhatTheyMust()
+    {
+        const QString name = QStringLiteral("a\"b\\c\td\x01e/歌🎤");
+        m_pages.insert("/u/7", profilePage(name));
+        const Ran ran = run({"--start", "7", "--end", "7", "--pause", "0", "--format", "jsonl"});
+        QCOMPARE(ran.exitCode, 0);
+        QCOMPARE(ran.out.count('\n'), 1);
+        QJsonParseError error;
+        const QJsonObject o = QJsonDocument::fromJson(ran.out, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(o.value(QStringLiteral("name")).toString(), name);
+        QCOMPARE(o.value(QStringLiteral("homepage_id")).toString(), QStringLiteral("7"));
     }
 
     void badArgumentsFetchAndWriteNothing_data()

@@ -168,6 +168,20 @@ private Q_SLOTS:
         QCOMPARE(readFile(journalPath(h)), csv.data().chopped(2));
     }
 
+    // A row left half-filled by a failed run is journaled when the run ends, as it stands.
+    void halfRowOfAFailedRunIsKept()
+    {
+        Harness h;
+        h.setPage(7, profilePage(QStringLiteral("ok")));
+        h.setPage(8, "<span class=\"user-name twemoji\">broken</span> userid = 'no end");
+        h.setFields(QStringLiteral("7"), QStringLiteral("9"));
+        h.window->Command1_Click();
+        QCOMPARE(h.rows(), 2);
+        restart(h);
+        QCOMPARE(h.rows(), 2);
+        QCOMPARE(h.row(1), (QStringList{"2", "broken", "8", "", "", "", "", "", "", ""}));
+    }
+
     void tornLastLineIsDropped()
     {
         Harness h;
