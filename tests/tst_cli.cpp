@@ -6,6 +6,8 @@
 
 #include <QDate>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -229,6 +231,24 @@ private Q_SLOTS:
         QCOMPARE(m_requested.first(), "/u/" + QByteArray::number(stopAt + 1));
         for (const QByteArray &r : m_requested)
             QVERIFY(!before.contains(r));
+    }
+
+    // The first Ctrl-C waits for the request in flight; a second one does not.
+    void secondCtrlCExitsAtOnce()
+    {
+        QList<QTcpSocket *> held;
+        QProcess p;
+        m_site->setHandler([&](const LoopbackServer::Request &, QTcpSocket *s) {
+            held.append(s); // never answered: the request stays in flight
+            ::kill(pid_t(p.processId()), SIGINT);
+            QTimer::singleShot(200, [&p] { ::kill(pid_t(p.processId()), SIGINT); });
+        });
+        QElapsedTimer clock;
+        clock.start();
+        const Ran ran = run({"--start", "1", "--end", "5", "--output", path("never.csv")}, &p);
+        QCOMPARE(ran.exitCode, 130);
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed()))); // not the 30 s time-out
+        QCOMPARE(held.size(), 1);
     }
 
     void rowsStreamToAPipe()
