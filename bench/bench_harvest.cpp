@@ -28,10 +28,7 @@ int countMismatches(const ResultModel &list, qint64 first, qint64 last)
         const DemoPages::Profile p = DemoPages::profile(id);
         if (!p.exists)
             continue;
-        const QStringList expected = {QString::number(row + 1), p.name, QString::number(id), p.userId,
-                                      p.gradeLabel(), QString::number(p.plays), QString::number(p.works),
-                                      QString::number(p.shares), QString::number(p.follows),
-                                      QString::number(p.fans)};
+        const QStringList expected = p.rowCells(id, row + 1);
         for (int c = 0; c < 10; ++c)
             bad += list.cell(row, c) != expected[c] ? 1 : 0;
         ++row;

@@ -40,6 +40,14 @@ const RunSummary &HarvestRun::summary() const { return m_summary; }
 
 bool HarvestRun::keepWaiting() const { return m_host.running() && !m_host.closing(); }
 
+// A row is complete (or as complete as a failure left it): journaled, and handed on.
+void HarvestRun::keep(int row)
+{
+    if (m_journal)
+        m_journal->rowKept(m_list, row);
+    m_host.rowKept(m_list, row);
+}
+
 void HarvestRun::setLastCell(int column, const QString &text)
 {
     // The count is read afresh for every cell, so a list cleared meanwhile does no harm.
@@ -137,9 +145,7 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
                         setLastCell(cell, ProfilePage::extractCell(page, cell));
                     halfRow = -1;
                     ++m_summary.kept;
-                    if (m_journal)
-                        m_journal->rowKept(m_list, m_list.rowCount() - 1);
-                    m_host.rowKept(m_list, m_list.rowCount() - 1);
+                    keep(m_list.rowCount() - 1);
                 } else {
                     ++m_summary.outOfRange;
                 }
@@ -170,11 +176,8 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
             }
         }
     } catch (const Module1::Failure &failure) {
-        if (halfRow >= 0 && halfRow < m_list.rowCount()) {
-            if (m_journal)
-                m_journal->rowKept(m_list, halfRow);
-            m_host.rowKept(m_list, halfRow);
-        }
+        if (halfRow >= 0 && halfRow < m_list.rowCount())
+            keep(halfRow);
         if (m_journal)
             m_journal->endRun(first, last, lastFinished);
         m_host.failed(id, failure.message(), failure.code());

@@ -85,6 +85,7 @@ private:
     enum class Fetched { Page, Absent, GivenUp, Interrupted };
     Fetched fetchWithRetries(const QString &url, QString &page, Module1::FetchOutcome &why);
     bool keepWaiting() const;
+    void keep(int row);
     void setLastCell(int column, const QString &text);
 
     RunHost &m_host;

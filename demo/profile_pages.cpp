@@ -41,6 +41,12 @@ QString Profile::gradeLabel() const
     return tierName(tier) + u' ' + QString::number(level);
 }
 
+QStringList Profile::rowCells(qint64 id, int index) const
+{
+    return {QString::number(index), name, QString::number(id), userId, gradeLabel(), QString::number(plays),
+            QString::number(works), QString::number(shares), QString::number(follows), QString::number(fans)};
+}
+
 Profile profile(qint64 id)
 {
     Rng rng(id);

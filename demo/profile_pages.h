@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Deterministic made-up profiles and the pages that show them, with the markers of the
 // real site's profile pages, for the demo and for tests and benchmarks.
@@ -18,6 +19,8 @@ struct Profile
     bool gbk = false; // served as GBK, declared only in a <meta> tag
 
     QString gradeLabel() const;
+    // The ten cells a harvest keeps for this profile of id as row number index.
+    QStringList rowCells(qint64 id, int index) const;
 };
 
 Profile profile(qint64 id);

@@ -9,8 +9,6 @@ ProfileSite::ProfileSite(QObject *parent)
 
 bool ProfileSite::listen(quint16 port) { return m_server.listen(port); }
 
-quint16 ProfileSite::port() const { return m_server.port(); }
-
 QString ProfileSite::profileBaseUrl() const
 {
     return QString::fromLatin1(m_server.baseUrl() + "/u/");

@@ -12,7 +12,6 @@ public:
     bool listen(quint16 port = 0);
     QString profileBaseUrl() const; // http://127.0.0.1:PORT/u/
     int requestCount() const;
-    quint16 port() const;
 
     // The answer of the site to one request, for servers of other sites to reuse.
     static void serve(const LoopbackServer::Request &request, QTcpSocket *socket);

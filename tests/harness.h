@@ -1,7 +1,9 @@
 #pragma once
 
+#include "harvest_run.h"
 #include "loopback_server.h"
 #include "main_window.h"
+#include "pageutil.h"
 #include "result_model.h"
 
 #include <QComboBox>
@@ -11,6 +13,19 @@
 #include <QStringList>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+
+// Short fetch limits and retry waits, so that a stalled request or a retry costs a test
+// a second at most.
+inline void quickFetches(int totalMs, QList<int> retryDelaysMs)
+{
+    Module1::FetchLimits limits;
+    limits.totalMs = totalMs;
+    limits.lowSpeedSeconds = 1;
+    Module1::setFetchLimits(limits);
+    RetryPolicy quick;
+    quick.delaysMs = retryDelaysMs;
+    HarvestRun::setRetryPolicy(quick);
+}
 
 // A profile page with the site's markers; grades is inserted as it stands.
 inline QByteArray profilePage(const QString &name, const QString &grades = QString(),

@@ -123,10 +123,7 @@ private Q_SLOTS:
             QJsonParseError error;
             const QJsonObject o = QJsonDocument::fromJson(lines.value(row), &error).object();
             QCOMPARE(error.error, QJsonParseError::NoError);
-            const QStringList expected = {QString::number(++row), p.name, QString::number(id), p.userId,
-                                          p.gradeLabel(), QString::number(p.plays), QString::number(p.works),
-                                          QString::number(p.shares), QString::number(p.follows),
-                                          QString::number(p.fans)};
+            const QStringList expected = p.rowCells(id, ++row);
             const QStringList keys = {"index", "name", "homepage_id", "user_id", "grade", "plays", "works",
                                       "shares", "follows", "fans"};
             QCOMPARE(o.keys().size(), 10);

@@ -22,10 +22,7 @@ QStringList expectedRows()
     for (qint64 id = kFirst; id <= kLast; ++id) {
         const DemoPages::Profile p = DemoPages::profile(id);
         if (p.exists)
-            rows << QStringList{QString::number(rows.size() + 1), p.name, QString::number(id), p.userId,
-                                p.gradeLabel(), QString::number(p.plays), QString::number(p.works),
-                                QString::number(p.shares), QString::number(p.follows), QString::number(p.fans)}
-                        .join(u'|');
+            rows << p.rowCells(id, int(rows.size()) + 1).join(u'|');
     }
     return rows;
 }

@@ -60,17 +60,7 @@ class TestRetry : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        Module1::FetchLimits limits;
-        limits.totalMs = 1000;
-        limits.lowSpeedSeconds = 1;
-        Module1::setFetchLimits(limits);
-        RetryPolicy quick;
-        quick.delaysMs = {20, 40};
-        quick.maxRetryAfterMs = 120000;
-        HarvestRun::setRetryPolicy(quick);
-    }
+    void init() { quickFetches(1000, {20, 40}); }
 
     void transientFaultIsTriedAgain_data()
     {

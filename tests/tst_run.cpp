@@ -27,16 +27,7 @@ class TestRun : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        Module1::FetchLimits limits;
-        limits.totalMs = 2000;
-        limits.lowSpeedSeconds = 1;
-        Module1::setFetchLimits(limits);
-        RetryPolicy quick;
-        quick.delaysMs = {20, 20};
-        HarvestRun::setRetryPolicy(quick);
-    }
+    void init() { quickFetches(2000, {20, 20}); }
 
     void wholeRunKeepsProfilesInRange()
     {
