@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "label_feed.h"
 #include "grade.h"
 #include "journal.h"
 #include "paths.h"
@@ -216,6 +217,7 @@ void frmMain::buildControls()
         panel->setFixedSize(px(panelTwips[i]), px(375) - 6);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         SB->addWidget(panel);
+        m_panelFeeds[i] = new LabelFeed(panel, 50);
     }
 
     vqMenu = new QMenu(QStringLiteral("vqMenu"), this);
@@ -328,7 +330,7 @@ double frmMain::progressFill() const { return m_progressPanel->fill(); }
 
 void frmMain::setStatusPanel(int panel, const QString &text)
 {
-    (panel == 1 ? m_countPanel : m_progressPanel)->setText(text);
+    m_panelFeeds[panel == 1 ? 0 : 1]->set(text);
 }
 
 // The share of the range done behind panel 2, and the share and time left in the title, so
@@ -354,6 +356,8 @@ void frmMain::endProgress()
 {
     m_pace.reset();
     m_nextTitleMs = 0;
+    for (LabelFeed *feed : m_panelFeeds)
+        feed->flush();
     m_progressPanel->setFill(-1);
     setWindowTitle(kTitle);
 }

@@ -20,6 +20,7 @@ class QTableView;
 class Journal;
 class Pace;
 class ProgressPanel;
+class LabelFeed;
 class ResultModel;
 
 // The harvester's one window: its state, its controls, the activity log, the harvest run
@@ -119,6 +120,7 @@ private:
     QStatusBar *SB = nullptr;
     QLabel *m_countPanel = nullptr;
     ProgressPanel *m_progressPanel = nullptr;
+    std::array<LabelFeed *, 2> m_panelFeeds{};
     QMenu *vqMenu = nullptr;
     std::array<QAction *, 5> pmenu{};
 };
