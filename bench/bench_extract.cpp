@@ -36,10 +36,10 @@ QString realisticPage()
         + filler(6000, 5) + QStringLiteral("<div id=\"share_list\"></div></html>");
 }
 
-// The text work the run does for one kept profile.
-void pageWork(benchmark::State &state)
+// The text work the run does for one kept profile, on decoded text and on UTF-8 bytes.
+template <typename View>
+void pageWork(benchmark::State &state, View page)
 {
-    const QString page = realisticPage();
     for (auto _ : state) {
         QString name = ProfilePage::displayName(page);
         QString grade = Grade::derive(page);
@@ -50,11 +50,38 @@ void pageWork(benchmark::State &state)
             benchmark::DoNotOptimize(value);
         }
     }
-    state.counters["page_bytes"] = double(page.toUtf8().size());
     if (Grade::derive(page) != QStringLiteral("人气偶像 4") || ProfilePage::extractCell(page, 9) != u"1144")
         state.SkipWithError("extraction gave a wrong result");
 }
-BENCHMARK(pageWork)->Unit(benchmark::kMicrosecond);
+
+void pageWorkText(benchmark::State &state)
+{
+    const QString page = realisticPage();
+    pageWork(state, QStringView(page));
+}
+BENCHMARK(pageWorkText)->Unit(benchmark::kMicrosecond);
+
+void pageWorkUtf8(benchmark::State &state)
+{
+    const QByteArray page = realisticPage().toUtf8();
+    pageWork(state, QUtf8StringView(page));
+    state.counters["page_bytes"] = double(page.size());
+}
+BENCHMARK(pageWorkUtf8)->Unit(benchmark::kMicrosecond);
+
+// What a fetched body goes through before extraction: decoded, or checked and kept as UTF-8.
+void readPage(benchmark::State &state)
+{
+    const QByteArray bytes = realisticPage().toUtf8();
+    Module1::Page page;
+    for (auto _ : state) {
+        QByteArray body = bytes;
+        body.detach();
+        Module1::readPage(body, "text/html", page);
+        benchmark::DoNotOptimize(page);
+    }
+}
+BENCHMARK(readPage)->Unit(benchmark::kMicrosecond);
 
 // Decoding the same page from UTF-8 bytes, for comparison.
 void decode(benchmark::State &state)

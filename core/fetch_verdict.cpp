@@ -14,9 +14,8 @@ bool busyStatus(int status)
         return false;
     }
 }
-} // namespace
 
-Kind classify(const Module1::FetchOutcome &outcome, QStringView page)
+Kind verdict(const Module1::FetchOutcome &outcome, bool carriesProfile)
 {
     using Module1::Transport;
     switch (outcome.transport) {
@@ -35,7 +34,7 @@ Kind classify(const Module1::FetchOutcome &outcome, QStringView page)
         return GiveUp;
     }
     // An error page that carries a profile is a profile all the same.
-    if (ProfilePage::hasDisplayName(page))
+    if (carriesProfile)
         return Page;
     if (busyStatus(outcome.httpStatus))
         return Transient;
@@ -43,6 +42,18 @@ Kind classify(const Module1::FetchOutcome &outcome, QStringView page)
     if (outcome.httpStatus >= 400 && outcome.httpStatus != 404)
         return GiveUp;
     return Absent;
+}
+} // namespace
+
+Kind classify(const Module1::FetchOutcome &outcome, QStringView page)
+{
+    return verdict(outcome, ProfilePage::hasDisplayName(page));
+}
+
+Kind classify(const Module1::FetchOutcome &outcome, const Module1::Page &page)
+{
+    return verdict(outcome, page.isUtf8 ? ProfilePage::hasDisplayName(QUtf8StringView(page.utf8))
+                                        : ProfilePage::hasDisplayName(page.text));
 }
 
 namespace {

@@ -17,6 +17,7 @@ enum Kind {
 };
 
 Kind classify(const Module1::FetchOutcome &outcome, QStringView page);
+Kind classify(const Module1::FetchOutcome &outcome, const Module1::Page &page);
 
 // A short reason for the log: "HTTP 503", "连接被重置", "超时", ...
 QString reason(const Module1::FetchOutcome &outcome);

@@ -42,17 +42,21 @@ int indexOf(QStringView label)
     return kScaleSize;
 }
 
-QString derive(QStringView page)
+namespace {
+char16_t unit(QChar c) { return c.unicode(); }
+char16_t unit(char c) { return uchar(c); }
+
+template <typename View>
+QString deriveIn(View page, View stem)
 {
     // "singergrade" cannot overlap itself, so one scan counts every "singergradeK" exactly
     // as a separate non-overlapping count of each marker would.
-    static constexpr QStringView stem = u"singergrade";
     int counts[6] = {};
     for (qsizetype at = Module1::findMarker(page, stem); at >= 0;
          at = Module1::findMarker(page, stem, at + stem.size())) {
         const qsizetype next = at + stem.size();
-        if (next < page.size() && page[next] >= u'1' && page[next] <= u'5')
-            ++counts[page[next].unicode() - u'0'];
+        if (next < page.size() && unit(page[next]) >= u'1' && unit(page[next]) <= u'5')
+            ++counts[unit(page[next]) - u'0'];
     }
     for (int tier = 5; tier >= 1; --tier) {
         if (counts[tier] > 0)
@@ -60,5 +64,9 @@ QString derive(QStringView page)
     }
     return scale().first();
 }
+} // namespace
+
+QString derive(QStringView page) { return deriveIn(page, QStringView(u"singergrade")); }
+QString derive(QUtf8StringView page) { return deriveIn(page, QUtf8StringView("singergrade")); }
 
 } // namespace Grade

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <QUtf8StringView>
 
 // The singer grade scale: 26 labels, index 0 ("尚未出道") to 25 ("超级巨星 5").
 namespace Grade {
@@ -17,5 +18,6 @@ int indexOf(QStringView label);
 // The grade label of a profile page: the highest tier whose marker occurs, with its
 // number of occurrences as the level; "尚未出道" when no tier marker occurs.
 QString derive(QStringView page);
+QString derive(QUtf8StringView page); // a page's valid UTF-8 bytes
 
 } // namespace Grade

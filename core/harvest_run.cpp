@@ -7,6 +7,8 @@
 
 #include "pageutil.h"
 
+#include <optional>
+
 namespace {
 RetryPolicy s_policy;
 constexpr int kIdsNamed = 50;
@@ -54,12 +56,18 @@ void HarvestRun::setLastCell(int column, const QString &text)
     m_list.setCell(m_list.rowCount() - 1, column, text);
 }
 
-HarvestRun::Fetched HarvestRun::fetchWithRetries(const QString &url, QString &page,
-                                                 Module1::FetchOutcome &outcome)
+HarvestRun::Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page,
+                                                 Module1::FetchOutcome &outcome,
+                                                 std::optional<Module1::PendingFetch> &ahead)
 {
     const RetryPolicy policy = s_policy;
     for (int attempt = 0;; ++attempt) {
-        outcome = Module1::fetchPageOutcome(url, page, ProfilePage::nameMarkBytes());
+        if (ahead) {
+            outcome = ahead->finish(page, ProfilePage::nameMarkBytes());
+            ahead.reset();
+        } else {
+            outcome = Module1::fetchPageOutcome(url, page, ProfilePage::nameMarkBytes());
+        }
         switch (FetchVerdict::classify(outcome, page)) {
         case FetchVerdict::Page:
             return Fetched::Page;
@@ -80,8 +88,35 @@ HarvestRun::Fetched HarvestRun::fetchWithRetries(const QString &url, QString &pa
         // Stop or closing ends the wait at once; what is left of the ID is not tried.
         if (!Module1::waitMs(delay, [this] { return keepWaiting(); }))
             return Fetched::Interrupted;
-        page.resize(0);
     }
+}
+
+// The row of a fetched page, kept when its grade is in range.
+template <typename View>
+void HarvestRun::readProfile(View page, const QString &idText, int &halfRow)
+{
+    const QString name = ProfilePage::displayName(page);
+    if (name == Module1::missingValue()) {
+        ++m_summary.absent;
+        return;
+    }
+    const QString grade = Grade::derive(page);
+    if (m_host.gradeInRange(grade)) {
+        m_list.appendRow(QString::number(m_list.rowCount() + 1));
+        halfRow = m_list.rowCount() - 1;
+        setLastCell(1, name);
+        setLastCell(2, idText);
+        setLastCell(3, ProfilePage::extractCell(page, 3));
+        setLastCell(4, grade);
+        for (int cell = 5; cell <= 9; ++cell)
+            setLastCell(cell, ProfilePage::extractCell(page, cell));
+        halfRow = -1;
+        ++m_summary.kept;
+        keep(m_list.rowCount() - 1);
+    } else {
+        ++m_summary.outOfRange;
+    }
+    m_host.counted(m_list.rowCount());
 }
 
 void HarvestRun::execute(qint32 startID, qint32 endID)
@@ -101,16 +136,22 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
         qint64 streakStart = 0;
         int streak = 0;
         Module1::FetchOutcome why;
-        QString page; // its storage serves every page of the run
+        Module1::Page page; // its storage serves every page of the run
+        std::optional<Module1::PendingFetch> ahead; // the next ID's page, on its way
         for (; id <= last; ++id) {
             const QString idText = QString::number(id);
-            const Fetched fetched = fetchWithRetries(m_fetchBase + idText, page, why);
+            const Fetched fetched = fetchWithRetries(m_fetchBase + idText, page, why, ahead);
             if (m_host.closing())
                 break;
             if (fetched == Fetched::Interrupted) {
                 m_host.summary(m_summary);
                 break;
             }
+            const int pause = m_host.pauseMs();
+            // Without a pause the next request goes out now and travels while this page is
+            // read; the requests still go one after another, in order.
+            if (pause <= 0 && id < last && fetched != Fetched::GivenUp && m_host.running())
+                ahead.emplace(m_fetchBase + QString::number(id + 1));
             m_host.progress(id, first, last);
             ++m_summary.visited;
             if (fetched == Fetched::GivenUp) {
@@ -130,33 +171,17 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
             } else {
                 streak = 0;
             }
-            const QString name = fetched == Fetched::Page ? ProfilePage::displayName(page)
-                                                          : Module1::missingValue();
-            if (name != Module1::missingValue()) {
-                const QString grade = Grade::derive(page);
-                if (m_host.gradeInRange(grade)) {
-                    m_list.appendRow(QString::number(m_list.rowCount() + 1));
-                    halfRow = m_list.rowCount() - 1;
-                    setLastCell(1, name);
-                    setLastCell(2, idText);
-                    setLastCell(3, ProfilePage::extractCell(page, 3));
-                    setLastCell(4, grade);
-                    for (int cell = 5; cell <= 9; ++cell)
-                        setLastCell(cell, ProfilePage::extractCell(page, cell));
-                    halfRow = -1;
-                    ++m_summary.kept;
-                    keep(m_list.rowCount() - 1);
-                } else {
-                    ++m_summary.outOfRange;
-                }
-                m_host.counted(m_list.rowCount());
-            } else if (fetched != Fetched::GivenUp) {
+            if (fetched == Fetched::Page) {
+                if (page.isUtf8)
+                    readProfile(QUtf8StringView(page.utf8), idText, halfRow);
+                else
+                    readProfile(QStringView(page.text), idText, halfRow);
+            } else if (fetched == Fetched::Absent) {
                 ++m_summary.absent;
             }
             lastFinished = id;
             if (m_journal)
                 m_journal->progress(first, last, lastFinished);
-            const int pause = m_host.pauseMs();
             if (m_host.stopEndsPause())
                 Module1::waitMs(pause, [this] { return m_host.running(); });
             else

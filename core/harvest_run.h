@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class ResultModel;
 
 class Journal;
@@ -11,6 +13,8 @@ class Journal;
 struct RunSummary;
 namespace Module1 {
 struct FetchOutcome;
+struct Page;
+class PendingFetch;
 }
 
 // What a run needs from whoever started it (the window, the command line): its flags, its
@@ -83,7 +87,10 @@ public:
 
 private:
     enum class Fetched { Page, Absent, GivenUp, Interrupted };
-    Fetched fetchWithRetries(const QString &url, QString &page, Module1::FetchOutcome &why);
+    Fetched fetchWithRetries(const QString &url, Module1::Page &page, Module1::FetchOutcome &why,
+                             std::optional<Module1::PendingFetch> &ahead);
+    template <typename View>
+    void readProfile(View page, const QString &idText, int &halfRow);
     bool keepWaiting() const;
     void keep(int row);
     void setLastCell(int column, const QString &text);

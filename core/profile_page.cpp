@@ -2,43 +2,68 @@
 
 #include "pageutil.h"
 
+#include <array>
+
 namespace ProfilePage {
 
 namespace {
-constexpr QStringView kNameMark = u"user-name twemoji\">";
+// Every marker once, as UTF-8; a page kept as UTF-8 bytes is searched with these directly,
+// a decoded page with their UTF-16 forms.
+enum Mark { Name, NameEnd, UserId, Quote, AllNum, WorkNum, Semicolon, Shares, Follows, Fans,
+            IconDes, SharesEnd, FollowsEnd, FansEnd, MarkCount };
+constexpr const char *kMarks[MarkCount] = {
+    u8"user-name twemoji\">", u8"<", u8"userid = '", u8"'", u8"allnum = ", u8"worknum = ", u8";",
+    u8"#share_list", u8"userPage-vertical-top4", u8"userPage-vertical-top5",
+    u8"userPage-icon-des\">", u8"个转发<", u8"个关注<", u8"个粉丝<",
+};
+
+QUtf8StringView mark(QUtf8StringView, Mark m) { return kMarks[m]; }
+
+QStringView mark(QStringView, Mark m)
+{
+    static const auto utf16 = [] {
+        std::array<QString, MarkCount> forms;
+        for (int i = 0; i < MarkCount; ++i)
+            forms[i] = QString::fromUtf8(kMarks[i]);
+        return forms;
+    }();
+    return utf16[m];
 }
 
-QByteArrayView nameMarkBytes() { return "user-name twemoji\">"; }
-
-bool hasDisplayName(QStringView page)
+template <typename View>
+QString cell(View page, int cell)
 {
-    return Module1::findMarker(page, kNameMark) >= 0;
-}
-
-QString displayName(QStringView page)
-{
-    return Module1::textBetween(page, kNameMark, u"<");
-}
-
-QString extractCell(QStringView page, int cell)
-{
-    constexpr QStringView iconDes = u"userPage-icon-des\">";
+    const auto m = [page](Mark k) { return mark(page, k); };
     switch (cell) {
+    case 1:
+        return Module1::textBetween(page, m(Name), m(NameEnd));
     case 3:
-        return Module1::textBetween(page, u"userid = '", u"'");
+        return Module1::textBetween(page, m(UserId), m(Quote));
     case 5:
-        return Module1::textBetween(page, u"allnum = ", u";");
+        return Module1::textBetween(page, m(AllNum), m(Semicolon));
     case 6:
-        return Module1::textBetween(page, u"worknum = ", u";");
+        return Module1::textBetween(page, m(WorkNum), m(Semicolon));
     case 7:
-        return Module1::textAfterAnchor(page, u"#share_list", iconDes, u"个转发<");
+        return Module1::textAfterAnchor(page, m(Shares), m(IconDes), m(SharesEnd));
     case 8:
-        return Module1::textAfterAnchor(page, u"userPage-vertical-top4", iconDes, u"个关注<");
+        return Module1::textAfterAnchor(page, m(Follows), m(IconDes), m(FollowsEnd));
     case 9:
-        return Module1::textAfterAnchor(page, u"userPage-vertical-top5", iconDes, u"个粉丝<");
+        return Module1::textAfterAnchor(page, m(Fans), m(IconDes), m(FansEnd));
     default:
         return {};
     }
 }
+} // namespace
+
+QByteArrayView nameMarkBytes() { return kMarks[Name]; }
+
+bool hasDisplayName(QStringView page) { return Module1::findMarker(page, mark(page, Name)) >= 0; }
+bool hasDisplayName(QUtf8StringView page) { return Module1::findMarker(page, mark(page, Name)) >= 0; }
+
+QString displayName(QStringView page) { return cell(page, 1); }
+QString displayName(QUtf8StringView page) { return cell(page, 1); }
+
+QString extractCell(QStringView page, int column) { return column == 1 ? QString() : cell(page, column); }
+QString extractCell(QUtf8StringView page, int column) { return column == 1 ? QString() : cell(page, column); }
 
 } // namespace ProfilePage

@@ -3,8 +3,10 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <QUtf8StringView>
 
-// Where each value stands in a profile page.
+// Where each value stands in a profile page. Each function reads a decoded page or a page's
+// valid UTF-8 bytes alike.
 namespace ProfilePage {
 
 // The display name's marker as the bytes of any charset that writes ASCII as ASCII.
@@ -12,11 +14,14 @@ QByteArrayView nameMarkBytes();
 
 // Whether the page carries the display name's marker at all.
 bool hasDisplayName(QStringView page);
+bool hasDisplayName(QUtf8StringView page);
 
 // The display name; the missing-value text when the page has none.
 QString displayName(QStringView page);
+QString displayName(QUtf8StringView page);
 
 // Cell 3 and cells 5 to 9 of a result row, extracted from the page at the time of the call.
 QString extractCell(QStringView page, int cell);
+QString extractCell(QUtf8StringView page, int cell);
 
 } // namespace ProfilePage

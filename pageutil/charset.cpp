@@ -72,24 +72,39 @@ QStringDecoder decoderFor(QByteArray label)
     }
     return QStringDecoder(QStringConverter::Utf8); // an unknown label falls back to UTF-8
 }
+
+// The decoder decodePage reads a body with.
+QStringDecoder decoderForPage(const QByteArray &body, const QByteArray &contentType)
+{
+    // A byte-order mark is skipped by the decoders; without a declared charset it decides.
+    const QByteArray declared = labelAfterCharset(contentType);
+    if (!declared.isEmpty())
+        return decoderFor(declared);
+    if (const auto bom = QStringConverter::encodingForData(body))
+        return QStringDecoder(*bom);
+    return decoderFor(metaCharset(body));
+}
 } // namespace
 
 void decodePage(const QByteArray &body, const QByteArray &contentType, QString &out)
 {
-    // A byte-order mark is skipped by the decoders; without a declared charset it decides.
-    const QByteArray declared = labelAfterCharset(contentType);
-    if (!declared.isEmpty()) {
-        QStringDecoder decoder = decoderFor(declared);
-        decodeInto(decoder, body, out);
-        return;
-    }
-    if (const auto bom = QStringConverter::encodingForData(body)) {
-        QStringDecoder decoder(*bom);
-        decodeInto(decoder, body, out);
-        return;
-    }
-    QStringDecoder decoder = decoderFor(metaCharset(body));
+    QStringDecoder decoder = decoderForPage(body, contentType);
     decodeInto(decoder, body, out);
+}
+
+void readPage(QByteArray &body, const QByteArray &contentType, Page &out)
+{
+    QStringDecoder decoder = decoderForPage(body, contentType);
+    // Valid UTF-8 is searched as it is: a marker's bytes can only stand where the marker
+    // stands in the decoded text, so nothing needs decoding but the values cut out.
+    out.isUtf8 = qstrcmp(decoder.name(), "UTF-8") == 0 && QByteArrayView(body).isValidUtf8();
+    if (out.isUtf8) {
+        std::swap(out.utf8, body);
+        out.text.resize(0);
+    } else {
+        decodeInto(decoder, body, out.text);
+        out.utf8.resize(0);
+    }
 }
 
 bool pageMayContain(const QByteArray &body, const QByteArray &contentType, QByteArrayView asciiMarker)

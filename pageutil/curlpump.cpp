@@ -26,8 +26,17 @@ CurlPump::CurlPump(QObject *parent) : QObject(parent)
     curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
+    m_clock.start();
     connect(&m_timer, &QTimer::timeout, this, [this] {
         m_retired.clear();
+        if (m_dueMs < 0)
+            return;
+        const qint64 early = m_dueMs - m_clock.elapsed();
+        if (early > 0) {
+            m_timer.start(int(early));
+            return;
+        }
+        m_dueMs = -1;
         act(CURL_SOCKET_TIMEOUT, 0);
     });
 }
@@ -37,9 +46,31 @@ CurlPump::~CurlPump()
     for (Transfer *t : m_active)
         curl_multi_remove_handle(m_multi, t->easy);
     m_active.clear();
+    for (CURL *easy : m_spareEasy)
+        curl_easy_cleanup(easy);
     curl_multi_cleanup(m_multi); // closes the cached connections; calls onSocket
     m_watches.clear();
     m_retired.clear();
+}
+
+CURL *CurlPump::takeEasy()
+{
+    if (m_spareEasy.empty())
+        return curl_easy_init();
+    CURL *easy = m_spareEasy.back();
+    m_spareEasy.pop_back();
+    return easy;
+}
+
+void CurlPump::giveBackEasy(CURL *easy)
+{
+    // A handle keeps its buffers across a reset; a new one would allocate them afresh.
+    if (m_spareEasy.size() < kSpareEasy) {
+        curl_easy_reset(easy);
+        m_spareEasy.push_back(easy);
+    } else {
+        curl_easy_cleanup(easy);
+    }
 }
 
 void CurlPump::add(Transfer *transfer)
@@ -52,6 +83,14 @@ void CurlPump::add(Transfer *transfer)
         return;
     }
     m_active.insert(transfer);
+    // libcurl asks for its timeout at once to start the transfer: started here, the request
+    // goes out without a pass of the event loop.
+    act(CURL_SOCKET_TIMEOUT, 0);
+    // The zero timeout asked for is served; the timer now waits for libcurl's next deadline.
+    if (m_dueMs < 0)
+        m_timer.stop();
+    else
+        m_timer.start(int(qMax<qint64>(0, m_dueMs - m_clock.elapsed())));
 }
 
 void CurlPump::remove(Transfer *transfer)
@@ -68,12 +107,24 @@ int CurlPump::onSocket(CURL *, curl_socket_t s, int what, void *pump, void *)
 
 int CurlPump::onTimer(CURLM *, long timeoutMs, void *pump)
 {
-    auto *self = static_cast<CurlPump *>(pump);
-    if (timeoutMs < 0)
-        self->m_timer.stop();
-    else
-        self->m_timer.start(int(qMin<long>(timeoutMs, 24L * 3600 * 1000)));
+    static_cast<CurlPump *>(pump)->setDue(timeoutMs);
     return 0;
+}
+
+void CurlPump::setDue(long timeoutMs)
+{
+    // libcurl moves its deadline for nearly every chunk it reads. The timer is only started
+    // again when the deadline comes sooner than it is set for; firing early, it waits out the
+    // rest, and with no deadline it fires to no effect.
+    if (timeoutMs < 0) {
+        m_dueMs = -1;
+        return;
+    }
+    const long ms = qMin<long>(timeoutMs, 24L * 3600 * 1000);
+    const qint64 now = m_clock.elapsed();
+    m_dueMs = now + ms;
+    if (!m_timer.isActive() || m_timer.remainingTime() > ms)
+        m_timer.start(int(ms));
 }
 
 void CurlPump::retire(Watch &w)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <curl/curl.h>
@@ -34,6 +35,10 @@ public:
     static CurlPump &instance();
     ~CurlPump() override;
 
+    // Easy handles are kept for the next transfers; a returned one is reset to defaults.
+    CURL *takeEasy();
+    void giveBackEasy(CURL *easy);
+
     void add(Transfer *transfer);
     // Takes a transfer out of the multi handle, finished or not.
     void remove(Transfer *transfer);
@@ -53,9 +58,14 @@ private:
     void act(curl_socket_t s, int events);
     void collectDone();
     void retire(Watch &w);
+    void setDue(long timeoutMs);
 
     CURLM *m_multi = nullptr;
     QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_dueMs = -1; // when libcurl wants its timeout, on m_clock; -1 for never
+    static constexpr size_t kSpareEasy = 2;
+    std::vector<CURL *> m_spareEasy;
     std::unordered_map<curl_socket_t, Watch> m_watches;
     // Notifiers curl no longer needs; dropped where none of them can be mid-signal.
     std::vector<std::unique_ptr<QSocketNotifier>> m_retired;

@@ -2,7 +2,6 @@
 #include "pageutil.h"
 #include "waits_p.h"
 
-#include <QScopeGuard>
 
 #include <curl/curl.h>
 
@@ -15,6 +14,8 @@ FetchLimits s_limits;
 std::vector<QByteArray> s_spareBodies;
 constexpr size_t kSpareBodies = 4;
 constexpr qsizetype kLargestSpare = 1024 * 1024;
+// A whole page in one read for most pages, rather than the default 16 KB at a time.
+constexpr long kReceiveBuffer = 64 * 1024;
 
 QByteArray takeBody()
 {
@@ -102,25 +103,37 @@ void fetchPage(const QString &url, QString &page)
     fetchPageOutcome(url, page);
 }
 
-FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView onlyWith)
+struct PendingFetch::State
 {
-    FetchOutcome outcome;
+    detail::Transfer t;
+    curl_slist *pins = nullptr;
+    QString url;
+    quint64 generation = 0;
+    bool started = false;
+    bool finished = false;
+
+    ~State()
+    {
+        if (!t.easy)
+            return;
+        auto &pump = detail::CurlPump::instance();
+        pump.remove(&t);
+        pump.giveBackEasy(t.easy);
+        curl_slist_free_all(pins);
+        giveBack(std::move(t.body));
+    }
+};
+
+PendingFetch::PendingFetch(const QString &url) : d(std::make_unique<State>())
+{
+    d->url = url;
     try {
         auto &pump = detail::CurlPump::instance();
-        detail::Transfer t;
-        t.easy = curl_easy_init();
-        if (!t.easy) {
-            page.resize(0);
-            return outcome;
-        }
+        detail::Transfer &t = d->t;
+        t.easy = pump.takeEasy();
+        if (!t.easy)
+            return;
         t.body = takeBody();
-        curl_slist *pins = nullptr;
-        const auto release = qScopeGuard([&] {
-            pump.remove(&t);
-            curl_easy_cleanup(t.easy);
-            curl_slist_free_all(pins);
-            giveBack(std::move(t.body));
-        });
         const QByteArray target = url.toUtf8();
         const QByteArray proxy = systemProxyFor(url);
         t.maxBody = s_limits.maxBodyBytes;
@@ -142,32 +155,58 @@ FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView 
         // The system's proxy, never the environment read behind our back ("" means none).
         curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
         for (const QByteArray &pin : s_limits.pinnedHosts)
-            pins = curl_slist_append(pins, pin.constData());
-        if (pins)
-            curl_easy_setopt(e, CURLOPT_RESOLVE, pins);
-
+            d->pins = curl_slist_append(d->pins, pin.constData());
+        if (d->pins)
+            curl_easy_setopt(e, CURLOPT_RESOLVE, d->pins);
+        curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+        d->generation = detail::waitGeneration();
         pump.add(&t);
-        const quint64 generation = detail::waitGeneration();
-        while (!t.done && generation == detail::waitGeneration())
+        d->started = true;
+    } catch (...) {
+        d->started = false;
+    }
+}
+
+PendingFetch::PendingFetch(PendingFetch &&) noexcept = default;
+PendingFetch &PendingFetch::operator=(PendingFetch &&) noexcept = default;
+PendingFetch::~PendingFetch() = default;
+
+const QString &PendingFetch::url() const { return d->url; }
+
+// Waits for the response. Its body and Content-Type go to take(body, type), unless onlyWith
+// is given and the body cannot hold it; every other ending calls clear().
+template <typename Take, typename Clear>
+FetchOutcome PendingFetch::finishWith(QByteArrayView onlyWith, Take take, Clear clear)
+{
+    FetchOutcome outcome;
+    if (!d->started || d->finished) {
+        clear();
+        return outcome;
+    }
+    d->finished = true;
+    try {
+        detail::Transfer &t = d->t;
+        while (!t.done && d->generation == detail::waitGeneration())
             detail::waitForEvents();
         if (!t.done) {
             outcome.transport = Transport::Cancelled;
-            page.resize(0);
+            clear();
             return outcome;
         }
+        CURL *e = t.easy;
         outcome.curlCode = int(t.result);
         outcome.transport = transportOf(t.result);
         if (t.result == CURLE_UNSUPPORTED_PROTOCOL) {
             // Our own scheme, refused without a redirect: the reply was no HTTP at all.
             long status = 0;
             curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
-            const bool ownScheme = url.startsWith(u"http://", Qt::CaseInsensitive)
-                || url.startsWith(u"https://", Qt::CaseInsensitive);
+            const bool ownScheme = d->url.startsWith(u"http://", Qt::CaseInsensitive)
+                || d->url.startsWith(u"https://", Qt::CaseInsensitive);
             if (ownScheme && (status < 300 || status >= 400))
                 outcome.transport = Transport::Malformed;
         }
         if (t.result != CURLE_OK) {
-            page.resize(0);
+            clear();
             return outcome;
         }
         long status = 0;
@@ -182,14 +221,42 @@ FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView 
         curl_easy_getinfo(e, CURLINFO_CONTENT_TYPE, &contentType);
         const QByteArray type = contentType ? QByteArray(contentType) : QByteArray();
         if (!onlyWith.isEmpty() && !pageMayContain(t.body, type, onlyWith))
-            page.resize(0);
+            clear();
         else
-            decodePage(t.body, type, page);
+            take(t.body, type);
     } catch (...) {
-        page = QString();
+        clear();
         outcome.transport = Transport::Other;
     }
     return outcome;
+}
+
+FetchOutcome PendingFetch::finish(QString &page, QByteArrayView onlyWith)
+{
+    return finishWith(
+        onlyWith, [&](QByteArray &body, const QByteArray &type) { decodePage(body, type, page); },
+        [&] { page.resize(0); });
+}
+
+FetchOutcome PendingFetch::finish(Page &page, QByteArrayView onlyWith)
+{
+    return finishWith(
+        onlyWith, [&](QByteArray &body, const QByteArray &type) { readPage(body, type, page); },
+        [&] {
+            page.isUtf8 = false;
+            page.utf8.resize(0);
+            page.text.resize(0);
+        });
+}
+
+FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView onlyWith)
+{
+    return PendingFetch(url).finish(page, onlyWith);
+}
+
+FetchOutcome fetchPageOutcome(const QString &url, Page &page, QByteArrayView onlyWith)
+{
+    return PendingFetch(url).finish(page, onlyWith);
 }
 
 } // namespace Module1

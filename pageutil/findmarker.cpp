@@ -29,22 +29,25 @@ int commonness(char16_t c)
 } // namespace
 #endif
 
-qsizetype findMarker(QStringView text, QStringView marker, qsizetype from)
+namespace {
+// A search over 16-bit (UTF-16) or 8-bit (UTF-8) code units; one body serves both.
+template <typename Char>
+qsizetype search(const Char *h, qsizetype n, const Char *m, qsizetype k, qsizetype from)
 {
-    const qsizetype n = text.size();
-    const qsizetype k = marker.size();
     if (from < 0)
         from = 0;
     if (k == 0)
         return from <= n ? from : -1;
     if (k > n - from)
         return -1;
+    const size_t markerBytes = size_t(k) * sizeof(Char);
+    const qsizetype lastStart = n - k;
 #ifdef VQ_HAVE_SSE2
     if (k >= 2) {
-        // Eight places at a time: a place is a candidate only when the marker's two least
-        // common characters both stand where they would; only there is the rest compared.
-        const char16_t *h = text.utf16();
-        const char16_t *m = marker.utf16();
+        // A vector's worth of places at a time: a place is a candidate only when the
+        // marker's two least common characters both stand where they would; only there is
+        // the rest compared.
+        constexpr qsizetype lanes = 16 / qsizetype(sizeof(Char));
         qsizetype p1 = 0, p2 = k - 1;
         for (qsizetype j = 0; j < k; ++j) {
             if (commonness(m[j]) < commonness(m[p1]))
@@ -55,48 +58,70 @@ qsizetype findMarker(QStringView text, QStringView marker, qsizetype from)
             if (j != p1 && commonness(m[j]) < commonness(m[p2]))
                 p2 = j;
         }
-        const size_t markerBytes = size_t(k) * sizeof(char16_t);
-        const __m128i c1 = _mm_set1_epi16(short(m[p1]));
-        const __m128i c2 = _mm_set1_epi16(short(m[p2]));
-        const qsizetype lastStart = n - k;
+        const auto splat = [](Char c) {
+            if constexpr (sizeof(Char) == 1)
+                return _mm_set1_epi8(char(c));
+            else
+                return _mm_set1_epi16(short(c));
+        };
+        const auto equal = [](__m128i a, __m128i b) {
+            if constexpr (sizeof(Char) == 1)
+                return _mm_cmpeq_epi8(a, b);
+            else
+                return _mm_cmpeq_epi16(a, b);
+        };
+        const __m128i c1 = splat(m[p1]);
+        const __m128i c2 = splat(m[p2]);
         const auto candidates = [&](qsizetype at) {
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + at + p1));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + at + p2));
-            return unsigned(
-                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, c1), _mm_cmpeq_epi16(b, c2))));
+            return unsigned(_mm_movemask_epi8(_mm_and_si128(equal(a, c1), equal(b, c2))));
         };
+        // The mask has one bit per byte, so a 16-bit unit owns two of them.
         const auto verify = [&](qsizetype at, unsigned mask) -> qsizetype {
             while (mask) {
-                const qsizetype j = qsizetype(qCountTrailingZeroBits(mask) / 2);
+                const qsizetype j = qsizetype(qCountTrailingZeroBits(mask) / sizeof(Char));
                 if (std::memcmp(h + at + j, m, markerBytes) == 0)
                     return at + j;
-                mask &= ~(3u << (2 * j));
+                mask &= ~(((1u << sizeof(Char)) - 1) << (sizeof(Char) * j));
             }
             return -1;
         };
         qsizetype i = from;
-        for (; i + 15 <= lastStart; i += 16) {
+        for (; i + 2 * lanes - 1 <= lastStart; i += 2 * lanes) {
             const unsigned low = candidates(i);
-            const unsigned high = candidates(i + 8);
+            const unsigned high = candidates(i + lanes);
             if ((low | high) == 0)
                 continue;
             if (const qsizetype at = verify(i, low); at >= 0)
                 return at;
-            if (const qsizetype at = verify(i + 8, high); at >= 0)
+            if (const qsizetype at = verify(i + lanes, high); at >= 0)
                 return at;
         }
-        for (; i + 7 <= lastStart; i += 8) {
+        for (; i + lanes - 1 <= lastStart; i += lanes) {
             if (const qsizetype at = verify(i, candidates(i)); at >= 0)
                 return at;
         }
-        for (; i <= lastStart; ++i) {
-            if (h[i + p1] == m[p1] && std::memcmp(h + i, m, markerBytes) == 0)
-                return i;
-        }
-        return -1;
+        from = i;
     }
 #endif
-    return text.indexOf(marker, from);
+    for (qsizetype i = from; i <= lastStart; ++i) {
+        if (h[i] == m[0] && std::memcmp(h + i, m, markerBytes) == 0)
+            return i;
+    }
+    return -1;
+}
+} // namespace
+
+qsizetype findMarker(QStringView text, QStringView marker, qsizetype from)
+{
+    return search(text.utf16(), text.size(), marker.utf16(), marker.size(), from);
+}
+
+qsizetype findMarker(QUtf8StringView text, QUtf8StringView marker, qsizetype from)
+{
+    return search(reinterpret_cast<const uchar *>(text.data()), text.size(),
+                  reinterpret_cast<const uchar *>(marker.data()), marker.size(), from);
 }
 
 } // namespace Module1

@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 
 class QAbstractItemModel;
 class QIODevice;
@@ -95,6 +96,43 @@ struct FetchOutcome
 // everything else done with them.
 FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView onlyWith = {});
 
+// A page as the extraction reads it: the body's own bytes when they are valid UTF-8 (most
+// pages; nothing is decoded), else the text decoded from its charset.
+struct Page
+{
+    bool isUtf8 = false;
+    QByteArray utf8;
+    QString text;
+
+    bool isEmpty() const { return isUtf8 ? utf8.isEmpty() : text.isEmpty(); }
+};
+
+// fetchPageOutcome that leaves UTF-8 pages undecoded.
+FetchOutcome fetchPageOutcome(const QString &url, Page &page, QByteArrayView onlyWith = {});
+
+// A fetch whose request goes out now and whose response is read later, so that the next
+// page can travel while this one is read. Destroyed unfinished, it is abandoned.
+class PendingFetch
+{
+public:
+    explicit PendingFetch(const QString &url);
+    PendingFetch(PendingFetch &&) noexcept;
+    PendingFetch &operator=(PendingFetch &&) noexcept;
+    ~PendingFetch();
+
+    const QString &url() const;
+    // Waits for the response, as fetchPageOutcome does; once only.
+    FetchOutcome finish(QString &page, QByteArrayView onlyWith = {});
+    FetchOutcome finish(Page &page, QByteArrayView onlyWith = {});
+
+    struct State;
+
+private:
+    template <typename Take, typename Clear>
+    FetchOutcome finishWith(QByteArrayView onlyWith, Take take, Clear clear);
+    std::unique_ptr<State> d;
+};
+
 // The proxy the system names for url, in libcurl's form ("http://host:port"); empty for none,
 // and always empty for a loopback host.
 QByteArray systemProxyFor(const QString &url);
@@ -106,6 +144,9 @@ QString decodePage(const QByteArray &body, const QByteArray &contentType);
 // charset writes ASCII as ASCII).
 bool pageMayContain(const QByteArray &body, const QByteArray &contentType, QByteArrayView asciiMarker);
 void decodePage(const QByteArray &body, const QByteArray &contentType, QString &out);
+// Takes body into out: kept as it is when decodePage would read it as UTF-8 and it is valid
+// UTF-8, else decoded into out.text. body is left empty, with the storage out held before.
+void readPage(QByteArray &body, const QByteArray &contentType, Page &out);
 
 // Waits ms milliseconds with window events flowing; returns at once for ms <= 0.
 void pauseMs(int ms);
@@ -126,6 +167,13 @@ qsizetype findMarker(QStringView text, QStringView marker, qsizetype from = 0);
 QString textBetween(QStringView text, QStringView startMark, QStringView endMark);
 QString textAfterAnchor(QStringView text, QStringView anchor, QStringView startMark,
                         QStringView endMark);
+
+// The same on valid UTF-8 (a page read as it came): positions count bytes, and what they
+// find is what the searches above find in the decoded text.
+qsizetype findMarker(QUtf8StringView text, QUtf8StringView marker, qsizetype from = 0);
+QString textBetween(QUtf8StringView text, QUtf8StringView startMark, QUtf8StringView endMark);
+QString textAfterAnchor(QUtf8StringView text, QUtf8StringView anchor, QUtf8StringView startMark,
+                        QUtf8StringView endMark);
 int countOccurrences(QStringView text, QStringView marker);
 
 // The number at the start of a field: leading blanks, sign and decimal fraction, rounded

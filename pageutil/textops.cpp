@@ -1,12 +1,26 @@
 #include "pageutil.h"
 
+#include <cstring>
+
 namespace Module1 {
 
 namespace {
+QString toText(QStringView text) { return text.toString(); }
+
+QString toText(QUtf8StringView text)
+{
+    // fromUtf8 drops a byte-order mark at the start; inside a page it is a character like
+    // any other, and the decoded page keeps it.
+    static constexpr char bom[] = "\xEF\xBB\xBF";
+    if (text.size() >= 3 && std::memcmp(text.data(), bom, 3) == 0)
+        return QChar(0xFEFF) + toText(text.sliced(3));
+    return text.toString();
+}
+
 // The text between the first startMark at or after `from` and the next endMark after it.
 // Returns false when the start mark is absent; fails when no end mark follows it.
-bool cutAfter(QStringView text, qsizetype from, QStringView startMark, QStringView endMark,
-              QString &out)
+template <typename View>
+bool cutAfter(View text, qsizetype from, View startMark, View endMark, QString &out)
 {
     const qsizetype a = findMarker(text, startMark, from);
     if (a < 0)
@@ -15,25 +29,48 @@ bool cutAfter(QStringView text, qsizetype from, QStringView startMark, QStringVi
     const qsizetype c = findMarker(text, endMark, b);
     if (c < 0)
         throw Failure(InvalidArgument);
-    out = text.mid(b, c - b).toString();
+    out = toText(text.sliced(b, c - b));
     return true;
 }
-} // namespace
 
-QString textBetween(QStringView text, QStringView startMark, QStringView endMark)
+template <typename View>
+QString between(View text, View startMark, View endMark)
 {
     QString out;
     return cutAfter(text, 0, startMark, endMark, out) ? out : missingValue();
 }
 
-QString textAfterAnchor(QStringView text, QStringView anchor, QStringView startMark,
-                        QStringView endMark)
+template <typename View>
+QString afterAnchor(View text, View anchor, View startMark, View endMark)
 {
     const qsizetype a = findMarker(text, anchor);
     if (a < 0)
         return missingValue();
     QString out;
     return cutAfter(text, a + anchor.size(), startMark, endMark, out) ? out : missingValue();
+}
+} // namespace
+
+QString textBetween(QStringView text, QStringView startMark, QStringView endMark)
+{
+    return between(text, startMark, endMark);
+}
+
+QString textBetween(QUtf8StringView text, QUtf8StringView startMark, QUtf8StringView endMark)
+{
+    return between(text, startMark, endMark);
+}
+
+QString textAfterAnchor(QStringView text, QStringView anchor, QStringView startMark,
+                        QStringView endMark)
+{
+    return afterAnchor(text, anchor, startMark, endMark);
+}
+
+QString textAfterAnchor(QUtf8StringView text, QUtf8StringView anchor, QUtf8StringView startMark,
+                        QUtf8StringView endMark)
+{
+    return afterAnchor(text, anchor, startMark, endMark);
 }
 
 int countOccurrences(QStringView text, QStringView marker)

@@ -28,6 +28,7 @@ private Q_SLOTS:
         QTest::newRow("case sensitive start") << "Name:x;" << "name:" << ";" << "Nothing";
         QTest::newRow("multi-unit markers") << "个转发<12个转发<" << "发<" << "个转发<" << "12";
         QTest::newRow("emoji value kept") << "<b>🎤歌</b>" << "<b>" << "</b>" << "🎤歌";
+        QTest::newRow("byte-order mark in a value kept") << QStringLiteral("<b>\uFEFF歌</b>") << "<b>" << "</b>" << QStringLiteral("\uFEFF歌");
     }
     void textBetween()
     {
@@ -35,6 +36,8 @@ private Q_SLOTS:
         QFETCH(QString, start);
         QFETCH(QString, end);
         QFETCH(QString, expected);
+        // The same cut on the text's UTF-8 bytes, as a page kept undecoded is read.
+        const QByteArray bytes = text.toUtf8(), start8 = start.toUtf8(), end8 = end.toUtf8();
         if (expected.startsWith(u'!')) {
             try {
                 Module1::textBetween(text, start, end);
@@ -43,8 +46,10 @@ private Q_SLOTS:
                 QCOMPARE(f.code(), expected.mid(1).toInt());
                 QCOMPARE(f.message(), QStringLiteral("无效的过程调用或参数"));
             }
+            QVERIFY_THROWS_EXCEPTION(Failure, Module1::textBetween(QUtf8StringView(bytes), start8, end8));
         } else {
             QCOMPARE(Module1::textBetween(text, start, end), expected);
+            QCOMPARE(Module1::textBetween(QUtf8StringView(bytes), start8, end8), expected);
         }
     }
 
@@ -64,10 +69,13 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, anchor);
         QFETCH(QString, expected);
+        const QByteArray bytes = text.toUtf8(), anchor8 = anchor.toUtf8();
         if (expected.startsWith(u'!')) {
             QVERIFY_THROWS_EXCEPTION(Failure, Module1::textAfterAnchor(text, anchor, u"[", u"]"));
+            QVERIFY_THROWS_EXCEPTION(Failure, Module1::textAfterAnchor(QUtf8StringView(bytes), anchor8, "[", "]"));
         } else {
             QCOMPARE(Module1::textAfterAnchor(text, anchor, u"[", u"]"), expected);
+            QCOMPARE(Module1::textAfterAnchor(QUtf8StringView(bytes), anchor8, "[", "]"), expected);
         }
     }
 
@@ -91,8 +99,10 @@ private Q_SLOTS:
                 const int at = rng.bounded(int(text.size()) - 2);
                 marker = text.mid(at, rng.bounded(2, int(text.size()) - at + 1));
             }
+            const QByteArray bytes = text.toUtf8(), marker8 = marker.toUtf8();
             for (int from = 0; from <= text.size(); from += 1 + rng.bounded(5)) {
                 QCOMPARE(Module1::findMarker(text, marker, from), QStringView(text).indexOf(marker, from));
+                QCOMPARE(Module1::findMarker(QUtf8StringView(bytes), marker8, from), bytes.indexOf(marker8, from));
                 ++checked;
             }
         }
@@ -198,6 +208,7 @@ private Q_SLOTS:
         QFETCH(QString, page);
         QFETCH(QString, expected);
         QCOMPARE(Grade::derive(page), expected);
+        QCOMPARE(Grade::derive(QUtf8StringView(page.toUtf8())), expected);
         QString reference = QStringLiteral("尚未出道");
         const QString tiers[] = {{}, QStringLiteral("歌唱新人"), QStringLiteral("闪亮新秀"),
                                  QStringLiteral("人气偶像"), QStringLiteral("超级明星"),
@@ -229,26 +240,28 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("utf-8 by header") << chinese.toUtf8() << QByteArray("text/html; charset=UTF-8") << chinese;
-        QTest::newRow("no declaration is utf-8") << chinese.toUtf8() << QByteArray("text/html") << chinese;
-        QTest::newRow("gbk by header") << gbBody << QByteArray("text/html;charset=gbk") << "<html>" + chinese;
-        QTest::newRow("gb2312 label decodes as GB18030") << gbBody << QByteArray("text/html; charset=\"gb2312\"") << "<html>" + chinese;
+        QTest::addColumn<bool>("keptAsUtf8");
+        QTest::newRow("utf-8 by header") << chinese.toUtf8() << QByteArray("text/html; charset=UTF-8") << chinese << true;
+        QTest::newRow("invalid utf-8") << QByteArray("a\xE4<b\xFF") << QByteArray() << QStringLiteral("a\uFFFD<b\uFFFD") << false;
+        QTest::newRow("no declaration is utf-8") << chinese.toUtf8() << QByteArray("text/html") << chinese << true;
+        QTest::newRow("gbk by header") << gbBody << QByteArray("text/html;charset=gbk") << "<html>" + chinese << false;
+        QTest::newRow("gb2312 label decodes as GB18030") << gbBody << QByteArray("text/html; charset=\"gb2312\"") << "<html>" + chinese << false;
         const QByteArray metaBody = "<html><head><meta charset=\"GBK\"></head>" + gb.encode(chinese);
         QTest::newRow("gbk by meta charset") << metaBody << QByteArray("text/html")
-                                             << "<html><head><meta charset=\"GBK\"></head>" + chinese;
+                                             << "<html><head><meta charset=\"GBK\"></head>" + chinese << false;
         const QByteArray equivBody = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">" + gb.encode(chinese);
         QTest::newRow("gbk by http-equiv") << equivBody << QByteArray()
-                                           << "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">" + chinese;
+                                           << "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">" + chinese << false;
         QTest::newRow("meta beyond 1024 bytes ignored")
             << QByteArray(QByteArray(1100, ' ') + "<meta charset=gbk>" + chinese.toUtf8()) << QByteArray()
-            << QString(QString(1100, u' ') + "<meta charset=gbk>" + chinese);
+            << QString(QString(1100, u' ') + "<meta charset=gbk>" + chinese) << true;
         QTest::newRow("header wins over meta") << QByteArray("<meta charset=gbk>" + chinese.toUtf8())
                                                << QByteArray("text/html; charset=utf-8")
-                                               << "<meta charset=gbk>" + chinese;
-        QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF" + chinese.toUtf8()) << QByteArray() << chinese;
+                                               << "<meta charset=gbk>" + chinese << true;
+        QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF" + chinese.toUtf8()) << QByteArray() << chinese << true;
         QTest::newRow("utf-16le bom") << QByteArray("\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(chinese.utf16()), chinese.size() * 2))
-                                      << QByteArray() << chinese;
-        QTest::newRow("unknown label falls back to utf-8") << chinese.toUtf8() << QByteArray("text/html; charset=x-nonsense") << chinese;
+                                      << QByteArray() << chinese << false;
+        QTest::newRow("unknown label falls back to utf-8") << chinese.toUtf8() << QByteArray("text/html; charset=x-nonsense") << chinese << true;
     }
     void decodePage()
     {
@@ -256,6 +269,13 @@ private Q_SLOTS:
         QFETCH(QByteArray, contentType);
         QFETCH(QString, expected);
         QCOMPARE(Module1::decodePage(body, contentType), expected);
+        // Read for extraction, a body is kept as it came exactly when it is UTF-8 and valid.
+        Module1::Page page;
+        QByteArray taken = body;
+        Module1::readPage(taken, contentType, page);
+        QFETCH(bool, keptAsUtf8);
+        QCOMPARE(page.isUtf8, keptAsUtf8);
+        QCOMPARE(page.isUtf8 ? QString::fromUtf8(page.utf8).remove(QChar(0xFEFF)) : page.text, expected);
     }
 
     void encodeText_isGbkForChineseAndKeepsEmoji()

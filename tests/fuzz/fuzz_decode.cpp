@@ -1,11 +1,12 @@
 #include "pageutil.h"
 
 #include <QByteArray>
+#include <QStringDecoder>
 
 #include <cstdint>
 
 // Charset detection and decoding on any bytes and any Content-Type: never a crash, and the
-// reusing form gives the same text as the plain one.
+// reusing form gives the same text as the plain one, as does the form kept for extraction.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray all(reinterpret_cast<const char *>(data), qsizetype(size));
@@ -16,6 +17,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString reused = QStringLiteral("an earlier, longer page that leaves its storage behind");
     Module1::decodePage(body, contentType, reused);
     if (text != reused)
+        __builtin_trap();
+    // Read for extraction: kept as bytes only where those bytes are that very text.
+    Module1::Page page;
+    QByteArray taken = body;
+    Module1::readPage(taken, contentType, page);
+    const bool bom = page.utf8.startsWith("\xEF\xBB\xBF");
+    const QString seen = page.isUtf8 ? QString(QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom)(
+                                           QByteArrayView(page.utf8).sliced(bom ? 3 : 0)))
+                                     : page.text;
+    if (seen != text)
         __builtin_trap();
     return 0;
 }

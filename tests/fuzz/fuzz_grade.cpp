@@ -16,5 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             expected = tiers[k] + u' ' + QString::number(Module1::countOccurrences(page, marker));
     }
     FUZZ_CHECK(Grade::derive(page) == expected);
+    const QByteArray bytes = page.toUtf8();
+    FUZZ_CHECK(Grade::derive(QUtf8StringView(bytes)) == Grade::derive(QString::fromUtf8(bytes)));
     return 0;
 }

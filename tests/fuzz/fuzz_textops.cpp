@@ -1,6 +1,8 @@
 #include "fuzz_input.h"
 #include "pageutil.h"
 
+#include <QStringDecoder>
+
 // Text extraction against its rules: the vectorised search agrees with a plain search, a
 // value cut between markers stands right after the first start marker, and failures are
 // only the documented ones.
@@ -31,6 +33,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const Module1::Failure &f) {
         FUZZ_CHECK(f.code() == 5);
     }
+
+    // On UTF-8 bytes the cuts are those made in the decoded text.
+    const QByteArray text8 = text.toUtf8(), anchor8 = anchor.toUtf8(), start8 = start.toUtf8(), end8 = end.toUtf8();
+    const auto decode = [](const QByteArray &bytes) {
+        return QString(QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom)(bytes));
+    };
+    const QString decoded = decode(text8), anchor16 = decode(anchor8), start16 = decode(start8), end16 = decode(end8);
+    FUZZ_CHECK(Module1::findMarker(QUtf8StringView(text8), start8, 1) == text8.indexOf(start8, 1));
+    const auto outcome = [](auto cut) {
+        try {
+            return cut();
+        } catch (const Module1::Failure &f) {
+            return QStringLiteral("failure %1").arg(f.code());
+        }
+    };
+    FUZZ_CHECK(outcome([&] { return Module1::textBetween(QUtf8StringView(text8), start8, end8); })
+               == outcome([&] { return Module1::textBetween(decoded, start16, end16); }));
+    FUZZ_CHECK(outcome([&] { return Module1::textAfterAnchor(QUtf8StringView(text8), anchor8, start8, end8); })
+               == outcome([&] { return Module1::textAfterAnchor(decoded, anchor16, start16, end16); }));
     try {
         const int n = Module1::countOccurrences(text, start);
         FUZZ_CHECK(!start.isEmpty());
