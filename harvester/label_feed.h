@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -20,7 +21,9 @@ public:
 
 private:
     QLabel *m_label;
-    QTimer m_hold;
+    qint64 m_intervalMs;
+    QElapsedTimer m_lastSet;
+    QTimer m_deferred;
     QString m_pending;
     bool m_dirty = false;
 };

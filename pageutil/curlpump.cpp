@@ -115,9 +115,10 @@ void CurlPump::setDue(long timeoutMs)
 {
     // libcurl moves its deadline for nearly every chunk it reads. The timer is only started
     // again when the deadline comes sooner than it is set for; firing early, it waits out the
-    // rest, and with no deadline it fires to no effect.
+    // rest.
     if (timeoutMs < 0) {
         m_dueMs = -1;
+        m_timer.stop(); // nothing to wake for while the run pauses
         return;
     }
     const long ms = qMin<long>(timeoutMs, 24L * 3600 * 1000);
