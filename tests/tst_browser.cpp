@@ -1,5 +1,4 @@
-#include "harness.h"
-#include "test_files.h"
+#include "fixture.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

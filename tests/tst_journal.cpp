@@ -1,81 +1,67 @@
-#include "harness.h"
+#include "fixture.h"
 #include "journal.h"
-#include "pageutil.h"
-#include "profile_pages.h"
-#include "profile_site.h"
-#include "test_files.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QProcess>
-#include <QStringEncoder>
+#include <QStandardPaths>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 const qint64 kFirst = 50147164, kLast = 50147203;
-
-// The rows an uninterrupted harvest of kFirst..kLast keeps, as the launcher prints them.
-QStringList expectedRows()
-{
-    QStringList rows;
-    for (qint64 id = kFirst; id <= kLast; ++id) {
-        const DemoPages::Profile p = DemoPages::profile(id);
-        if (p.exists)
-            rows << p.rowCells(id, int(rows.size()) + 1).join(u'|');
-    }
-    return rows;
-}
-
-struct Printed
-{
-    QStringList rows, log;
-    QString start, end;
-};
-
-// One section ("BEFORE" or "AFTER") of what the launcher printed.
-Printed section(const QString &output, const QString &name)
-{
-    Printed p;
-    bool inside = false;
-    for (const QString &line : output.split(u'\n')) {
-        if (line == u"BEFORE" || line == u"AFTER") {
-            inside = line == name;
-            continue;
-        }
-        if (!inside)
-            continue;
-        if (line.startsWith(u"ROW "))
-            p.rows << line.mid(4);
-        else if (line.startsWith(u"TXT0 "))
-            p.start = line.mid(5);
-        else if (line.startsWith(u"TXT1 "))
-            p.end = line.mid(5);
-        else if (line.startsWith(u"LOG "))
-            p.log << line.mid(4);
-    }
-    return p;
-}
-
-QByteArray gb(const QString &text) { return QStringEncoder("GB18030").encode(text); }
 const QString kHeader = QStringLiteral("Index,Lirra用户名,主页ID,用户ID,歌手等级,试听量,作品数,转发数,关注数,粉丝数,\r\n");
 const QString kRow1 = QStringLiteral("1,=\"甲\",=\"11\",=\"87654321\",=\"尚未出道\",=\"1024\",=\"12\",=\"3\",=\"45\",=\"678\",\r\n");
 const QString kRow2 = QStringLiteral("2,\"=\"\"a,b\"\"\",=\"12\",=\"\",=\"歌唱新人 1\",=\"1\",=\"2\",=\"3\",=\"4\",=\"5\",\r\n");
+
+// The lines of one section ("BEFORE" or "AFTER") of what the launcher printed that start
+// with kind ("ROW ", "TXT0 ", "LOG "), without it.
+QStringList printed(const QString &output, const QString &section, const QString &kind)
+{
+    QStringList out;
+    const QString part = output.section(section + u'\n', 1).section(QStringLiteral("AFTER\n"), 0, 0);
+    for (const QString &line : part.split(u'\n'))
+        if (line.startsWith(kind))
+            out << line.mid(kind.size());
+    return out;
+}
+
+// A small tmpfs of the test's own, full or read-only, where the tool must write and fail.
+struct Device
+{
+    QString path;
+    bool mounted = false;
+    explicit Device(const QString &at) : path(at)
+    {
+        QDir().mkpath(path);
+        mounted = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256k", "tmpfs", path}) == 0;
+    }
+    ~Device()
+    {
+        if (mounted)
+            QProcess::execute("umount", {"-l", path});
+    }
+    bool spoil(bool readOnly)
+    {
+        if (readOnly)
+            return QProcess::execute("mount", {"-o", "remount,ro", path}) == 0;
+        QFile filler(path + QStringLiteral("/filler"));
+        filler.open(QIODevice::WriteOnly);
+        while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+        }
+        return true;
+    }
+};
 } // namespace
 
 class TestJournal : public QObject
 {
     Q_OBJECT
-    QString journalPath(Harness &h) const { return h.dir.filePath(QStringLiteral("Log/journal.csv")); }
-
-    // A window on h's folder as the program starts it, after h's own window is gone.
-    void restart(Harness &h)
-    {
-        h.window.reset();
-        h.window = std::make_unique<frmMain>(QString::fromLatin1(h.server.baseUrl() + "/u/"), h.dir.path());
-    }
+    static QString journalPath(Harness &h) { return h.dir.filePath(QStringLiteral("Log/journal.csv")); }
 
 private Q_SLOTS:
+    void init() { quickFetches(2000, {20, 20}); }
+
     void killedWindowResumes_data()
     {
         QTest::addColumn<QString>("when");
@@ -83,9 +69,9 @@ private Q_SLOTS:
         QTest::newRow("during a pause") << "pause";
         QTest::newRow("during a fetch") << "fetch";
     }
-    // The window is killed in the middle of a harvest, started again, and Start finishes the
-    // range: exactly the rows of an uninterrupted run, none twice, and next to nothing fetched
-    // again.
+    // The window program is killed in the middle of a harvest, started again, and Start
+    // finishes the range: exactly the rows of an uninterrupted run, none twice, and next to
+    // nothing fetched again.
     void killedWindowResumes()
     {
         QFETCH(QString, when);
@@ -94,56 +80,44 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QProcess child;
         QList<qint64> firstLife, secondLife;
-        bool killed = false;
         QList<qint64> *life = &firstLife;
         LoopbackServer site([&](const LoopbackServer::Request &r, QTcpSocket *s) {
             const qint64 id = r.path.mid(3).toLongLong();
             life->append(id);
-            if (killed || id != killAt) {
-                ProfileSite::serve(r, s);
-                return;
-            }
-            killed = true;
-            if (when == u"fetch") {
-                child.kill();
-                return;
-            }
+            if (life == &firstLife && id == killAt && when == u"fetch")
+                return child.kill();
             ProfileSite::serve(r, s);
-            QTimer::singleShot(when == u"pause" ? pauseMs / 2 : 0, [&child] { child.kill(); });
+            if (life == &firstLife && id == killAt)
+                QTimer::singleShot(when == u"pause" ? pauseMs / 2 : 0, [&child] { child.kill(); });
         });
         QVERIFY(site.listen());
         const QString base = QString::fromLatin1(site.baseUrl() + "/u/");
-        child.start(QStringLiteral(LAUNCHER), {base, dir.path(), QStringLiteral("run"), QString::number(kFirst),
-                                               QString::number(kLast), QString::number(pauseMs)});
-        QVERIFY(child.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 30000);
-        QVERIFY(killed);
+        const auto live = [&](const QStringList &args) {
+            child.start(QStringLiteral(LAUNCHER), QStringList{base, dir.path()} + args);
+            QVERIFY(child.waitForStarted());
+            QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 30000);
+        };
+        live({"run", QString::number(kFirst), QString::number(kLast), QString::number(pauseMs)});
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-
+        QCOMPARE(firstLife.last(), killAt);
         life = &secondLife;
-        child.start(QStringLiteral(LAUNCHER), {base, dir.path(), QStringLiteral("resume"), QString::number(pauseMs)});
-        QVERIFY(child.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 30000);
+        live({"resume", QString::number(pauseMs)});
         QCOMPARE(child.exitCode(), 0);
         const QString output = QString::fromUtf8(child.readAllStandardOutput());
-        const Printed before = section(output, QStringLiteral("BEFORE"));
-        const Printed after = section(output, QStringLiteral("AFTER"));
-        const QStringList expected = expectedRows();
+        const QStringList before = printed(output, "BEFORE", "ROW "), expected = demoRows(kFirst, kLast);
 
         // Back exactly as they were, and the fields point at the next ID.
-        QVERIFY(!before.rows.isEmpty());
-        QCOMPARE(before.rows, expected.mid(0, before.rows.size()));
-        const qint64 next = before.start.toLongLong();
-        QVERIFY2(next > before.rows.last().section(u'|', 2, 2).toLongLong() && next <= killAt + 1,
-                 qPrintable(before.start));
-        QCOMPARE(before.end, QString::number(kLast));
-        QCOMPARE(before.log, (QStringList{QStringLiteral("上次采集到ID %1, 按开始继续采集").arg(next - 1),
-                                          QStringLiteral("已恢复上次未保存的 %1 行").arg(before.rows.size()),
-                                          QStringLiteral("启动程序...")}));
+        QVERIFY(!before.isEmpty());
+        QCOMPARE(before, expected.mid(0, before.size()));
+        const qint64 next = printed(output, "BEFORE", "TXT0 ").value(0).toLongLong();
+        QVERIFY2(next > before.last().section(u'|', 2, 2).toLongLong() && next <= killAt + 1, qPrintable(QString::number(next)));
+        QCOMPARE(printed(output, "BEFORE", "TXT1 "), QStringList{QString::number(kLast)});
+        QCOMPARE(printed(output, "BEFORE", "LOG "), (QStringList{QStringLiteral("上次采集到ID %1, 按开始继续采集").arg(next - 1),
+                                                                 QStringLiteral("已恢复上次未保存的 %1 行").arg(before.size()),
+                                                                 QStringLiteral("启动程序...")}));
         QCOMPARE(secondLife.first(), next);
         QCOMPARE(secondLife.last(), kLast);
-
-        QCOMPARE(after.rows, expected);
+        QCOMPARE(printed(output, "AFTER", "ROW "), expected);
         // Fetched again: at most what the last second before the kill covered.
         int again = 0;
         for (qint64 id : secondLife)
@@ -151,66 +125,53 @@ private Q_SLOTS:
         QVERIFY2(again <= 1000 / pauseMs + 2, qPrintable(QString::number(again)));
     }
 
+    // The journal is the export without its closing empty line; a row left half-filled by a
+    // failed run is in it too, as it stands.
     void journalIsTheCsvOfTheRows()
     {
         Harness h;
-        h.server.setHandler(&ProfileSite::serve);
-        h.setFields(QString::number(kFirst), QString::number(kFirst + 9));
-        h.window->Command1_Click();
+        h.otherwise = QStringLiteral("demo");
+        h.harvest(kFirst, kFirst + 9);
         QVERIFY(h.rows() > 3);
         QBuffer csv;
         csv.open(QIODevice::WriteOnly);
         QVERIFY(Module1::exportListToCsv(*h.window->resultList(), csv, true));
-        // The export without its closing empty line.
         QCOMPARE(readFile(journalPath(h)), csv.data().chopped(2));
+
+        Harness failed;
+        failed.script = {{7, {"ok"}}, {8, {"raw <span class=\"user-name twemoji\">broken</span> userid = 'no end"}}};
+        failed.harvest(7, 9);
+        failed.restart();
+        QCOMPARE(failed.rowTexts(), (QStringList{"1|ok|7|87654321|尚未出道|1024|12|3|45|678", "2|broken|8|||||||"}));
     }
 
-    // A row left half-filled by a failed run is journaled when the run ends, as it stands.
-    void halfRowOfAFailedRunIsKept()
-    {
-        Harness h;
-        h.setPage(7, profilePage(QStringLiteral("ok")));
-        h.setPage(8, "<span class=\"user-name twemoji\">broken</span> userid = 'no end");
-        h.setFields(QStringLiteral("7"), QStringLiteral("9"));
-        h.window->Command1_Click();
-        QCOMPARE(h.rows(), 2);
-        restart(h);
-        QCOMPARE(h.rows(), 2);
-        QCOMPARE(h.row(1), (QStringList{"2", "broken", "8", "", "", "", "", "", "", ""}));
-    }
-
-    void tornLastLineIsDropped()
-    {
-        Harness h;
-        QDir().mkpath(h.dir.filePath(QStringLiteral("Log")));
-        QVERIFY(writeFile(journalPath(h), gb(kHeader + kRow1 + kRow2 + QStringLiteral("3,=\"乙\",=\"13\",=\"8"))));
-        restart(h);
-        QCOMPARE(h.rows(), 2);
-        QCOMPARE(h.row(0), QString(kRow1).remove(QStringLiteral("=\"")).remove(u'"').split(u',').mid(0, 10));
-        QCOMPARE(h.row(1), (QStringList{"2", "a,b", "12", "", "歌唱新人 1", "1", "2", "3", "4", "5"}));
-        QCOMPARE(h.messages(), (QStringList{"已恢复上次未保存的 2 行", "启动程序..."}));
-        // The next row follows the whole ones.
-        QCOMPARE(readFile(journalPath(h)), gb(kHeader + kRow1 + kRow2));
-    }
-
-    void unreadableJournalIsSetAside_data()
+    void journalFoundAtStart_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("binary") << QByteArray("\x00\xff\x81\x30 junk\r\n", 10);
-        QTest::newRow("another file") << QByteArray("name,age\r\nann,7\r\n");
-        QTest::newRow("wrong encoding") << (kHeader + kRow1).toUtf8();
-        QTest::newRow("a row without its cells") << gb(kHeader + QStringLiteral("1,=\"甲\",\r\n") + kRow2);
+        QTest::addColumn<int>("rows"); // -1: set aside
+        QTest::newRow("torn last line dropped") << gbk(kHeader + kRow1 + kRow2 + QStringLiteral("3,=\"乙\",=\"13\",=\"8")) << 2;
+        QTest::newRow("binary") << QByteArray("\x00\xff\x81\x30 junk\r\n", 10) << -1;
+        QTest::newRow("another file") << QByteArray("name,age\r\nann,7\r\n") << -1;
+        QTest::newRow("wrong encoding") << (kHeader + kRow1).toUtf8() << -1;
+        QTest::newRow("a row without its cells") << gbk(kHeader + QStringLiteral("1,=\"甲\",\r\n") + kRow2) << -1;
     }
-    void unreadableJournalIsSetAside()
+    void journalFoundAtStart()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(int, rows);
         Harness h;
+        h.window.reset();
         QDir().mkpath(h.dir.filePath(QStringLiteral("Log")));
         QVERIFY(writeFile(journalPath(h), bytes));
-        restart(h);
+        h.restart();
+        if (rows > 0) {
+            QCOMPARE(h.rowTexts(), (QStringList{"1|甲|11|87654321|尚未出道|1024|12|3|45|678", "2|a,b|12||歌唱新人 1|1|2|3|4|5"}));
+            QCOMPARE(h.messages(), (QStringList{"已恢复上次未保存的 2 行", "启动程序..."}));
+            QCOMPARE(readFile(journalPath(h)), gbk(kHeader + kRow1 + kRow2)); // the next row follows the whole ones
+            return;
+        }
         QCOMPARE(h.rows(), 0);
-        const QStringList aside = QDir(h.dir.filePath(QStringLiteral("Log")))
-                                      .entryList({QStringLiteral("journal-damaged-*.csv")});
+        const QStringList aside = QDir(h.dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("journal-damaged-*.csv")});
         QCOMPARE(aside.size(), 1);
         QVERIFY(aside.first().contains(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
         QCOMPARE(readFile(h.dir.filePath(QStringLiteral("Log/")) + aside.first()), bytes);
@@ -222,34 +183,27 @@ private Q_SLOTS:
     void journalFollowsTheList()
     {
         Harness h;
-        for (int id = 1; id <= 3; ++id)
-            h.setPage(id, profilePage(QStringLiteral("p%1").arg(id)));
+        for (qint64 id = 1; id <= 3; ++id)
+            h.setPage(id, QStringLiteral("p%1").arg(id));
+        const auto journalRows = [&] { return readFile(journalPath(h)).count("\r\n") - 1; };
         h.window->setAsker([](const QString &) { return true; });
-        const auto harvest = [&h] {
-            h.setFields(QStringLiteral("1"), QStringLiteral("3"));
-            h.window->Command1_Click();
-        };
-        const auto journalRows = [&] {
-            return readFile(journalPath(h)).count("\r\n") - 1;
-        };
-        harvest();
+        h.harvest(1, 3);
         QCOMPARE(journalRows(), 3);
         h.window->pmenu_Click(2); // clear, Yes
         QVERIFY(!QFile::exists(journalPath(h)));
-        harvest();
-        QCOMPARE(journalRows(), 3);
+        h.harvest(1, 3);
         h.window->pmenu_Click(4); // a save leaves it
         QCOMPARE(journalRows(), 3);
         h.window->close(); // saved since the last change: nothing to keep
         QVERIFY(!QFile::exists(journalPath(h)));
 
-        restart(h);
-        harvest();
+        h.restart();
+        h.harvest(1, 3);
         h.window->pmenu_Click(4);
-        harvest(); // changed after the save
+        h.harvest(1, 3); // changed after the save
         h.window->close();
         QCOMPARE(journalRows(), 6);
-        restart(h);
+        h.restart();
         QCOMPARE(h.rows(), 6);
         QCOMPARE(h.row(5).at(0), QStringLiteral("6"));
         h.window->setAsker([](const QString &) { return true; });
@@ -261,45 +215,120 @@ private Q_SLOTS:
     void unwritableJournalDoesNotStopTheRun()
     {
         Harness h;
-        for (int id = 1; id <= 3; ++id)
-            h.setPage(id, profilePage(QStringLiteral("p%1").arg(id)));
+        for (qint64 id = 1; id <= 3; ++id)
+            h.setPage(id, QStringLiteral("p%1").arg(id));
         h.window.reset();
         QVERIFY(QDir(h.dir.filePath(QStringLiteral("Log"))).removeRecursively());
         QVERIFY(writeFile(h.dir.filePath(QStringLiteral("Log")), "a file where the folder would be"));
-        restart(h);
-        h.setFields(QStringLiteral("1"), QStringLiteral("3"));
-        h.window->Command1_Click();
+        h.restart();
+        h.harvest(1, 3);
         QCOMPARE(h.rows(), 3);
-        const QStringList failures = h.messages().filter(QStringLiteral("恢复记录写入失败, 采集继续: "));
-        QCOMPARE(failures.size(), 1);
-        QCOMPARE(h.window->statusPanelText(2), QStringLiteral("采集完成..."));
+        QCOMPARE(h.messages().filter(QStringLiteral("恢复记录写入失败, 采集继续: ")).size(), 1);
+        QCOMPARE(h.panel(2), QStringLiteral("采集完成..."));
     }
 
     void secondProgramWorksWithoutAJournal()
     {
         Harness h;
-        h.setPage(1, profilePage(QStringLiteral("first")));
+        h.setPage(1, "first");
         frmMain second(QString::fromLatin1(h.server.baseUrl() + "/u/"), h.dir.path());
         QCOMPARE(second.logText().count(QStringLiteral("\r\n")), 2);
         QVERIFY(second.logText().contains(QStringLiteral("另一个程序正在使用此目录的恢复记录, 本窗口不保存恢复记录")));
-        second.findChild<QLineEdit *>(QStringLiteral("Txt(0)"))->setText(QStringLiteral("1"));
-        second.findChild<QLineEdit *>(QStringLiteral("Txt(1)"))->setText(QStringLiteral("1"));
+        for (int i : {0, 1})
+            second.findChild<QLineEdit *>(QStringLiteral("Txt(%1)").arg(i))->setText(QStringLiteral("1"));
         second.Command1_Click();
         QCOMPARE(second.resultList()->rowCount(), 1);
         QVERIFY(!QFile::exists(journalPath(h)));
         second.close();
-        h.setFields(QStringLiteral("1"), QStringLiteral("1"));
-        h.window->Command1_Click();
+        h.harvest(1, 1);
         QCOMPARE(readFile(journalPath(h)).count("\r\n"), 2);
     }
 
-    void freshStartIsAsAlways()
+    // ---- a program folder on a device that refuses writes (a tmpfs: needs root) ----
+
+    void badDevice_data()
     {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("full device") << false;
+        QTest::newRow("read-only device") << true;
+    }
+    // Saving the list, rolling the log over and journaling a harvest onto a device that
+    // refuses them: each is said, an earlier file of the name keeps every byte, nothing
+    // partial is left, and the list and the run go on.
+    void badDevice()
+    {
+        QFETCH(bool, readOnly);
+        QTemporaryDir base;
+        Device device(base.filePath(QStringLiteral("program")));
+        if (!device.mounted)
+            QSKIP("mounting a tmpfs needs root");
+        QDir().mkpath(device.path + QStringLiteral("/Log"));
+        while (QTime::currentTime().second() >= 57) // one log file name for the whole test
+            QTest::qWait(250);
+        const QString saved = device.path + u'/' + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("-1-300.csv");
+        const QString logFile = device.path + QStringLiteral("/Log/")
+            + QDateTime::currentDateTime().toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt");
+        QVERIFY(writeFile(saved, "an earlier save\r\n") && writeFile(logFile, "earlier log\r\n"));
+        LoopbackServer site([](const LoopbackServer::Request &r, QTcpSocket *s) {
+            LoopbackServer::respond(s, 200, "text/html; charset=utf-8", profilePage(QString(300, u'名') + QString::fromLatin1(r.path)));
+        });
+        QVERIFY(site.listen());
+        frmMain window(QString::fromLatin1(site.baseUrl() + "/u/"), device.path);
+        QVERIFY(device.spoil(readOnly));
+        auto *box = window.findChild<QPlainTextEdit *>(QStringLiteral("Alog"));
+        for (int round = 0; round < 3; ++round) {
+            box->setPlainText(QString(300000, u'日')); // more than the device could take
+            window.Ag(QStringLiteral("after"));
+            const QStringList lines = window.logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+            QCOMPARE(lines.size(), 2);
+            QVERIFY(lines[0].contains(QStringLiteral("日志文件写入失败: ")) && lines[0].contains(QFileInfo(logFile).fileName()));
+            QVERIFY(lines[1].endsWith(QStringLiteral("  after")));
+        }
+        QCOMPARE(readFile(logFile), QByteArray("earlier log\r\n"));
+        const auto lastLine = [&window] { return window.logText().section(QStringLiteral("\r\n"), 0, 0).mid(10); };
+        window.findChild<QLineEdit *>(QStringLiteral("Txt(0)"))->setText(QStringLiteral("1"));
+        window.findChild<QLineEdit *>(QStringLiteral("Txt(1)"))->setText(QStringLiteral("300"));
+        window.findChild<QLineEdit *>(QStringLiteral("Txt(2)"))->setText(QStringLiteral("0"));
+        window.Command1_Click();
+        QCOMPARE(window.resultList()->rowCount(), 300);
+        QCOMPARE(window.logText().count(QStringLiteral("恢复记录写入失败, 采集继续: ")), 1);
+        QCOMPARE(lastLine(), QStringLiteral("采集已经停止..."));
+        // What did reach the device is whole rows, readable at the next start.
+        QVERIFY(Journal(device.path + QStringLiteral("/Log")).recover().setAside.isEmpty());
+
+        window.pmenu_Click(4);
+        QCOMPARE(lastLine(), QStringLiteral("文件保存失败..."));
+        QCOMPARE(readFile(saved), QByteArray("an earlier save\r\n"));
+        QCOMPARE(window.resultList()->rowCount(), 300);
+        QVERIFY2(QDir(device.path).entryList(QDir::Files).size() <= 2, "a partial file was left behind");
+    }
+
+    // A program folder that cannot be written at start-up, as an installed program's: the
+    // lists go to the user's documents, the logs and the journal to the data location.
+    void readOnlyProgramFolderUsesTheUsersFolders()
+    {
+        QTemporaryDir base;
+        Device device(base.filePath(QStringLiteral("program")));
+        if (!device.mounted)
+            QSKIP("mounting a tmpfs needs root");
+        QVERIFY(device.spoil(true));
         Harness h;
-        QCOMPARE(h.messages(), QStringList{"启动程序..."});
-        QCOMPARE(h.rows(), 0);
-        QCOMPARE(h.field(0)->text(), QStringLiteral("50147164"));
-        QCOMPARE(h.field(1)->text(), QStringLiteral("50147260"));
+        h.setPage(1, QStringLiteral("名"));
+        h.window = std::make_unique<frmMain>(QString::fromLatin1(h.server.baseUrl() + "/u/"), device.path);
+        h.harvest(1, 2);
+        h.window->pmenu_Click(4);
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        const QString saved = QDir::toNativeSeparators(documents + QStringLiteral("/VqLirra/")
+                                                       + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("-1-2.csv"));
+        QCOMPARE(h.messages().first(), QStringLiteral("文件保存成功: ") + saved);
+        QVERIFY(readFile(saved).startsWith("Index,"));
+        const QString logDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Log");
+        QVERIFY(QFile::exists(logDir + QStringLiteral("/journal.csv")));
+        h.child<QPlainTextEdit>("Alog")->setPlainText(QString(50000, u'日'));
+        h.window->Ag(QStringLiteral("after"));
+        QCOMPARE(QDir(logDir).entryList({QStringLiteral("*-Log.txt")}).size(), 1);
+        h.window.reset();
+        QVERIFY(QDir(documents).removeRecursively() && QDir(logDir).removeRecursively());
     }
 };
 

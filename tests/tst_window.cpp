@@ -1,24 +1,22 @@
-#include "main_window.h"
-#include "profile_pages.h"
-#include "profile_site.h"
-#include "result_model.h"
+#include "fixture.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
+#include <QBuffer>
+#include <QDesktopServices>
+#include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScreen>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QStringDecoder>
 #include <QTableView>
+#include <QTest>
+#include <QTextCursor>
+#include <QUrl>
 
 namespace {
 QRect twips(int l, int t, int w, int h)
@@ -26,35 +24,70 @@ QRect twips(int l, int t, int w, int h)
     const auto px = [](int v) { return (v + 7) / 15; };
     return QRect(px(l), px(t), px(w), px(h));
 }
+const QString kEmpty = QStringLiteral("数据为空,无法进行操作..."), kLaunched = QStringLiteral("启动程序...");
 } // namespace
+
+// Catches what would go to the browser.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl &url) { urls.append(url); }
+};
 
 class TestWindow : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
+    UrlCatcher m_browser;
+    int m_questions = 0;
 
-    template<typename T> static T *child(frmMain &w, const QString &name)
+    static QPlainTextEdit *box(Harness &h) { return h.child<QPlainTextEdit>("Alog"); }
+    static void fill(Harness &h, int rows)
     {
-        T *found = w.findChild<T *>(name);
-        if (!found)
-            qWarning("no control %s", qPrintable(name));
-        return found;
+        for (int r = 0; r < rows; ++r) {
+            h.window->resultList()->appendRow(QString::number(r + 1));
+            h.window->resultList()->setCell(r, 1, QStringLiteral("名%1").arg(r));
+            h.window->resultList()->setCell(r, 2, QString::number(50147164 + r));
+        }
     }
+    static void select(Harness &h, int row)
+    {
+        auto *lv = h.child<QTableView>("Lv");
+        lv->selectionModel()->select(lv->model()->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    void answerWith(Harness &h, bool yes)
+    {
+        h.window->setAsker([this, yes](const QString &prompt) {
+            ++m_questions;
+            return prompt == QStringLiteral("确定清空列表?") && yes;
+        });
+    }
+    static QString savePath(Harness &h)
+    {
+        return QDir::toNativeSeparators(h.dir.path() + u'/' + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+                                        + u'-' + h.field(0)->text() + u'-' + h.field(1)->text() + QStringLiteral(".csv"));
+    }
+    static QStringList logFiles(Harness &h)
+    {
+        return QDir(h.dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*-Log.txt")});
+    }
+    static QByteArray logFile(Harness &h, const QString &name) { return readFile(h.dir.filePath(QStringLiteral("Log/") + name)); }
 
     // Releases a mouse button over the list and reports whether a popup menu opened.
-    bool menuOpensOn(frmMain &w, Qt::MouseButton button)
+    bool menuOpensOn(Harness &h, Qt::MouseButton button)
     {
         bool opened = false;
         QTimer poll;
-        poll.setInterval(10);
         connect(&poll, &QTimer::timeout, this, [&] {
             if (auto *popup = QApplication::activePopupWidget()) {
                 opened = true;
                 popup->close();
             }
         });
-        poll.start();
-        auto *viewport = child<QTableView>(w, QStringLiteral("Lv"))->viewport();
+        poll.start(10);
+        auto *viewport = h.child<QTableView>("Lv")->viewport();
         QTest::mousePress(viewport, button, {}, QPoint(200, 200));
         QTest::mouseRelease(viewport, button, {}, QPoint(200, 200));
         QTest::qWait(100);
@@ -62,85 +95,98 @@ class TestWindow : public QObject
     }
 
 private Q_SLOTS:
+    void initTestCase() { QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_browser, "open"); }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
+    void init()
+    {
+        m_browser.urls.clear();
+        m_questions = 0;
+        quickFetches(2000, {20, 20});
+    }
+
     void startUpState()
     {
-        frmMain w(frmMain::kFetchBaseUrl, m_dir.path());
+        Harness h;
+        frmMain &w = *h.window;
         QCOMPARE(w.windowTitle(), QStringLiteral("VqLirra辅助"));
         QCOMPARE(w.size(), QSize(848, 501));
         QCOMPARE(w.minimumSize(), w.maximumSize()); // not resizable
-        const QPoint screenCentre = w.screen()->availableGeometry().center();
-        QVERIFY((w.geometry().center() - screenCentre).manhattanLength() <= 2); // centred
-        QVERIFY(!w.windowIcon().isNull());
+        QVERIFY((w.geometry().center() - w.screen()->availableGeometry().center()).manhattanLength() <= 2);
         QCOMPARE(w.windowIcon().availableSizes().value(0), QSize(48, 48));
-        auto *combo1 = child<QComboBox>(w, QStringLiteral("Combo1"));
-        auto *combo2 = child<QComboBox>(w, QStringLiteral("Combo2"));
-        QCOMPARE(combo1->currentIndex(), 0);
-        QCOMPARE(combo1->currentText(), QStringLiteral("尚未出道"));
-        QCOMPARE(combo2->currentIndex(), 25);
-        QCOMPARE(combo2->currentText(), QStringLiteral("超级巨星 5"));
+        for (const char *name : {"Combo1", "Combo2"}) {
+            QCOMPARE(h.child<QComboBox>(name)->count(), 26);
+            QCOMPARE(h.child<QComboBox>(name)->itemText(6), QStringLiteral("闪亮新秀 1"));
+            QVERIFY(!h.child<QComboBox>(name)->isEditable());
+        }
         QCOMPARE(int(w.lowerBound()), 0);
         QCOMPARE(int(w.upperBound()), 25);
-        QVERIFY(!combo1->isEditable() && !combo2->isEditable());
-        QCOMPARE(combo1->count(), 26);
-        QCOMPARE(combo2->itemText(6), QStringLiteral("闪亮新秀 1"));
-        QVERIFY(child<QPushButton>(w, QStringLiteral("Command1"))->isEnabled());
-        QVERIFY(child<QPushButton>(w, QStringLiteral("Command2"))->isEnabled());
-        QCOMPARE(child<QLineEdit>(w, QStringLiteral("Txt(0)"))->text(), QStringLiteral("50147164"));
-        QCOMPARE(child<QLineEdit>(w, QStringLiteral("Txt(1)"))->text(), QStringLiteral("50147260"));
-        QCOMPARE(child<QLineEdit>(w, QStringLiteral("Txt(2)"))->text(), QStringLiteral("50"));
-        const QStringList log = w.logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        QCOMPARE(log.size(), 1);
-        QVERIFY(log.first().endsWith(QStringLiteral("  启动程序...")));
-        QCOMPARE(w.statusPanelText(1), QString());
-        QCOMPARE(w.statusPanelText(2), QString());
-        QCOMPARE(w.resultList()->rowCount(), 0);
-        QVERIFY(!w.running());
+        QVERIFY(h.startEnabled() && h.stopEnabled() && !w.running());
+        QCOMPARE(h.messages(), QStringList{kLaunched});
+        QVERIFY(w.logText().endsWith(QStringLiteral("  启动程序...\r\n")));
+        QCOMPARE(h.panel(1) + h.panel(2), QString());
+        QCOMPARE(h.rows(), 0);
+        auto *lv = h.child<QTableView>("Lv");
+        const int widths[] = {900, 1440, 1200, 1200, 1100, 800, 800, 800, 800, 1000};
+        const QStringList headers = {"Index", "Lirra用户名", "主页ID", "用户ID", "歌手等级", "试听量", "作品数", "转发数", "关注数", "粉丝数"};
+        QCOMPARE(lv->model()->columnCount(), 10);
+        for (int c = 0; c < 10; ++c) {
+            QCOMPARE(lv->columnWidth(c), (widths[c] + 7) / 15);
+            QCOMPARE(lv->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
+        }
+        QCOMPARE(lv->selectionMode(), QAbstractItemView::SingleSelection);
+        QCOMPARE(lv->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+        QCOMPARE(h.child<QLabel>("SB.Panel(1)")->width(), 136);
+        QCOMPARE(h.child<QLabel>("SB.Panel(2)")->width(), 709);
+        QVERIFY(!box(h)->isReadOnly());
+        QCOMPARE(box(h)->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(w.contextMenu()->title(), QStringLiteral("vqMenu"));
+        QStringList items;
+        for (QAction *a : w.contextMenu()->actions())
+            items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(items, (QStringList{"访问用户主页", "-", "清空列表", "-", "保存为csv"}));
     }
 
     void geometry_data()
     {
-        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QRect>("rect");
-        QTest::newRow("Frame1") << "Frame1" << "采集ID" << twips(45, 45, 5595, 1005);
-        QTest::newRow("Alog") << "Alog" << "" << twips(5715, 90, 6945, 960);
-        QTest::newRow("Lv") << "Lv" << "" << twips(45, 1125, 12660, 6000);
-        QTest::newRow("SB") << "SB" << "" << twips(0, 7140, 12720, 375);
-        QTest::newRow("Lab(0)") << "Lab(0)" << "开始ID" << twips(180, 270, 540, 180);
-        QTest::newRow("Txt(0)") << "Txt(0)" << "50147164" << twips(855, 225, 1230, 270);
-        QTest::newRow("Lab(1)") << "Lab(1)" << "结束ID" << twips(180, 630, 540, 180);
-        QTest::newRow("Txt(1)") << "Txt(1)" << "50147260" << twips(855, 585, 1230, 270);
-        QTest::newRow("Lab(3)") << "Lab(3)" << "范围" << twips(2250, 270, 360, 180);
-        QTest::newRow("Combo1") << "Combo1" << "尚未出道" << twips(2835, 225, 1320, 300);
-        QTest::newRow("Combo2") << "Combo2" << "超级巨星 5" << twips(4185, 225, 1320, 300);
-        QTest::newRow("Lab(2)") << "Lab(2)" << "延时(ms)" << twips(2250, 630, 720, 180);
-        QTest::newRow("Txt(2)") << "Txt(2)" << "50" << twips(3105, 585, 645, 270);
-        QTest::newRow("Command1") << "Command1" << "开 始" << twips(3870, 585, 780, 330);
-        QTest::newRow("Command2") << "Command2" << "停 止" << twips(4725, 585, 780, 330);
+        QTest::newRow("Frame1") << "采集ID" << twips(45, 45, 5595, 1005);
+        QTest::newRow("Alog") << "" << twips(5715, 90, 6945, 960);
+        QTest::newRow("Lv") << "" << twips(45, 1125, 12660, 6000);
+        QTest::newRow("SB") << "" << twips(0, 7140, 12720, 375);
+        QTest::newRow("Lab(0)") << "开始ID" << twips(180, 270, 540, 180);
+        QTest::newRow("Txt(0)") << "50147164" << twips(855, 225, 1230, 270);
+        QTest::newRow("Lab(1)") << "结束ID" << twips(180, 630, 540, 180);
+        QTest::newRow("Txt(1)") << "50147260" << twips(855, 585, 1230, 270);
+        QTest::newRow("Lab(3)") << "范围" << twips(2250, 270, 360, 180);
+        QTest::newRow("Combo1") << "尚未出道" << twips(2835, 225, 1320, 300);
+        QTest::newRow("Combo2") << "超级巨星 5" << twips(4185, 225, 1320, 300);
+        QTest::newRow("Lab(2)") << "延时(ms)" << twips(2250, 630, 720, 180);
+        QTest::newRow("Txt(2)") << "50" << twips(3105, 585, 645, 270);
+        QTest::newRow("Command1") << "开 始" << twips(3870, 585, 780, 330);
+        QTest::newRow("Command2") << "停 止" << twips(4725, 585, 780, 330);
     }
     void geometry()
     {
-        QFETCH(QString, name);
         QFETCH(QString, text);
         QFETCH(QRect, rect);
-        frmMain w(frmMain::kFetchBaseUrl, m_dir.path());
-        QWidget *control = child<QWidget>(w, name);
+        Harness h;
+        const QString name = QString::fromLatin1(QTest::currentDataTag());
+        QWidget *control = h.window->findChild<QWidget *>(name);
         QVERIFY(control);
-        if (qobject_cast<QLabel *>(control)) {
+        QString shown;
+        if (auto *l = qobject_cast<QLabel *>(control)) {
             // Labels size themselves to their captions: placed exactly, never cut short.
             QCOMPARE(control->pos(), rect.topLeft());
             QCOMPARE(control->size(), rect.size().expandedTo(control->sizeHint()));
+            shown = l->text();
         } else {
             QCOMPARE(control->geometry(), rect);
         }
-        const bool inFrame = name.startsWith(u'L') && name != u"Lv";
-        if (inFrame || name.startsWith(u'T') || name.startsWith(u'C'))
+        if ((name.startsWith(u'L') && name != u"Lv") || name.startsWith(u'T') || name.startsWith(u'C'))
             QCOMPARE(control->parentWidget()->objectName(), QStringLiteral("Frame1"));
-        QString shown;
         if (auto *b = qobject_cast<QPushButton *>(control))
             shown = b->text();
-        else if (auto *l = qobject_cast<QLabel *>(control))
-            shown = l->text();
         else if (auto *e = qobject_cast<QLineEdit *>(control))
             shown = e->text();
         else if (auto *c = qobject_cast<QComboBox *>(control))
@@ -150,51 +196,16 @@ private Q_SLOTS:
         QCOMPARE(shown, text);
     }
 
-    void listColumnsAndStatusPanels()
-    {
-        frmMain w(frmMain::kFetchBaseUrl, m_dir.path());
-        auto *lv = child<QTableView>(w, QStringLiteral("Lv"));
-        const int widths[] = {900, 1440, 1200, 1200, 1100, 800, 800, 800, 800, 1000};
-        const QStringList headers = {"Index", "Lirra用户名", "主页ID", "用户ID", "歌手等级",
-                                     "试听量", "作品数", "转发数", "关注数", "粉丝数"};
-        QCOMPARE(lv->model()->columnCount(), 10);
-        for (int c = 0; c < 10; ++c) {
-            QCOMPARE(lv->columnWidth(c), (widths[c] + 7) / 15);
-            QCOMPARE(lv->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
-        }
-        QCOMPARE(lv->selectionMode(), QAbstractItemView::SingleSelection);
-        QCOMPARE(lv->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
-        QCOMPARE(child<QLabel>(w, QStringLiteral("SB.Panel(1)"))->width(), 136);
-        QCOMPARE(child<QLabel>(w, QStringLiteral("SB.Panel(2)"))->width(), 709);
-        auto *alog = child<QPlainTextEdit>(w, QStringLiteral("Alog"));
-        QVERIFY(!alog->isReadOnly());
-        QCOMPARE(alog->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    }
-
-    void contextMenuItems()
-    {
-        frmMain w(frmMain::kFetchBaseUrl, m_dir.path());
-        QMenu *menu = w.contextMenu();
-        QCOMPARE(menu->title(), QStringLiteral("vqMenu"));
-        const QList<QAction *> items = menu->actions();
-        QCOMPARE(items.size(), 5);
-        QCOMPARE(items[0]->text(), QStringLiteral("访问用户主页"));
-        QVERIFY(items[1]->isSeparator());
-        QCOMPARE(items[2]->text(), QStringLiteral("清空列表"));
-        QVERIFY(items[3]->isSeparator());
-        QCOMPARE(items[4]->text(), QStringLiteral("保存为csv"));
-    }
-
     void onlyTheRightButtonOpensTheMenu()
     {
-        frmMain w(frmMain::kFetchBaseUrl, m_dir.path());
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(menuOpensOn(w, Qt::RightButton)); // over an empty list
-        QVERIFY(!menuOpensOn(w, Qt::LeftButton));
-        QVERIFY(!menuOpensOn(w, Qt::MiddleButton));
-        w.resultList()->appendRow(QStringLiteral("1"));
-        QVERIFY(menuOpensOn(w, Qt::RightButton)); // over a full one
+        Harness h;
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+        QVERIFY(menuOpensOn(h, Qt::RightButton)); // over an empty list
+        QVERIFY(!menuOpensOn(h, Qt::LeftButton));
+        QVERIFY(!menuOpensOn(h, Qt::MiddleButton));
+        fill(h, 1);
+        QVERIFY(menuOpensOn(h, Qt::RightButton)); // over a full one
     }
 
     void tabOrder_data()
@@ -211,81 +222,271 @@ private Q_SLOTS:
     {
         QFETCH(int, rows);
         QFETCH(bool, backwards);
-        frmMain w(frmMain::kFetchBaseUrl, m_dir.path());
-        for (int r = 0; r < rows; ++r) {
-            w.resultList()->appendRow(QString::number(r + 1));
-            w.resultList()->setCell(r, 2, QString::number(100 + r));
-        }
-        w.show();
-        w.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        Harness h;
+        fill(h, rows);
+        h.window->show();
+        h.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Txt(0)"));
         QStringList order = {"Txt(1)", "Txt(2)", "Command1", "Command2", "Lv", "Alog", "Combo1", "Combo2", "Txt(0)"};
         if (backwards) {
             std::reverse(order.begin(), order.end());
             order = order.mid(1) << QStringLiteral("Txt(0)");
         }
-        auto *lv = child<QTableView>(w, QStringLiteral("Lv"));
+        auto *lv = h.child<QTableView>("Lv");
         for (const QString &next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
             QWidget *focus = QApplication::focusWidget();
             // The list's viewport holds the focus on behalf of the list.
-            const QString name = focus->objectName().isEmpty() && focus->parentWidget()
-                ? focus->parentWidget()->objectName()
-                : focus->objectName();
-            QCOMPARE(name, next);
-            if (next == u"Lv" && rows > 0) {
-                QTest::keyClick(lv, Qt::Key_End);
-                QCOMPARE(lv->currentIndex().row(), rows - 1);
-                QTest::keyClick(lv, Qt::Key_Up);
-                QCOMPARE(lv->currentIndex().row(), rows - 2);
-                QTest::keyClick(lv, Qt::Key_Home);
-                QCOMPARE(lv->currentIndex().row(), 0);
-                QTest::keyClick(lv, Qt::Key_PageDown);
-                QCOMPARE(lv->currentIndex().row(), rows - 1);
-                QCOMPARE(lv->selectionModel()->selectedRows().size(), 1);
+            QCOMPARE(focus->objectName().isEmpty() ? focus->parentWidget()->objectName() : focus->objectName(), next);
+            if (next != u"Lv" || rows == 0)
+                continue;
+            const QList<QPair<Qt::Key, int>> moves = {{Qt::Key_End, rows - 1}, {Qt::Key_Up, rows - 2},
+                                                      {Qt::Key_Home, 0}, {Qt::Key_PageDown, rows - 1}};
+            for (const auto &move : moves) {
+                QTest::keyClick(lv, move.first);
+                QCOMPARE(lv->currentIndex().row(), move.second);
             }
+            QCOMPARE(lv->selectionModel()->selectedRows().size(), 1);
         }
     }
 
     void wholeRunAgainstTheDemoSite()
     {
-        ProfileSite site;
-        QVERIFY(site.listen());
-        frmMain w(site.profileBaseUrl(), m_dir.path());
-        w.show();
-        child<QLineEdit>(w, QStringLiteral("Txt(0)"))->setText(QStringLiteral("50147164"));
-        child<QLineEdit>(w, QStringLiteral("Txt(1)"))->setText(QStringLiteral("50147203"));
-        child<QLineEdit>(w, QStringLiteral("Txt(2)"))->setText(QStringLiteral("0"));
-        child<QComboBox>(w, QStringLiteral("Combo1"))->setCurrentIndex(1); // leave out the unranked
-        QTest::mouseClick(child<QPushButton>(w, QStringLiteral("Command1")), Qt::LeftButton);
+        Harness h;
+        h.otherwise = QStringLiteral("demo");
+        h.window->show();
+        h.setFields(QStringLiteral("50147164"), QStringLiteral("50147203"));
+        h.child<QComboBox>("Combo1")->setCurrentIndex(1); // leave out the unranked
+        QTest::mouseClick(h.child<QPushButton>("Command1"), Qt::LeftButton);
+        const QStringList expected = demoRows(50147164, 50147203, 1);
+        QVERIFY(demoRows(50147164, 50147203).size() > expected.size() && !expected.isEmpty());
+        QCOMPARE(h.rowTexts(), expected);
+        QCOMPARE(h.requested.size(), 40);
+        QCOMPARE(h.panel(1), QStringLiteral("总数: %1").arg(expected.size()));
+        QCOMPARE(h.panel(2), QStringLiteral("采集完成..."));
+        QVERIFY(h.startEnabled() && !h.stopEnabled());
+        QCOMPARE(h.messages().first(), QStringLiteral("采集已经停止..."));
+    }
 
-        QStringList expected;
-        int named = 0;
-        for (qint64 id = 50147164; id <= 50147203; ++id) {
-            const DemoPages::Profile p = DemoPages::profile(id);
-            if (!p.exists)
-                continue;
-            ++named;
-            if (p.tier == 0)
-                continue;
-            expected << p.rowCells(id, int(expected.size()) + 1).join(u'|');
+    // ---- the list's commands ----
+
+    void everyCommandOnAnEmptyListOnlyLogsTheNotice()
+    {
+        for (int index : {0, 2, 4}) {
+            Harness h;
+            answerWith(h, true);
+            h.window->pmenu_Click(index);
+            QCOMPARE(h.messages(), (QStringList{kEmpty, kLaunched}));
+            QVERIFY(m_browser.urls.isEmpty() && m_questions == 0);
+            QVERIFY(QDir(h.dir.path()).entryList(QDir::Files).isEmpty());
         }
-        QVERIFY(named > expected.size() && !expected.isEmpty());
-        QStringList rows;
-        for (int r = 0; r < w.resultList()->rowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < 10; ++c)
-                cells << w.resultList()->cell(r, c);
-            rows << cells.join(u'|');
+    }
+
+    void visitOpensTheSelectedProfile()
+    {
+        Harness h;
+        fill(h, 3);
+        h.window->pmenu_Click(0); // nothing selected: nothing opens
+        QVERIFY(m_browser.urls.isEmpty());
+        select(h, 1);
+        h.window->pmenu_Click(0);
+        QCOMPARE(m_browser.urls, QList<QUrl>{QUrl(QStringLiteral("http://www.lirra.com/u/50147165"))});
+        QCOMPARE(h.messages().size(), 1); // visiting logs nothing
+    }
+
+    void clearAsksFirstInAModalInformationBox()
+    {
+        Harness h;
+        fill(h, 2);
+        answerWith(h, false);
+        h.window->pmenu_Click(2);
+        QCOMPARE(m_questions, 1);
+        QCOMPARE(h.rows(), 2);
+        h.window->setAsker({}); // the real question
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                title = question->windowTitle();
+                text = question->text();
+                icon = question->icon();
+                QVERIFY(question->button(QMessageBox::No));
+                question->button(QMessageBox::Yes)->click();
+            }
+        });
+        poll.start(10);
+        h.window->show();
+        h.window->pmenu_Click(2);
+        QCOMPARE(title + u'|' + text, QStringLiteral("VqLirra辅助|确定清空列表?"));
+        QCOMPARE(icon, QMessageBox::Information);
+        QCOMPARE(h.rows(), 0);
+        QCOMPARE(h.messages().size(), 1);
+    }
+
+    void saveWritesTheDatedFileBesideTheProgram()
+    {
+        for (const char *start : {"50147164", "abc"}) {
+            Harness h;
+            fill(h, 2);
+            h.setFields(QString::fromLatin1(start), QStringLiteral("50147260"));
+            const QString path = savePath(h);
+            h.window->pmenu_Click(4);
+            QCOMPARE(h.messages().first(), QStringLiteral("文件保存成功: ") + path);
+            QBuffer expected;
+            expected.open(QIODevice::WriteOnly);
+            QVERIFY(Module1::exportListToCsv(*h.window->resultList(), expected, true));
+            QCOMPARE(readFile(path), expected.data());
+            QCOMPARE(h.rows(), 2);
         }
-        QCOMPARE(rows, expected);
-        QCOMPARE(site.requestCount(), 40);
-        QCOMPARE(w.statusPanelText(1), QStringLiteral("总数: %1").arg(expected.size()));
-        QCOMPARE(w.statusPanelText(2), QStringLiteral("采集完成..."));
-        QVERIFY(child<QPushButton>(w, QStringLiteral("Command1"))->isEnabled());
-        QVERIFY(!child<QPushButton>(w, QStringLiteral("Command2"))->isEnabled());
-        QVERIFY(w.logText().section(QStringLiteral("\r\n"), 0, 0).endsWith(QStringLiteral("  采集已经停止...")));
+        Harness h;
+        fill(h, 2);
+        h.field(0)->setText(QStringLiteral("a/b"));
+        h.window->pmenu_Click(4);
+        QCOMPARE(h.messages().first(), QStringLiteral("文件保存失败..."));
+        QCOMPARE(h.rows(), 2);
+    }
+
+    void separatorItemsAndUnknownIndexesDoNothing()
+    {
+        Harness h;
+        fill(h, 1);
+        answerWith(h, true);
+        for (int index : {1, 3, 5, -1})
+            h.window->pmenu_Click(index);
+        QVERIFY(h.rows() == 1 && m_questions == 0);
+        QCOMPARE(h.messages().size(), 1);
+    }
+
+    void clearAndSaveDuringARun()
+    {
+        Harness h;
+        for (qint64 id = 1; id <= 4; ++id)
+            h.setPage(id, QStringLiteral("p%1").arg(id));
+        answerWith(h, true);
+        QString savedPath;
+        // While the run waits for ID 3: save the two rows so far, then clear the list.
+        h.server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
+            if (r.path == "/u/3") {
+                savedPath = savePath(h);
+                h.window->pmenu_Click(4);
+                h.window->pmenu_Click(2);
+            }
+            h.serve(r, s);
+        });
+        h.harvest(1, 4);
+        QCOMPARE(h.rows(), 2);
+        QCOMPARE(h.row(0).mid(0, 3), (QStringList{"1", "p3", "3"})); // numbering restarts
+        QCOMPARE(h.row(1).mid(0, 3), (QStringList{"2", "p4", "4"}));
+        const QByteArray bytes = readFile(savedPath);
+        QCOMPARE(bytes.count("\r\n"), 4); // header, two rows, closing line
+        QVERIFY(bytes.contains("1,=\"p1\",=\"1\",") && bytes.contains("2,=\"p2\",=\"2\","));
+    }
+
+    // ---- the activity log ----
+
+    void logLinesAreNewestFirstWithTimeOfDay()
+    {
+        Harness h;
+        h.window->Ag(QStringLiteral("second"));
+        h.window->Ag(QStringLiteral("ignored"), QStringLiteral("坏了"), 5);
+        h.window->Ag(QStringLiteral("zero"), QString(), 0);
+        const QStringList lines = h.window->logText().split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 5); // four lines and the empty text after the last CR LF
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(QTime::fromString(lines[i].left(8), QStringLiteral("hh:mm:ss")).isValid() && lines[i].mid(8, 2) == u"  ",
+                     qPrintable(lines[i]));
+        QCOMPARE(h.messages(), (QStringList{"zero", "错误: 坏了 代码: 5", "second", kLaunched}));
+    }
+
+    void rollOverBound_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("rolls");
+        QTest::newRow("exactly 50000") << QString(50000, u'x') << true;
+        QTest::newRow("49999") << QString(49999, u'x') << false;
+        // Counted with CR LF line ends: 49,991 characters in the box, 50,000 as log text.
+        QTest::newRow("line ends count twice") << QString(QString(49982, u'x') + QString(9, u'\n')) << true;
+        QTest::newRow("Chinese and emoji") << QString(QStringLiteral("歌手€🎤") + QString(50000, u'a')) << true;
+    }
+    // The file holds the log exactly, one more CR LF, in the tool's text encoding: code page
+    // 936 where it has the character, GB18030's four bytes for an emoji.
+    void rollOverBound()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, rolls);
+        Harness h;
+        box(h)->setPlainText(text);
+        const QString before = h.window->logText();
+        const QString name = QDateTime::currentDateTime().toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt");
+        h.window->Ag(QStringLiteral("next"));
+        const QString later = QDateTime::currentDateTime().toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt");
+        if (!rolls) {
+            QVERIFY(logFiles(h).isEmpty());
+            QCOMPARE(h.window->logText().size(), 10 + 4 + 2 + before.size());
+            return;
+        }
+        QCOMPARE(logFiles(h).size(), 1);
+        QVERIFY(logFiles(h).first() == name || logFiles(h).first() == later);
+        const QByteArray bytes = logFile(h, logFiles(h).first());
+        QCOMPARE(Module1::decodeText(bytes), before + QStringLiteral("\r\n"));
+        if (text.startsWith(u'歌'))
+            QVERIFY(bytes.startsWith("\xB8\xE8\xCA\xD6\x80\x94\x39\xC0\x32" "a"));
+        QCOMPARE(h.window->logText().count(QStringLiteral("\r\n")), 1);
+        QVERIFY(h.window->logText().endsWith(QStringLiteral("  next\r\n")));
+    }
+
+    // What Ag reads, what the 50,000 rule counts and what a roll-over file holds is the text
+    // exactly as it was set or typed.
+    void logReadBackExactly()
+    {
+        const QString line = QStringLiteral("\u00A0x\u2028y\u2029z\u00A0");
+        Harness h;
+        h.window->Ag(line);
+        QCOMPARE(h.messages().first(), line);
+        QCOMPARE(h.window->logText().size(), 2 * (10 + 2) + kLaunched.size() + line.size());
+        QTextCursor cursor = box(h)->textCursor(); // typed at the end of the first line
+        cursor.setPosition(10 + line.size());
+        box(h)->setTextCursor(cursor);
+        QTest::keyClicks(box(h), QStringLiteral("\u00A0!"));
+        QCOMPARE(h.messages().first(), line + QStringLiteral("\u00A0!"));
+        box(h)->moveCursor(QTextCursor::End);
+        box(h)->textCursor().insertText(QString(50000 - h.window->logText().size(), u'x')); // a paste
+        const QString full = h.window->logText();
+        QCOMPARE(full.size(), 50000);
+        h.window->Ag(QStringLiteral("next"));
+        QCOMPARE(Module1::decodeText(logFile(h, logFiles(h).value(0))), full + QStringLiteral("\r\n"));
+    }
+
+    void twoRollOversInOneMinuteLeaveTheSecond()
+    {
+        Harness h;
+        while (QTime::currentTime().second() >= 58) // both in one minute, so one file name
+            QTest::qWait(200);
+        box(h)->setPlainText(QString(50000, u'1'));
+        h.window->Ag(QStringLiteral("a"));
+        box(h)->setPlainText(QString(50000, u'2'));
+        h.window->Ag(QStringLiteral("b"));
+        QCOMPARE(logFiles(h).size(), 1);
+        QCOMPARE(logFile(h, logFiles(h).first()), QByteArray(50000, '2') + "\r\n");
+    }
+
+    void unwritableLogFolderStillEmptiesTheBox()
+    {
+        Harness h;
+        QVERIFY(QDir(h.dir.filePath(QStringLiteral("Log"))).removeRecursively());
+        const QString notADir = h.dir.filePath(QStringLiteral("Log"));
+        QVERIFY(writeFile(notADir, "a file where the Log folder would be made"));
+        for (int round = 0; round < 3; ++round) {
+            box(h)->setPlainText(QString(60000, u'z'));
+            h.window->Ag(QStringLiteral("requested"));
+            const QStringList lines = h.messages();
+            QCOMPARE(lines.size(), 2);
+            QVERIFY2(lines[0].startsWith(QStringLiteral("日志文件写入失败: ")) && lines[0].contains(notADir), qPrintable(lines[0]));
+            QCOMPARE(lines[1], QStringLiteral("requested"));
+        }
+        QVERIFY(QFileInfo(notADir).isFile());
     }
 };
 

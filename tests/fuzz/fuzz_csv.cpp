@@ -1,4 +1,4 @@
-#include "../csv_reader.h"
+#include "csv_reader.h"
 #include "csv_rows.h"
 #include "fuzz_input.h"
 #include "pageutil.h"

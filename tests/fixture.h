@@ -1,0 +1,246 @@
+#pragma once
+
+// What every test shares: files, page builders, the faults a site can serve, and a window
+// on a loopback profile site scripted answer by answer.
+#include "harvest_run.h"
+#include "loopback_server.h"
+#include "main_window.h"
+#include "pageutil.h"
+#include "profile_pages.h"
+#include "profile_site.h"
+#include "result_model.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringEncoder>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/socket.h>
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+inline QByteArray gbk(const QString &text) { return QStringEncoder("GB18030").encode(text); }
+
+// Short fetch limits and retry waits, so that a stalled request or a retry costs a test
+// a second at most.
+inline void quickFetches(int totalMs, QList<int> retryDelaysMs)
+{
+    Module1::FetchLimits limits;
+    limits.totalMs = totalMs;
+    limits.lowSpeedBytesPerSecond = 1000;
+    limits.lowSpeedSeconds = 1;
+    Module1::setFetchLimits(limits);
+    RetryPolicy quick;
+    quick.delaysMs = retryDelaysMs;
+    HarvestRun::setRetryPolicy(quick);
+}
+
+// Grade icons; tier 0 is the icon without a tier number.
+inline QString tierIcons(int tier, int level)
+{
+    return QStringLiteral("<i class=\"singergrade%1\"></i>").arg(tier == 0 ? QString() : QString::number(tier)).repeated(level);
+}
+
+// A profile page with the site's markers; grades is inserted as it stands.
+inline QByteArray profilePage(const QString &name, const QString &grades = QString())
+{
+    return (QStringLiteral("<html><span class=\"user-name twemoji\">") + name
+            + QStringLiteral("</span><script>var userid = '87654321'; var allnum = 1024; var worknum = 12;</script>")
+            + grades
+            + QStringLiteral("<a href=\"#share_list\"><span class=\"userPage-icon-des\">3个转发</span></a>"
+                             "<li class=\"userPage-vertical-top4\"><span class=\"userPage-icon-des\">45个关注</span></li>"
+                             "<li class=\"userPage-vertical-top5\"><span class=\"userPage-icon-des\">678个粉丝</span></li></html>"))
+        .toUtf8();
+}
+
+// The rows a harvest of the demo site's first..last keeps, cells joined by '|'.
+inline QStringList demoRows(qint64 first, qint64 last, int lowestTier = 0, int highestTier = 5)
+{
+    QStringList rows;
+    for (qint64 id = first; id <= last; ++id) {
+        const DemoPages::Profile p = DemoPages::profile(id);
+        if (p.exists && p.tier >= lowestTier && p.tier <= highestTier)
+            rows << p.rowCells(id, int(rows.size()) + 1).join(u'|');
+    }
+    return rows;
+}
+
+// Answers a request with a fault of the connection or of HTTP itself; false when fault
+// names none of these.
+inline bool serveFault(const QString &fault, const LoopbackServer::Request &request, QTcpSocket *s)
+{
+    if (fault == u"stall") {
+        // no answer at all; the socket stays open
+    } else if (fault == u"headers") {
+        s->write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+    } else if (fault == u"trickle" || fault == u"halfway") { // a byte every 50 ms; halfway: 10 of them
+        s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+        auto *timer = new QTimer(s);
+        QObject::connect(timer, &QTimer::timeout, s, [s, timer, left = fault == u"halfway" ? 10 : -1]() mutable {
+            s->write("x");
+            if (--left == 0)
+                timer->stop();
+        });
+        timer->start(50);
+    } else if (fault == u"endless") { // a megabyte whenever the last one has gone out
+        s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n");
+        const QByteArray chunk = QByteArray::number(1 << 20, 16) + "\r\n" + QByteArray(1 << 20, 'x') + "\r\n";
+        s->write(chunk);
+        QObject::connect(s, &QTcpSocket::bytesWritten, s, [s, chunk] {
+            if (s->bytesToWrite() == 0)
+                s->write(chunk);
+        });
+    } else if (fault == u"bomb") { // 64 MB of zeros pack into a few kilobytes
+        static const QByteArray packed = qCompress(QByteArray(64 << 20, '0')).mid(4);
+        LoopbackServer::respond(s, 200, "text/html", packed, {{"Content-Encoding", "deflate"}});
+    } else if (fault == u"short") {
+        s->write("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<span class=\"user-name twemoji\">cut");
+        s->disconnectFromHost();
+    } else if (fault == u"reset") {
+        s->abort(); // closed before any answer: an empty reply
+    } else if (fault == u"rst") { // closed with a reset, as a busy site's dropped connection
+        const linger hard{1, 0};
+        setsockopt(int(s->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        s->abort();
+    } else if (fault == u"loop") {
+        LoopbackServer::respond(s, 302, "text/html", "", {{"Location", request.path}});
+    } else if (fault == u"garbage") { // another protocol's bytes, a NUL among them
+        static const char tlsHello[] = "\x16\x03\x01\x00 not http at all\r\n\r\n";
+        s->write(tlsHello, sizeof tlsHello - 1);
+        s->disconnectFromHost();
+    } else if (fault == u"retry-after") {
+        LoopbackServer::respond(s, 429, "text/html", "slow down", {{"Retry-After", "1"}});
+    } else if (fault == u"retry-date") {
+        const QDateTime at = QDateTime::currentDateTimeUtc().addSecs(2);
+        LoopbackServer::respond(s, 503, "text/html", "slow down",
+                                {{"Retry-After", at.toString(u"ddd, dd MMM yyyy hh:mm:ss 'GMT'").toLatin1()}});
+    } else if (fault == u"retry-long") {
+        LoopbackServer::respond(s, 503, "text/html", "slow down", {{"Retry-After", "100"}});
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A window on a site of scripted answers, writing its files into a temporary folder.
+// An ID's script is its answers in turn, the last one kept: "" for not found, a name for
+// its profile page ("name 3x2 1x4": with grade icons of tier 3 level 2, then tier 1 level 4), a status ("503"),
+// a status with a profile ("500 name"), a fault of serveFault, or "raw TEXT".
+struct Harness
+{
+    QHash<qint64, QStringList> script;
+    QList<QByteArray> requested;
+    QHash<qint64, QList<qint64>> times; // when each request for an ID came, in ms
+    QString otherwise; // the answer for IDs without a script ("%1" is the ID); "demo": the demo site's
+    QElapsedTimer clock;
+    LoopbackServer server;
+    QTemporaryDir dir;
+    std::unique_ptr<frmMain> window;
+
+    Harness() : server([this](const LoopbackServer::Request &r, QTcpSocket *s) { serve(r, s); })
+    {
+        clock.start();
+        server.listen();
+        restart();
+    }
+    // A new window on the same folder, as the program starts after the last one is gone.
+    void restart()
+    {
+        window.reset();
+        window = std::make_unique<frmMain>(QString::fromLatin1(server.baseUrl() + "/u/"), dir.path());
+    }
+
+    void serve(const LoopbackServer::Request &r, QTcpSocket *s)
+    {
+        requested.append(r.path);
+        const qint64 id = r.path.mid(3).toLongLong();
+        times[id].append(clock.elapsed());
+        if (otherwise == u"demo" && !script.contains(id))
+            return ProfileSite::serve(r, s);
+        if (!script.contains(id))
+            script[id] = QStringList{QString(otherwise).replace(QStringLiteral("%1"), QString::number(id))};
+        QStringList &answers = script[id];
+        const QString answer = answers.size() > 1 ? answers.takeFirst() : answers.value(0);
+        const QString first = answer.section(u' ', 0, 0), rest = answer.section(u' ', 1);
+        bool isStatus = false;
+        const int status = first.toInt(&isStatus);
+        if (answer.isEmpty()) {
+            LoopbackServer::respond(s, 404, "text/html", "<html>no such user</html>");
+        } else if (first == u"raw") {
+            LoopbackServer::respond(s, 200, "text/html; charset=utf-8", rest.toUtf8());
+        } else if (isStatus) {
+            LoopbackServer::respond(s, status, "text/html; charset=utf-8",
+                                    rest.isEmpty() ? QByteArray("<html>no profile here</html>") : page(rest));
+        } else if (!serveFault(answer, r, s)) {
+            LoopbackServer::respond(s, 200, "text/html; charset=utf-8", page(answer));
+        }
+    }
+    static QByteArray page(const QString &spec)
+    {
+        QStringList parts = spec.split(u' ');
+        const QString name = parts.takeFirst();
+        QString icons;
+        for (const QString &grade : parts)
+            icons += tierIcons(grade.section(u'x', 0, 0).toInt(), grade.section(u'x', 1).toInt());
+        return profilePage(name, icons);
+    }
+    void setPage(qint64 id, const QString &answer) { script[id] = QStringList{answer}; }
+
+    template<typename T> T *child(const char *name) const { return window->findChild<T *>(QString::fromLatin1(name)); }
+    QLineEdit *field(int i) const { return window->findChild<QLineEdit *>(QStringLiteral("Txt(%1)").arg(i)); }
+    void setFields(const QString &start, const QString &end, const QString &pause = QStringLiteral("0"))
+    {
+        field(0)->setText(start);
+        field(1)->setText(end);
+        field(2)->setText(pause);
+    }
+    void harvest(qint64 first, qint64 last, int pauseMs = 0)
+    {
+        setFields(QString::number(first), QString::number(last), QString::number(pauseMs));
+        window->Command1_Click();
+    }
+    bool startEnabled() const { return child<QPushButton>("Command1")->isEnabled(); }
+    bool stopEnabled() const { return child<QPushButton>("Command2")->isEnabled(); }
+
+    // Log messages newest first, without their time of day.
+    QStringList messages() const
+    {
+        QStringList lines = window->logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        for (QString &line : lines)
+            line = line.mid(10);
+        return lines;
+    }
+    QStringList row(int r) const
+    {
+        QStringList cells;
+        for (int c = 0; c < ResultModel::kColumns; ++c)
+            cells << window->resultList()->cell(r, c);
+        return cells;
+    }
+    QStringList rowTexts() const
+    {
+        QStringList out;
+        for (int r = 0; r < rows(); ++r)
+            out << row(r).join(u'|');
+        return out;
+    }
+    int rows() const { return window->resultList()->rowCount(); }
+    QString panel(int i) const { return window->statusPanelText(i); }
+};

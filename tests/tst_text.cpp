@@ -1,0 +1,379 @@
+#include "csv_rows.h"
+#include "fixture.h"
+#include "grade.h"
+
+#include <QAbstractItemModelTester>
+#include <QBuffer>
+#include <QDir>
+#include <QRandomGenerator>
+#include <QStandardItemModel>
+#include <QTest>
+
+using namespace Module1;
+
+namespace {
+const qint64 kOverflow = qint64(1) << 40; // stands for failure 6
+
+QByteArray csvBytes(const QAbstractItemModel &model, bool header)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    return exportListToCsv(model, buffer, header) ? buffer.data() : QByteArray("<failed>");
+}
+
+void fillRow(ResultModel &m, const QStringList &cells)
+{
+    m.appendRow(cells.value(0));
+    for (int c = 1; c < cells.size(); ++c)
+        m.setCell(m.rowCount() - 1, c, cells[c]);
+}
+} // namespace
+
+class TestText : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // Each cut also on the text's UTF-8 bytes, as a page kept undecoded is read;
+    // "!5" stands for failure 5.
+    void textBetween_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("first pair") << "ab[12]cd[34]" << "[" << "]" << "12";
+        QTest::newRow("adjacent markers give empty") << "ab[]" << "[" << "]" << "";
+        QTest::newRow("absent start gives Nothing") << "abc" << "[" << "]" << "Nothing";
+        QTest::newRow("empty text gives Nothing") << "" << "[" << "]" << "Nothing";
+        QTest::newRow("end only before start fails") << "x]ab[12" << "[" << "]" << "!5";
+        QTest::newRow("end overlapping start is not found") << "<a<" << "<a" << "a<" << "!5";
+        QTest::newRow("case sensitive start") << "Name:x;" << "name:" << ";" << "Nothing";
+        QTest::newRow("multi-unit markers") << "个转发<12个转发<" << "发<" << "个转发<" << "12";
+        QTest::newRow("emoji value kept") << "<b>🎤歌</b>" << "<b>" << "</b>" << "🎤歌";
+        QTest::newRow("byte-order mark in a value kept") << QStringLiteral("<b>\uFEFF歌</b>") << "<b>" << "</b>" << QStringLiteral("\uFEFF歌");
+        QTest::newRow("anchor: first start after it") << "[1]A[2]" << "A" << "" << "2";
+        QTest::newRow("anchor absent") << "[1]A[2]" << "B" << "" << "Nothing";
+        QTest::newRow("anchor: start without end fails") << "[1]A[2" << "A" << "" << "!5";
+        QTest::newRow("anchor: no start after it") << "[1]A" << "A" << "" << "Nothing";
+        QTest::newRow("anchor: a start inside it is not used") << "x[A]y[3]" << "[A" << "" << "3";
+    }
+    void textBetween()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QString, expected);
+        const QByteArray bytes = text.toUtf8(), start8 = start.toUtf8(), end8 = end.toUtf8();
+        const bool anchored = end.isEmpty(); // then start is an anchor before "[" ... "]"
+        const QList<std::function<QString()>> cuts = {
+            [&] { return anchored ? textAfterAnchor(text, start, u"[", u"]") : Module1::textBetween(text, start, end); },
+            [&] {
+                return anchored ? textAfterAnchor(QUtf8StringView(bytes), start8, "[", "]")
+                                : Module1::textBetween(QUtf8StringView(bytes), start8, end8);
+            }};
+        for (const auto &cut : cuts) {
+            try {
+                QCOMPARE(cut(), expected);
+            } catch (const Failure &f) {
+                QCOMPARE(QStringLiteral("!%1").arg(f.code()), expected);
+                QCOMPARE(f.message(), QStringLiteral("无效的过程调用或参数"));
+            }
+        }
+    }
+
+    // The vectorised searches must find exactly what a plain search finds, at every length,
+    // offset and tail; a small alphabet makes near misses common.
+    void findMarkerAgreesWithPlainSearch()
+    {
+        QRandomGenerator rng(20261206);
+        const QString alphabet = QStringLiteral("ab\"<>=歌🎤 ");
+        const auto randomText = [&](int length) {
+            QString out;
+            for (int i = 0; i < length; ++i)
+                out += alphabet[rng.bounded(int(alphabet.size()))];
+            return out;
+        };
+        for (int round = 0; round < 3000; ++round) {
+            const QString text = randomText(rng.bounded(0, 120));
+            QString marker = randomText(rng.bounded(1, 8));
+            if (rng.bounded(3) == 0 && text.size() > 4) { // often a marker that does occur
+                const int at = rng.bounded(int(text.size()) - 2);
+                marker = text.mid(at, rng.bounded(2, int(text.size()) - at + 1));
+            }
+            const QByteArray bytes = text.toUtf8(), marker8 = marker.toUtf8();
+            for (int from = 0; from <= text.size(); from += 1 + rng.bounded(5)) {
+                QCOMPARE(findMarker(text, marker, from), QStringView(text).indexOf(marker, from));
+                QCOMPARE(findMarker(QUtf8StringView(bytes), marker8, from), bytes.indexOf(marker8, from));
+            }
+        }
+        QCOMPARE(findMarker(u"abc", u"", 3), qsizetype(3));
+        QCOMPARE(findMarker(u"abc", u"", 4), qsizetype(-1));
+        QCOMPARE(findMarker(u"abc", u"c", -7), qsizetype(2));
+    }
+
+    void countOccurrences_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<int>("expected"); // -6: failure 6
+        QTest::newRow("case sensitive") << "ABab" << "ab" << 1;
+        QTest::newRow("empty text") << "" << "ab" << 0;
+        QTest::newRow("non-overlapping from the left") << "aaaa" << "aa" << 2;
+        QTest::newRow("odd overlap") << "aaa" << "aa" << 1;
+        QTest::newRow("chinese marker") << "个粉丝个粉丝个" << "个粉丝" << 2;
+        QTest::newRow("empty marker overflows") << "abc" << "" << -6;
+    }
+    void countOccurrences()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, marker);
+        QFETCH(int, expected);
+        try {
+            QCOMPARE(Module1::countOccurrences(text, marker), expected);
+        } catch (const Failure &f) {
+            QCOMPARE(-f.code(), expected);
+            QCOMPARE(f.message(), QStringLiteral("溢出"));
+        }
+    }
+
+    void fieldNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("expected");
+        QTest::newRow("plain") << "50147164" << qint64(50147164);
+        QTest::newRow("empty gives 0") << "" << qint64(0);
+        QTest::newRow("letters give 0") << "abc" << qint64(0);
+        QTest::newRow("leading blanks") << "  \t42" << qint64(42);
+        QTest::newRow("trailing junk ignored") << "12abc" << qint64(12);
+        QTest::newRow("plus sign") << "+7" << qint64(7);
+        QTest::newRow("minus sign") << "-5" << qint64(-5);
+        QTest::newRow("blank after sign gives 0") << "- 5" << qint64(0);
+        QTest::newRow("half rounds to even down") << "50147164.5" << qint64(50147164);
+        QTest::newRow("half rounds to even up") << "50147165.5" << qint64(50147166);
+        QTest::newRow("more than half") << "2.51" << qint64(3);
+        QTest::newRow("half with trailing zeros") << "2.5000" << qint64(2);
+        QTest::newRow("less than half") << "2.49999" << qint64(2);
+        QTest::newRow("negative half to even") << "-3.5" << qint64(-4);
+        QTest::newRow("fraction only") << ".7" << qint64(1);
+        QTest::newRow("point alone gives 0") << "." << qint64(0);
+        QTest::newRow("exponent not read") << "1e999" << qint64(1);
+        QTest::newRow("full-width digits give 0") << "１２" << qint64(0);
+        QTest::newRow("max") << "2147483647" << qint64(2147483647);
+        QTest::newRow("min") << "-2147483648" << qint64(-2147483648LL);
+        QTest::newRow("just above max") << "2147483648" << kOverflow;
+        QTest::newRow("max plus half rounds up to overflow") << "2147483647.5" << kOverflow;
+        QTest::newRow("min minus half rounds to even min") << "-2147483648.5" << qint64(-2147483648LL);
+        QTest::newRow("below min") << "-2147483649" << kOverflow;
+        QTest::newRow("very long digits") << QString(300, u'9') << kOverflow;
+        QTest::newRow("long zeros") << QString(300, u'0') + u'7' << qint64(7);
+    }
+    void fieldNumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, expected);
+        try {
+            QCOMPARE(qint64(Module1::fieldNumber(text)), expected);
+        } catch (const Failure &f) {
+            QCOMPARE(f.code(), 6);
+            QCOMPARE(expected, kOverflow);
+        }
+    }
+
+    void gradeDerivation_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no marker") << "<html>" << "尚未出道";
+        QTest::newRow("stem without tier") << "singergrade singergrade9" << "尚未出道";
+        QTest::newRow("three of tier 2") << "singergrade2 singergrade2 x singergrade2" << "闪亮新秀 3";
+        QTest::newRow("highest tier wins") << "singergrade5 singergrade1 singergrade1" << "超级巨星 1";
+        QTest::newRow("level outside scale") << QString(QStringLiteral("singergrade4 ").repeated(6)) << "超级明星 6";
+        QTest::newRow("case sensitive") << "SingerGrade3 singergrade1" << "歌唱新人 1";
+        QTest::newRow("digits after tier") << "singergrade12 singergrade1" << "歌唱新人 2";
+    }
+    void gradeDerivation()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, expected);
+        QCOMPARE(Grade::derive(page), expected);
+        QCOMPARE(Grade::derive(QUtf8StringView(page.toUtf8())), expected);
+        const int index = Grade::indexOf(expected);
+        QCOMPARE(index < Grade::kScaleSize ? Grade::scale().at(index) : expected, expected);
+    }
+
+    void gradeScale()
+    {
+        QCOMPARE(Grade::scale().size(), 26);
+        QCOMPARE(Grade::scale().at(0), QStringLiteral("尚未出道"));
+        QCOMPARE(Grade::scale().at(6), QStringLiteral("闪亮新秀 1"));
+        QCOMPARE(Grade::scale().at(25), QStringLiteral("超级巨星 5"));
+        QCOMPARE(Grade::indexOf(u"人气偶像 3"), 13);
+        QCOMPARE(Grade::indexOf(u"人气偶像 6"), 26);
+        QCOMPARE(Grade::indexOf(u""), 26);
+    }
+
+    void decodePage_data()
+    {
+        const QString chinese = QStringLiteral("用户名 歌手等级 🎤");
+        const QByteArray gbBody = gbk(QStringLiteral("<html>") + chinese);
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("keptAsUtf8");
+        QTest::newRow("utf-8 by header") << chinese.toUtf8() << QByteArray("text/html; charset=UTF-8") << chinese << true;
+        QTest::newRow("invalid utf-8") << QByteArray("a\xE4<b\xFF") << QByteArray() << QStringLiteral("a\uFFFD<b\uFFFD") << false;
+        QTest::newRow("no declaration is utf-8") << chinese.toUtf8() << QByteArray("text/html") << chinese << true;
+        QTest::newRow("gbk by header") << gbBody << QByteArray("text/html;charset=gbk") << "<html>" + chinese << false;
+        QTest::newRow("gb2312 label decodes as GB18030") << gbBody << QByteArray("text/html; charset=\"gb2312\"") << "<html>" + chinese << false;
+        QTest::newRow("gbk by meta charset") << QByteArray("<html><meta charset=\"GBK\">" + gbk(chinese)) << QByteArray("text/html")
+                                             << "<html><meta charset=\"GBK\">" + chinese << false;
+        const QString equiv = QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">");
+        QTest::newRow("gbk by http-equiv") << QByteArray(equiv.toLatin1() + gbk(chinese)) << QByteArray() << equiv + chinese << false;
+        QTest::newRow("meta beyond 1024 bytes ignored") << QByteArray(QByteArray(1100, ' ') + "<meta charset=gbk>" + chinese.toUtf8())
+                                                        << QByteArray() << QString(QString(1100, u' ') + "<meta charset=gbk>" + chinese) << true;
+        QTest::newRow("header wins over meta") << QByteArray("<meta charset=gbk>" + chinese.toUtf8())
+                                               << QByteArray("text/html; charset=utf-8") << "<meta charset=gbk>" + chinese << true;
+        QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF" + chinese.toUtf8()) << QByteArray() << chinese << true;
+        QTest::newRow("utf-16le bom") << QByteArray("\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(chinese.utf16()), chinese.size() * 2))
+                                      << QByteArray() << chinese << false;
+        QTest::newRow("unknown label falls back to utf-8") << chinese.toUtf8() << QByteArray("text/html; charset=x-nonsense") << chinese << true;
+    }
+    // Read for extraction, a body is kept as it came exactly when it is UTF-8 and valid.
+    void decodePage()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QString, expected);
+        QFETCH(bool, keptAsUtf8);
+        QCOMPARE(Module1::decodePage(body, contentType), expected);
+        Page page;
+        QByteArray taken = body;
+        readPage(taken, contentType, page);
+        QCOMPARE(page.isUtf8, keptAsUtf8);
+        QCOMPARE(page.isUtf8 ? QString::fromUtf8(page.utf8).remove(QChar(0xFEFF)) : page.text, expected);
+    }
+
+    // What a spreadsheet on a Chinese system reads: code page 936's bytes for what it has,
+    // GB18030's four bytes for what it lacks; and back again.
+    void codePage936_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("euro is one byte") << QStringLiteral("€") << QByteArray("\x80");
+        QTest::newRow("Chinese") << QStringLiteral("歌手等级") << QByteArray("\xB8\xE8\xCA\xD6\xB5\xC8\xBC\xB6");
+        QTest::newRow("emoji keeps GB18030's four bytes") << QStringLiteral("🎤") << QByteArray("\x94\x39\xC0\x32");
+        QTest::newRow("private use as the code page maps it") << QStringLiteral("\uE76C") << QByteArray("\xA2\xE3");
+        QTest::newRow("mixed") << QStringLiteral("a€中🎤,") << QByteArray("a\x80\xD6\xD0\x94\x39\xC0\x32,");
+        QTest::newRow("a lone surrogate is a question mark") << QString(QChar(0xD83C)) << QByteArray("?");
+    }
+    void codePage936()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(encodeText(text).toHex(' '), bytes.toHex(' '));
+        bool ok = false;
+        QCOMPARE(decodeText(bytes, &ok), bytes == "?" ? QStringLiteral("?") : text);
+        QVERIFY(ok);
+        ResultModel m; // and so in a saved list
+        fillRow(m, {"1", text});
+        QVERIFY(csvBytes(m, false).contains(bytes));
+    }
+
+    void csvWorkedExampleByteForByte()
+    {
+        ResultModel m;
+        fillRow(m, {"1", "abc", "50147164", "87654321", "闪亮新秀 3", "1024", "12", "3", "45", "678"});
+        QCOMPARE(csvBytes(m, true), gbk(QStringLiteral("Index,Lirra用户名,主页ID,用户ID,歌手等级,试听量,作品数,转发数,关注数,粉丝数,\r\n"
+                                                       "1,=\"abc\",=\"50147164\",=\"87654321\",=\"闪亮新秀 3\",=\"1024\",=\"12\",=\"3\",=\"45\",=\"678\",\r\n"
+                                                       "\r\n")));
+        QStandardItemModel one(2, 1); // any list, any width
+        one.setHorizontalHeaderLabels({"Only"});
+        one.setItem(0, 0, new QStandardItem("a"));
+        one.setItem(1, 0, new QStandardItem("b"));
+        QCOMPARE(csvBytes(one, true), QByteArray("Only,\r\na,\r\nb,\r\n\r\n"));
+    }
+
+    void csvLayouts_data()
+    {
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QString>("rowLine");
+        const QString empties = QStringLiteral(",=\"\"").repeated(8) + u',';
+        QTest::newRow("headers off") << QStringList{"1", "a"} << "1,=\"a\"" + empties;
+        QTest::newRow("never-set cells") << QStringList{"2"} << "2,=\"\"" + empties;
+        QTest::newRow("comma protected") << QStringList{"1", "a,b"} << "1,\"=\"\"a,b\"\"\"" + empties;
+        QTest::newRow("quote protected") << QStringList{"1", "a\"b"} << "1,\"=\"\"a\"\"\"\"b\"\"\"" + empties;
+        QTest::newRow("line feed protected") << QStringList{"1", "a\nb"} << "1,\"=\"\"a\nb\"\"\"" + empties;
+        QTest::newRow("carriage return protected") << QStringList{"1", "a\rb"} << "1,\"=\"\"a\rb\"\"\"" + empties;
+        QTest::newRow("row text stays bare") << QStringList{"x,y"} << "x,y,=\"\"" + empties;
+    }
+    void csvLayouts()
+    {
+        QFETCH(QStringList, cells);
+        QFETCH(QString, rowLine);
+        ResultModel m;
+        fillRow(m, cells);
+        QCOMPARE(csvBytes(m, false), gbk(rowLine + QStringLiteral("\r\n\r\n")));
+    }
+
+    void csvValuesComeBackInTheirCells()
+    {
+        const QStringList values = {"a,b", "a\"b", "x\r\ny", "=\"1\"+HYPERLINK(\"x\")", "\"", ",,", "🎤,\"", "", ""};
+        ResultModel m;
+        fillRow(m, QStringList{"1"} + values);
+        const CsvRows::Parsed back = CsvRows::parse(decodeText(csvBytes(m, false).chopped(2))); // rows as a journal holds them
+        QVERIFY(back.ok && !back.torn);
+        QCOMPARE(int(back.rows.size()), 1);
+        for (int c = 1; c < 10; ++c)
+            QCOMPARE(back.rows[0][c], values[c - 1]);
+    }
+
+    // A save replaces the file whole, or leaves what was there untouched.
+    void csvFiles()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("list.csv"));
+        QVERIFY(writeFile(path, "old content"));
+        ResultModel empty, first, second;
+        QVERIFY(!exportListToCsv(empty, path, true));
+        QVERIFY(!exportListToCsv(empty, dir.filePath(QStringLiteral("new.csv")), true));
+        QCOMPARE(readFile(path), QByteArray("old content"));
+        fillRow(first, {"1", "longer first content"});
+        fillRow(second, {"1", "second"});
+        QVERIFY(exportListToCsv(first, path, true));
+        QVERIFY(exportListToCsv(second, path, false));
+        QCOMPARE(readFile(path), csvBytes(second, false));
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("blocker")), ""));
+        for (const char *bad : {"missing/list.csv", "2024-a/b-c.csv", "blocker/list.csv"})
+            QVERIFY(!exportListToCsv(second, dir.filePath(QString::fromLatin1(bad)), true));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"blocker", "list.csv"})); // nothing half-written
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("blocker"))), QByteArray());
+        QBuffer readOnly;
+        readOnly.open(QIODevice::ReadOnly);
+        QVERIFY(!exportListToCsv(second, readOnly, true));
+    }
+
+    void resultModel()
+    {
+        ResultModel model;
+        {
+            QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+            fillRow(model, {"0", "x"});
+            model.clear();
+        }
+        QCOMPARE(model.columnCount(), 10);
+        QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QStringLiteral("歌手等级"));
+        for (int r = 0; r < 100000; ++r)
+            fillRow(model, {QString::number(r + 1), "v"});
+        QCOMPARE(model.rowCount(), 100000);
+        QCOMPARE(model.cell(99999, 0), QStringLiteral("100000"));
+        QCOMPARE(model.cell(0, 5), QString()); // never set reads empty
+        model.setCell(0, 5, QStringLiteral("1024"));
+        QCOMPARE(model.data(model.index(0, 5)).toString(), QStringLiteral("1024"));
+        model.setCell(100000, 5, QStringLiteral("ignored")); // beyond the rows: no effect
+        model.clear();
+        QCOMPARE(model.rowCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestText)
+#include "tst_text.moc"
