@@ -2,7 +2,6 @@
 #include "pageutil.h"
 #include "waits_p.h"
 
-
 #include <curl/curl.h>
 
 namespace Module1 {
