@@ -170,8 +170,6 @@ PendingFetch::PendingFetch(PendingFetch &&) noexcept = default;
 PendingFetch &PendingFetch::operator=(PendingFetch &&) noexcept = default;
 PendingFetch::~PendingFetch() = default;
 
-const QString &PendingFetch::url() const { return d->url; }
-
 // Waits for the response. Its body and Content-Type go to take(body, type), unless onlyWith
 // is given and the body cannot hold it; every other ending calls clear().
 template <typename Take, typename Clear>

@@ -103,8 +103,6 @@ struct Page
     bool isUtf8 = false;
     QByteArray utf8;
     QString text;
-
-    bool isEmpty() const { return isUtf8 ? utf8.isEmpty() : text.isEmpty(); }
 };
 
 // fetchPageOutcome that leaves UTF-8 pages undecoded.
@@ -120,7 +118,6 @@ public:
     PendingFetch &operator=(PendingFetch &&) noexcept;
     ~PendingFetch();
 
-    const QString &url() const;
     // Waits for the response, as fetchPageOutcome does; once only.
     FetchOutcome finish(QString &page, QByteArrayView onlyWith = {});
     FetchOutcome finish(Page &page, QByteArrayView onlyWith = {});
