@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringEncoder>
+#include <QTableView>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -40,16 +41,18 @@ inline QByteArray gbk(const QString &text) { return QStringEncoder("GB18030").en
 
 // Short fetch limits and retry waits, so that a stalled request or a retry costs a test
 // a second at most.
-inline void quickFetches(int totalMs, QList<int> retryDelaysMs)
+inline Module1::FetchLimits quickFetches(int totalMs, QList<int> retryDelaysMs, qint64 maxBodyBytes = 16 << 20)
 {
     Module1::FetchLimits limits;
     limits.totalMs = totalMs;
     limits.lowSpeedBytesPerSecond = 1000;
     limits.lowSpeedSeconds = 1;
+    limits.maxBodyBytes = maxBodyBytes;
     Module1::setFetchLimits(limits);
     RetryPolicy quick;
     quick.delaysMs = retryDelaysMs;
     HarvestRun::setRetryPolicy(quick);
+    return limits;
 }
 
 // Grade icons; tier 0 is the icon without a tier number.
@@ -88,12 +91,10 @@ inline bool serveFault(const QString &fault, const LoopbackServer::Request &requ
 {
     if (fault == u"stall") {
         // no answer at all; the socket stays open
-    } else if (fault == u"headers") {
-        s->write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
-    } else if (fault == u"trickle" || fault == u"halfway") { // a byte every 50 ms; halfway: 10 of them
+    } else if (fault == u"halfway") { // ten bytes of a long body, one every 50 ms, then nothing
         s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
         auto *timer = new QTimer(s);
-        QObject::connect(timer, &QTimer::timeout, s, [s, timer, left = fault == u"halfway" ? 10 : -1]() mutable {
+        QObject::connect(timer, &QTimer::timeout, s, [s, timer, left = 10]() mutable {
             s->write("x");
             if (--left == 0)
                 timer->stop();
@@ -160,11 +161,11 @@ struct Harness
         server.listen();
         restart();
     }
-    // A new window on the same folder, as the program starts after the last one is gone.
-    void restart()
+    // A new window on the same folder (or on folder), as the program starts after the last one is gone.
+    void restart(const QString &folder = QString())
     {
         window.reset();
-        window = std::make_unique<frmMain>(QString::fromLatin1(server.baseUrl() + "/u/"), dir.path());
+        window = std::make_unique<frmMain>(QString::fromLatin1(server.baseUrl() + "/u/"), folder.isEmpty() ? dir.path() : folder);
     }
 
     void serve(const LoopbackServer::Request &r, QTcpSocket *s)
@@ -215,6 +216,26 @@ struct Harness
     {
         setFields(QString::number(first), QString::number(last), QString::number(pauseMs));
         window->Command1_Click();
+    }
+    QString ids() const // the IDs requested, in turn
+    {
+        QStringList out;
+        for (const QByteArray &path : requested)
+            out << QString::fromLatin1(path.mid(3));
+        return out.join(u' ');
+    }
+    void fill(int rows) // rows numbered 1.., named 名0.., of profile 50147164..
+    {
+        for (int r = 0; r < rows; ++r) {
+            window->resultList()->appendRow(QString::number(r + 1));
+            window->resultList()->setCell(r, 1, QStringLiteral("名%1").arg(r));
+            window->resultList()->setCell(r, 2, QString::number(50147164 + r));
+        }
+    }
+    void select(int row) const
+    {
+        auto *lv = child<QTableView>("Lv");
+        lv->selectionModel()->select(lv->model()->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     bool startEnabled() const { return child<QPushButton>("Command1")->isEnabled(); }
     bool stopEnabled() const { return child<QPushButton>("Command2")->isEnabled(); }

@@ -1,3 +1,4 @@
+#include "fetch_verdict.h"
 #include "fixture.h"
 
 #include <QElapsedTimer>
@@ -9,17 +10,6 @@ using namespace Module1;
 
 namespace {
 const QByteArray kHtml = "text/html; charset=utf-8";
-
-// Short limits, so that the ending of stalled transfers is seen in a second or two.
-FetchLimits quickLimits()
-{
-    FetchLimits limits;
-    limits.totalMs = 1500;
-    limits.lowSpeedBytesPerSecond = 1000;
-    limits.lowSpeedSeconds = 1;
-    limits.maxBodyBytes = 64 * 1024;
-    return limits;
-}
 
 #ifndef __SANITIZE_ADDRESS__ // the sanitizer's shadow memory is no part of the tool's
 qint64 peakResidentKiB()
@@ -46,14 +36,13 @@ class TestFetch : public QObject
 private Q_SLOTS:
     void init()
     {
-        setFetchLimits(quickLimits());
+        quickFetches(1500, {}, 64 * 1024);
         m_server = std::make_unique<LoopbackServer>(LoopbackServer::Handler{});
         QVERIFY(m_server->listen());
     }
-    void cleanup() { setFetchLimits({}); }
 
     // What a fetch makes of each kind of answer: the decoded body of any status, or the
-    // empty text, and what happened.
+    // empty text, what happened, and what a run makes of that.
     void answer_data()
     {
         QTest::addColumn<QString>("answer");
@@ -61,32 +50,37 @@ private Q_SLOTS:
         QTest::addColumn<int>("transport");
         QTest::addColumn<int>("status");
         QTest::addColumn<qint64>("retryAfterMs");
-        const auto row = [](const char *answer, const QString &page, Transport t, int status, qint64 retryAfter = -1) {
-            QTest::newRow(answer) << QString::fromLatin1(answer) << page << int(t) << status << retryAfter;
+        QTest::addColumn<int>("verdict");
+        QTest::addColumn<QString>("reason"); // of a failure; "HTTP status" for any answer
+        using V = FetchVerdict::Kind;
+        const auto row = [](const char *answer, const QString &page, Transport t, int status, V verdict,
+                            const char *reason = "", qint64 retryAfter = -1) {
+            QTest::newRow(answer) << QString::fromLatin1(answer) << page << int(t) << status << retryAfter << int(verdict)
+                                  << (t == Transport::Ok ? QStringLiteral("HTTP %1").arg(status) : QString::fromUtf8(reason));
         };
-        const QString body = QStringLiteral("<p>/u/1 歌手</p>");
-        row("200", body, Transport::Ok, 200);
-        row("404", body, Transport::Ok, 404);
-        row("500", body, Transport::Ok, 500);
-        row("503 come back in 7 s", body, Transport::Ok, 503, 7000);
-        row("429 zero asks for nothing more", body, Transport::Ok, 429);
-        row("gbk declared only in meta", QStringLiteral("<meta charset=\"gbk\"><span>闪亮新秀 3</span>"), Transport::Ok, 200);
-        row("unknown charset reads as UTF-8", body, Transport::Ok, 200);
-        row("at the cap", QString(64 * 1024, u'a'), Transport::Ok, 200);
-        row("deflated", QStringLiteral("<b>") + QString(20000, u'z') + QStringLiteral("</b>"), Transport::Ok, 200);
-        row("redirect", QStringLiteral("landed /u/2"), Transport::Ok, 200);
-        row("stall", {}, Transport::Timeout, 0);
-        row("headers", {}, Transport::Timeout, 0);
-        row("trickle", {}, Transport::Timeout, 0);
-        row("halfway", {}, Transport::Timeout, 0); // libcurl's deadline moved on, then nothing came
-        row("over the cap", {}, Transport::TooLarge, 0);
-        row("bomb", {}, Transport::TooLarge, 0);
-        row("endless", {}, Transport::TooLarge, 0);
-        row("short", {}, Transport::Partial, 0);
-        row("reset", {}, Transport::EmptyReply, 0);
-        row("loop", {}, Transport::RedirectLoop, 0);
-        row("garbage", {}, Transport::Malformed, 0);
-        row("redirect to a local file", {}, Transport::Scheme, 0); // never reads the file
+        const QString body = QStringLiteral("<p>/u/1 歌手</p>"), profile = QString::fromUtf8(profilePage(QStringLiteral("x")));
+        row("200", body, Transport::Ok, 200, V::Absent);
+        row("404", body, Transport::Ok, 404, V::Absent);
+        row("500", body, Transport::Ok, 500, V::Transient);
+        row("503 come back in 7 s", body, Transport::Ok, 503, V::Transient, "", 7000);
+        row("429 zero asks for nothing more", body, Transport::Ok, 429, V::Transient);
+        row("403 blocks", body, Transport::Ok, 403, V::GiveUp);
+        row("400", body, Transport::Ok, 400, V::GiveUp);
+        row("501", body, Transport::Ok, 501, V::GiveUp);
+        row("403 with a profile", profile, Transport::Ok, 403, V::Page);
+        row("at the cap", QString(64 * 1024, u'a'), Transport::Ok, 200, V::Absent);
+        row("deflated", QStringLiteral("<b>") + QString(20000, u'z') + QStringLiteral("</b>"), Transport::Ok, 200, V::Absent);
+        row("redirect", QStringLiteral("landed /u/2"), Transport::Ok, 200, V::Absent);
+        row("stall", {}, Transport::Timeout, 0, V::Transient, "超时");
+        row("halfway", {}, Transport::Timeout, 0, V::Transient, "超时"); // libcurl's deadline moved on, then nothing came
+        row("over the cap", {}, Transport::TooLarge, 0, V::GiveUp, "页面过大");
+        row("bomb", {}, Transport::TooLarge, 0, V::GiveUp, "页面过大");
+        row("endless", {}, Transport::TooLarge, 0, V::GiveUp, "页面过大");
+        row("short", {}, Transport::Partial, 0, V::Transient, "数据不完整");
+        row("reset", {}, Transport::EmptyReply, 0, V::Transient, "服务器无响应");
+        row("loop", {}, Transport::RedirectLoop, 0, V::GiveUp, "重定向过多");
+        row("garbage", {}, Transport::Malformed, 0, V::GiveUp, "无效的响应");
+        row("redirect to a local file", {}, Transport::Scheme, 0, V::GiveUp, "不支持的协议"); // never reads the file
     }
     void answer()
     {
@@ -95,6 +89,8 @@ private Q_SLOTS:
         QFETCH(int, transport);
         QFETCH(int, status);
         QFETCH(qint64, retryAfterMs);
+        QFETCH(int, verdict);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
         const QString secret = dir.filePath(QStringLiteral("secret.html"));
         QVERIFY(writeFile(secret, "<span class=\"user-name twemoji\">secret</span>"));
@@ -106,11 +102,7 @@ private Q_SLOTS:
             if (code == 503 || code == 429)
                 LoopbackServer::respond(s, code, kHtml, body, {{"Retry-After", code == 503 ? "7" : "0"}});
             else if (code > 0)
-                LoopbackServer::respond(s, code, kHtml, body);
-            else if (answer.startsWith(u"gbk"))
-                LoopbackServer::respond(s, 200, "text/html", gbk(page));
-            else if (answer.startsWith(u"unknown"))
-                LoopbackServer::respond(s, 200, "text/html; charset=x-no-such-charset", body);
+                LoopbackServer::respond(s, code, kHtml, answer.endsWith(u"profile") ? page.toUtf8() : body);
             else if (answer == u"at the cap" || answer == u"over the cap")
                 LoopbackServer::respond(s, 200, kHtml, QByteArray(64 * 1024 + (answer == u"over the cap"), 'a'));
             else if (answer == u"deflated")
@@ -135,6 +127,8 @@ private Q_SLOTS:
         QCOMPARE(int(outcome.transport), transport);
         QCOMPARE(outcome.httpStatus, status);
         QCOMPARE(outcome.retryAfterMs, retryAfterMs);
+        QCOMPARE(int(FetchVerdict::classify(outcome, text)), verdict);
+        QCOMPARE(FetchVerdict::reason(outcome), reason);
     }
 
     void deadServerIsRefused()
@@ -142,8 +136,14 @@ private Q_SLOTS:
         const QString dead = url("/u/1");
         m_server.reset();
         QString page = QStringLiteral("stale");
-        QCOMPARE(int(fetchPageOutcome(dead, page).transport), int(Transport::Refused));
+        FetchOutcome outcome = fetchPageOutcome(dead, page);
+        QCOMPARE(int(outcome.transport), int(Transport::Refused));
         QCOMPARE(page, QString());
+        QCOMPARE(int(FetchVerdict::classify(outcome, page)), int(FetchVerdict::Transient));
+        QCOMPARE(FetchVerdict::reason(outcome), QStringLiteral("无法连接服务器"));
+        outcome.transport = Transport::NoHost; // a lookup no test may make
+        QCOMPARE(int(FetchVerdict::classify(outcome, page)), int(FetchVerdict::Transient));
+        QCOMPARE(FetchVerdict::reason(outcome), QStringLiteral("无法解析主机名"));
     }
 
     // Plain GETs without our headers, five of them over one kept-alive connection.
@@ -214,7 +214,7 @@ private Q_SLOTS:
         });
         // The site's name is pinned to this machine: no DNS is asked even if the proxy were passed by.
         const QByteArray site = "lirra.test:" + QByteArray::number(m_server->port());
-        FetchLimits limits = quickLimits();
+        FetchLimits limits = quickFetches(1500, {});
         limits.pinnedHosts = {site + ":127.0.0.1"};
         setFetchLimits(limits);
         qputenv("http_proxy", proxy.baseUrl());
@@ -274,8 +274,9 @@ private Q_SLOTS:
         QTimer::singleShot(100, [] { cancelWaits(); });
         QElapsedTimer clock;
         clock.start();
+        QString page;
         if (fetch)
-            QCOMPARE(fetchPage(url("/u/1")), QString());
+            QCOMPARE(FetchVerdict::reason(fetchPageOutcome(url("/u/1"), page)), QStringLiteral("已取消"));
         else
             pauseMs(60000);
         QVERIFY(clock.elapsed() < 20000);
@@ -308,10 +309,7 @@ private Q_SLOTS:
     // memory stays bounded.
     void hostileSiteKeepsMemoryBounded()
     {
-        Module1::FetchLimits limits; // 16 MiB, 5 redirects
-        limits.totalMs = 1500;
-        limits.lowSpeedSeconds = 1;
-        setFetchLimits(limits);
+        quickFetches(1500, {}); // 16 MiB
         Harness h;
         QByteArray huge(16 * 1024 * 1024, ' ');
         const QByteArray tail = profilePage(QStringLiteral("huge"));

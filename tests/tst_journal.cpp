@@ -14,18 +14,6 @@ const QString kHeader = QStringLiteral("Index,Lirra用户名,主页ID,用户ID,�
 const QString kRow1 = QStringLiteral("1,=\"甲\",=\"11\",=\"87654321\",=\"尚未出道\",=\"1024\",=\"12\",=\"3\",=\"45\",=\"678\",\r\n");
 const QString kRow2 = QStringLiteral("2,\"=\"\"a,b\"\"\",=\"12\",=\"\",=\"歌唱新人 1\",=\"1\",=\"2\",=\"3\",=\"4\",=\"5\",\r\n");
 
-// The lines of one section ("BEFORE" or "AFTER") of what the launcher printed that start
-// with kind ("ROW ", "TXT0 ", "LOG "), without it.
-QStringList printed(const QString &output, const QString &section, const QString &kind)
-{
-    QStringList out;
-    const QString part = output.section(section + u'\n', 1).section(QStringLiteral("AFTER\n"), 0, 0);
-    for (const QString &line : part.split(u'\n'))
-        if (line.startsWith(kind))
-            out << line.mid(kind.size());
-    return out;
-}
-
 // A small tmpfs of the test's own, full or read-only, where the tool must write and fail.
 struct Device
 {
@@ -77,51 +65,47 @@ private Q_SLOTS:
         QFETCH(QString, when);
         const qint64 killAt = kFirst + 14;
         const int pauseMs = 150;
-        QTemporaryDir dir;
+        Harness h;
+        h.otherwise = QStringLiteral("demo");
+        h.window.reset();
         QProcess child;
-        QList<qint64> firstLife, secondLife;
-        QList<qint64> *life = &firstLife;
-        LoopbackServer site([&](const LoopbackServer::Request &r, QTcpSocket *s) {
-            const qint64 id = r.path.mid(3).toLongLong();
-            life->append(id);
-            if (life == &firstLife && id == killAt && when == u"fetch")
-                return child.kill();
-            ProfileSite::serve(r, s);
-            if (life == &firstLife && id == killAt)
+        h.server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
+            if (child.state() != QProcess::NotRunning && r.path.mid(3).toLongLong() == killAt) {
+                if (when == u"fetch") {
+                    h.requested.append(r.path);
+                    return child.kill();
+                }
                 QTimer::singleShot(when == u"pause" ? pauseMs / 2 : 0, [&child] { child.kill(); });
+            }
+            h.serve(r, s);
         });
-        QVERIFY(site.listen());
-        const QString base = QString::fromLatin1(site.baseUrl() + "/u/");
-        const auto live = [&](const QStringList &args) {
-            child.start(QStringLiteral(LAUNCHER), QStringList{base, dir.path()} + args);
-            QVERIFY(child.waitForStarted());
-            QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 30000);
-        };
-        live({"run", QString::number(kFirst), QString::number(kLast), QString::number(pauseMs)});
+        child.start(QStringLiteral(LAUNCHER), {QString::fromLatin1(h.server.baseUrl() + "/u/"), h.dir.path(), QString::number(kFirst),
+                                               QString::number(kLast), QString::number(pauseMs)});
+        QVERIFY(child.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 30000);
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-        QCOMPARE(firstLife.last(), killAt);
-        life = &secondLife;
-        live({"resume", QString::number(pauseMs)});
-        QCOMPARE(child.exitCode(), 0);
-        const QString output = QString::fromUtf8(child.readAllStandardOutput());
-        const QStringList before = printed(output, "BEFORE", "ROW "), expected = demoRows(kFirst, kLast);
+        const QList<QByteArray> firstLife = h.requested;
+        QCOMPARE(firstLife.last(), "/u/" + QByteArray::number(killAt));
 
         // Back exactly as they were, and the fields point at the next ID.
+        h.restart();
+        const QStringList before = h.rowTexts(), expected = demoRows(kFirst, kLast);
         QVERIFY(!before.isEmpty());
         QCOMPARE(before, expected.mid(0, before.size()));
-        const qint64 next = printed(output, "BEFORE", "TXT0 ").value(0).toLongLong();
+        const qint64 next = h.field(0)->text().toLongLong();
         QVERIFY2(next > before.last().section(u'|', 2, 2).toLongLong() && next <= killAt + 1, qPrintable(QString::number(next)));
-        QCOMPARE(printed(output, "BEFORE", "TXT1 "), QStringList{QString::number(kLast)});
-        QCOMPARE(printed(output, "BEFORE", "LOG "), (QStringList{QStringLiteral("上次采集到ID %1, 按开始继续采集").arg(next - 1),
-                                                                 QStringLiteral("已恢复上次未保存的 %1 行").arg(before.size()),
-                                                                 QStringLiteral("启动程序...")}));
-        QCOMPARE(secondLife.first(), next);
-        QCOMPARE(secondLife.last(), kLast);
-        QCOMPARE(printed(output, "AFTER", "ROW "), expected);
+        QCOMPARE(h.field(1)->text(), QString::number(kLast));
+        QCOMPARE(h.messages(), (QStringList{QStringLiteral("上次采集到ID %1, 按开始继续采集").arg(next - 1),
+                                            QStringLiteral("已恢复上次未保存的 %1 行").arg(before.size()), QStringLiteral("启动程序...")}));
+        h.requested.clear();
+        h.field(2)->setText(QString::number(pauseMs));
+        h.window->Command1_Click();
+        QCOMPARE(h.requested.first(), "/u/" + QByteArray::number(next));
+        QCOMPARE(h.rowTexts(), expected);
         // Fetched again: at most what the last second before the kill covered.
         int again = 0;
-        for (qint64 id : secondLife)
-            again += firstLife.contains(id) ? 1 : 0;
+        for (const QByteArray &path : h.requested)
+            again += firstLife.contains(path) ? 1 : 0;
         QVERIFY2(again <= 1000 / pauseMs + 2, qPrintable(QString::number(again)));
     }
 
@@ -212,19 +196,30 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(journalPath(h)));
     }
 
-    void unwritableJournalDoesNotStopTheRun()
+    // A file where the Log folder would be: the run goes on without its journal, and a full
+    // log box is emptied all the same.
+    void unwritableLogFolder()
     {
         Harness h;
         for (qint64 id = 1; id <= 3; ++id)
             h.setPage(id, QStringLiteral("p%1").arg(id));
         h.window.reset();
-        QVERIFY(QDir(h.dir.filePath(QStringLiteral("Log"))).removeRecursively());
-        QVERIFY(writeFile(h.dir.filePath(QStringLiteral("Log")), "a file where the folder would be"));
+        const QString notADir = h.dir.filePath(QStringLiteral("Log"));
+        QVERIFY(QDir(notADir).removeRecursively() && writeFile(notADir, "a file where the folder would be"));
         h.restart();
         h.harvest(1, 3);
         QCOMPARE(h.rows(), 3);
         QCOMPARE(h.messages().filter(QStringLiteral("恢复记录写入失败, 采集继续: ")).size(), 1);
         QCOMPARE(h.panel(2), QStringLiteral("采集完成..."));
+        for (int round = 0; round < 3; ++round) {
+            h.child<QPlainTextEdit>("Alog")->setPlainText(QString(60000, u'z'));
+            h.window->Ag(QStringLiteral("requested"));
+            const QStringList lines = h.messages();
+            QCOMPARE(lines.size(), 2);
+            QVERIFY2(lines[0].startsWith(QStringLiteral("日志文件写入失败: ")) && lines[0].contains(notADir), qPrintable(lines[0]));
+            QCOMPARE(lines[1], QStringLiteral("requested"));
+        }
+        QVERIFY(QFileInfo(notADir).isFile());
     }
 
     void secondProgramWorksWithoutAJournal()
@@ -269,37 +264,30 @@ private Q_SLOTS:
         const QString logFile = device.path + QStringLiteral("/Log/")
             + QDateTime::currentDateTime().toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt");
         QVERIFY(writeFile(saved, "an earlier save\r\n") && writeFile(logFile, "earlier log\r\n"));
-        LoopbackServer site([](const LoopbackServer::Request &r, QTcpSocket *s) {
-            LoopbackServer::respond(s, 200, "text/html; charset=utf-8", profilePage(QString(300, u'名') + QString::fromLatin1(r.path)));
-        });
-        QVERIFY(site.listen());
-        frmMain window(QString::fromLatin1(site.baseUrl() + "/u/"), device.path);
+        Harness h;
+        h.otherwise = QString(300, u'名') + QStringLiteral("%1");
+        h.restart(device.path);
         QVERIFY(device.spoil(readOnly));
-        auto *box = window.findChild<QPlainTextEdit *>(QStringLiteral("Alog"));
         for (int round = 0; round < 3; ++round) {
-            box->setPlainText(QString(300000, u'日')); // more than the device could take
-            window.Ag(QStringLiteral("after"));
-            const QStringList lines = window.logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+            h.child<QPlainTextEdit>("Alog")->setPlainText(QString(300000, u'日')); // more than the device could take
+            h.window->Ag(QStringLiteral("after"));
+            const QStringList lines = h.messages();
             QCOMPARE(lines.size(), 2);
-            QVERIFY(lines[0].contains(QStringLiteral("日志文件写入失败: ")) && lines[0].contains(QFileInfo(logFile).fileName()));
-            QVERIFY(lines[1].endsWith(QStringLiteral("  after")));
+            QVERIFY(lines[0].startsWith(QStringLiteral("日志文件写入失败: ")) && lines[0].contains(QFileInfo(logFile).fileName()));
+            QCOMPARE(lines[1], QStringLiteral("after"));
         }
         QCOMPARE(readFile(logFile), QByteArray("earlier log\r\n"));
-        const auto lastLine = [&window] { return window.logText().section(QStringLiteral("\r\n"), 0, 0).mid(10); };
-        window.findChild<QLineEdit *>(QStringLiteral("Txt(0)"))->setText(QStringLiteral("1"));
-        window.findChild<QLineEdit *>(QStringLiteral("Txt(1)"))->setText(QStringLiteral("300"));
-        window.findChild<QLineEdit *>(QStringLiteral("Txt(2)"))->setText(QStringLiteral("0"));
-        window.Command1_Click();
-        QCOMPARE(window.resultList()->rowCount(), 300);
-        QCOMPARE(window.logText().count(QStringLiteral("恢复记录写入失败, 采集继续: ")), 1);
-        QCOMPARE(lastLine(), QStringLiteral("采集已经停止..."));
+        h.harvest(1, 300);
+        QCOMPARE(h.rows(), 300);
+        QCOMPARE(h.window->logText().count(QStringLiteral("恢复记录写入失败, 采集继续: ")), 1);
+        QCOMPARE(h.messages().first(), QStringLiteral("采集已经停止..."));
         // What did reach the device is whole rows, readable at the next start.
         QVERIFY(Journal(device.path + QStringLiteral("/Log")).recover().setAside.isEmpty());
 
-        window.pmenu_Click(4);
-        QCOMPARE(lastLine(), QStringLiteral("文件保存失败..."));
+        h.window->pmenu_Click(4);
+        QCOMPARE(h.messages().first(), QStringLiteral("文件保存失败..."));
         QCOMPARE(readFile(saved), QByteArray("an earlier save\r\n"));
-        QCOMPARE(window.resultList()->rowCount(), 300);
+        QCOMPARE(h.rows(), 300);
         QVERIFY2(QDir(device.path).entryList(QDir::Files).size() <= 2, "a partial file was left behind");
     }
 
@@ -314,7 +302,7 @@ private Q_SLOTS:
         QVERIFY(device.spoil(true));
         Harness h;
         h.setPage(1, QStringLiteral("名"));
-        h.window = std::make_unique<frmMain>(QString::fromLatin1(h.server.baseUrl() + "/u/"), device.path);
+        h.restart(device.path);
         h.harvest(1, 2);
         h.window->pmenu_Click(4);
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
