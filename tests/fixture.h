@@ -10,6 +10,7 @@
 #include "profile_site.h"
 #include "result_model.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -35,6 +36,14 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// A list as its saved file holds it.
+inline QByteArray csvBytes(const QAbstractItemModel &list, bool header = true)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    return Module1::exportListToCsv(list, buffer, header) ? buffer.data() : QByteArray("<failed>");
 }
 
 inline QByteArray gbk(const QString &text) { return QStringEncoder("GB18030").encode(text); }

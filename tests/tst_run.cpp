@@ -212,6 +212,11 @@ private Q_SLOTS:
             QCOMPARE(h.panel(2), ending);
         if (ending == kDone && (!kept.isEmpty() || fields.size() > 3)) // every kept page was counted
             QCOMPARE(h.panel(1), QStringLiteral("总数: %1").arg(kept.size()));
+        // The journal is the saved list without its closing line, and the next start restores it.
+        if (!kept.isEmpty())
+            QCOMPARE(readFile(h.dir.filePath(QStringLiteral("Log/journal.csv"))), csvBytes(*h.window->resultList()).chopped(2));
+        h.restart();
+        QCOMPARE(h.rowTexts(), expected);
     }
 
     void stopBeforeAnyRun()

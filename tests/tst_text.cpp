@@ -14,13 +14,6 @@ using namespace Module1;
 namespace {
 const qint64 kOverflow = qint64(1) << 40; // stands for failure 6
 
-QByteArray csvBytes(const QAbstractItemModel &model, bool header)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    return exportListToCsv(model, buffer, header) ? buffer.data() : QByteArray("<failed>");
-}
-
 void fillRow(ResultModel &m, const QStringList &cells)
 {
     m.appendRow(cells.value(0));
@@ -33,8 +26,8 @@ class TestText : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // Each cut also on the text's UTF-8 bytes, as a page kept undecoded is read;
-    // "!5" stands for failure 5.
+    // Each cut also on the text's UTF-8 bytes, as a page kept undecoded is read; an empty
+    // end cuts after start as an anchor, "#" counts start instead; "!5" stands for failure 5.
     void textBetween_data()
     {
         QTest::addColumn<QString>("text");
@@ -56,6 +49,12 @@ private Q_SLOTS:
         QTest::newRow("anchor: start without end fails") << "[1]A[2" << "A" << "" << "!5";
         QTest::newRow("anchor: no start after it") << "[1]A" << "A" << "" << "Nothing";
         QTest::newRow("anchor: a start inside it is not used") << "x[A]y[3]" << "[A" << "" << "3";
+        QTest::newRow("count: case sensitive") << "ABab" << "ab" << "#" << "1";
+        QTest::newRow("count: empty text") << "" << "ab" << "#" << "0";
+        QTest::newRow("count: non-overlapping from the left") << "aaaa" << "aa" << "#" << "2";
+        QTest::newRow("count: odd overlap") << "aaa" << "aa" << "#" << "1";
+        QTest::newRow("count: chinese marker") << "个粉丝个粉丝个" << "个粉丝" << "#" << "2";
+        QTest::newRow("count: an empty marker overflows") << "abc" << "" << "#" << "!6";
     }
     void textBetween()
     {
@@ -65,18 +64,20 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const QByteArray bytes = text.toUtf8(), start8 = start.toUtf8(), end8 = end.toUtf8();
         const bool anchored = end.isEmpty(); // then start is an anchor before "[" ... "]"
-        const QList<std::function<QString()>> cuts = {
+        QList<std::function<QString()>> cuts = {
             [&] { return anchored ? textAfterAnchor(text, start, u"[", u"]") : Module1::textBetween(text, start, end); },
             [&] {
                 return anchored ? textAfterAnchor(QUtf8StringView(bytes), start8, "[", "]")
                                 : Module1::textBetween(QUtf8StringView(bytes), start8, end8);
             }};
+        if (end == u"#")
+            cuts = {[&] { return QString::number(Module1::countOccurrences(text, start)); }};
         for (const auto &cut : cuts) {
             try {
                 QCOMPARE(cut(), expected);
             } catch (const Failure &f) {
                 QCOMPARE(QStringLiteral("!%1").arg(f.code()), expected);
-                QCOMPARE(f.message(), QStringLiteral("无效的过程调用或参数"));
+                QCOMPARE(f.message(), f.code() == 5 ? QStringLiteral("无效的过程调用或参数") : QStringLiteral("溢出"));
             }
         }
     }
@@ -109,31 +110,6 @@ private Q_SLOTS:
         QCOMPARE(findMarker(u"abc", u"", 3), qsizetype(3));
         QCOMPARE(findMarker(u"abc", u"", 4), qsizetype(-1));
         QCOMPARE(findMarker(u"abc", u"c", -7), qsizetype(2));
-    }
-
-    void countOccurrences_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("marker");
-        QTest::addColumn<int>("expected"); // -6: failure 6
-        QTest::newRow("case sensitive") << "ABab" << "ab" << 1;
-        QTest::newRow("empty text") << "" << "ab" << 0;
-        QTest::newRow("non-overlapping from the left") << "aaaa" << "aa" << 2;
-        QTest::newRow("odd overlap") << "aaa" << "aa" << 1;
-        QTest::newRow("chinese marker") << "个粉丝个粉丝个" << "个粉丝" << 2;
-        QTest::newRow("empty marker overflows") << "abc" << "" << -6;
-    }
-    void countOccurrences()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, marker);
-        QFETCH(int, expected);
-        try {
-            QCOMPARE(Module1::countOccurrences(text, marker), expected);
-        } catch (const Failure &f) {
-            QCOMPARE(-f.code(), expected);
-            QCOMPARE(f.message(), QStringLiteral("溢出"));
-        }
     }
 
     void fieldNumber_data()
@@ -201,17 +177,6 @@ private Q_SLOTS:
         QCOMPARE(index < Grade::kScaleSize ? Grade::scale().at(index) : expected, expected);
     }
 
-    void gradeScale()
-    {
-        QCOMPARE(Grade::scale().size(), 26);
-        QCOMPARE(Grade::scale().at(0), QStringLiteral("尚未出道"));
-        QCOMPARE(Grade::scale().at(6), QStringLiteral("闪亮新秀 1"));
-        QCOMPARE(Grade::scale().at(25), QStringLiteral("超级巨星 5"));
-        QCOMPARE(Grade::indexOf(u"人气偶像 3"), 13);
-        QCOMPARE(Grade::indexOf(u"人气偶像 6"), 26);
-        QCOMPARE(Grade::indexOf(u""), 26);
-    }
-
     void decodePage_data()
     {
         const QString chinese = QStringLiteral("用户名 歌手等级 🎤");
@@ -253,32 +218,6 @@ private Q_SLOTS:
         QCOMPARE(page.isUtf8 ? QString::fromUtf8(page.utf8).remove(QChar(0xFEFF)) : page.text, expected);
     }
 
-    // What a spreadsheet on a Chinese system reads: code page 936's bytes for what it has,
-    // GB18030's four bytes for what it lacks; and back again.
-    void codePage936_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("euro is one byte") << QStringLiteral("€") << QByteArray("\x80");
-        QTest::newRow("Chinese") << QStringLiteral("歌手等级") << QByteArray("\xB8\xE8\xCA\xD6\xB5\xC8\xBC\xB6");
-        QTest::newRow("emoji keeps GB18030's four bytes") << QStringLiteral("🎤") << QByteArray("\x94\x39\xC0\x32");
-        QTest::newRow("private use as the code page maps it") << QStringLiteral("\uE76C") << QByteArray("\xA2\xE3");
-        QTest::newRow("mixed") << QStringLiteral("a€中🎤,") << QByteArray("a\x80\xD6\xD0\x94\x39\xC0\x32,");
-        QTest::newRow("a lone surrogate is a question mark") << QString(QChar(0xD83C)) << QByteArray("?");
-    }
-    void codePage936()
-    {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, bytes);
-        QCOMPARE(encodeText(text).toHex(' '), bytes.toHex(' '));
-        bool ok = false;
-        QCOMPARE(decodeText(bytes, &ok), bytes == "?" ? QStringLiteral("?") : text);
-        QVERIFY(ok);
-        ResultModel m; // and so in a saved list
-        fillRow(m, {"1", text});
-        QVERIFY(csvBytes(m, false).contains(bytes));
-    }
-
     void csvWorkedExampleByteForByte()
     {
         ResultModel m;
@@ -293,11 +232,13 @@ private Q_SLOTS:
         QCOMPARE(csvBytes(one, true), QByteArray("Only,\r\na,\r\nb,\r\n\r\n"));
     }
 
+    // A row's line in a saved list. Its text is what a spreadsheet on a Chinese system reads:
+    // code page 936's bytes for what it has, GB18030's four bytes for what it lacks.
     void csvLayouts_data()
     {
         QTest::addColumn<QStringList>("cells");
-        QTest::addColumn<QString>("rowLine");
-        const QString empties = QStringLiteral(",=\"\"").repeated(8) + u',';
+        QTest::addColumn<QByteArray>("rowLine");
+        const QByteArray empties = QByteArray(",=\"\"").repeated(8) + ',';
         QTest::newRow("headers off") << QStringList{"1", "a"} << "1,=\"a\"" + empties;
         QTest::newRow("never-set cells") << QStringList{"2"} << "2,=\"\"" + empties;
         QTest::newRow("comma protected") << QStringList{"1", "a,b"} << "1,\"=\"\"a,b\"\"\"" + empties;
@@ -305,14 +246,23 @@ private Q_SLOTS:
         QTest::newRow("line feed protected") << QStringList{"1", "a\nb"} << "1,\"=\"\"a\nb\"\"\"" + empties;
         QTest::newRow("carriage return protected") << QStringList{"1", "a\rb"} << "1,\"=\"\"a\rb\"\"\"" + empties;
         QTest::newRow("row text stays bare") << QStringList{"x,y"} << "x,y,=\"\"" + empties;
+        QTest::newRow("euro is one byte") << QStringList{"1", "€"} << "1,=\"\x80\"" + empties;
+        QTest::newRow("Chinese") << QStringList{"1", "歌手等级"} << "1,=\"\xB8\xE8\xCA\xD6\xB5\xC8\xBC\xB6\"" + empties;
+        QTest::newRow("emoji keeps GB18030's four bytes") << QStringList{"1", "🎤"} << "1,=\"\x94\x39\xC0\x32\"" + empties;
+        QTest::newRow("private use as the code page maps it") << QStringList{"1", "\uE76C"} << "1,=\"\xA2\xE3\"" + empties;
+        QTest::newRow("mixed") << QStringList{"1", "a€中🎤"} << "1,=\"a\x80\xD6\xD0\x94\x39\xC0\x32\"" + empties;
+        QTest::newRow("a lone surrogate is a question mark") << QStringList{"1", QString(QChar(0xD83C))} << "1,=\"?\"" + empties;
     }
     void csvLayouts()
     {
         QFETCH(QStringList, cells);
-        QFETCH(QString, rowLine);
+        QFETCH(QByteArray, rowLine);
         ResultModel m;
         fillRow(m, cells);
-        QCOMPARE(csvBytes(m, false), gbk(rowLine + QStringLiteral("\r\n\r\n")));
+        QCOMPARE(csvBytes(m, false).toHex(' '), QByteArray(rowLine + "\r\n\r\n").toHex(' '));
+        bool ok = false; // and read back
+        QCOMPARE(encodeText(decodeText(rowLine, &ok)).toHex(' '), rowLine.toHex(' '));
+        QVERIFY(ok);
     }
 
     void csvValuesComeBackInTheirCells()
@@ -362,14 +312,11 @@ private Q_SLOTS:
         }
         QCOMPARE(model.columnCount(), 10);
         QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QStringLiteral("歌手等级"));
-        for (int r = 0; r < 100000; ++r)
-            fillRow(model, {QString::number(r + 1), "v"});
-        QCOMPARE(model.rowCount(), 100000);
-        QCOMPARE(model.cell(99999, 0), QStringLiteral("100000"));
+        fillRow(model, {"1", "v"});
         QCOMPARE(model.cell(0, 5), QString()); // never set reads empty
         model.setCell(0, 5, QStringLiteral("1024"));
         QCOMPARE(model.data(model.index(0, 5)).toString(), QStringLiteral("1024"));
-        model.setCell(100000, 5, QStringLiteral("ignored")); // beyond the rows: no effect
+        model.setCell(1, 5, QStringLiteral("ignored")); // beyond the rows: no effect
         model.clear();
         QCOMPARE(model.rowCount(), 0);
     }
