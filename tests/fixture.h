@@ -64,12 +64,6 @@ inline Module1::FetchLimits quickFetches(int totalMs, QList<int> retryDelaysMs, 
     return limits;
 }
 
-// Grade icons; tier 0 is the icon without a tier number.
-inline QString tierIcons(int tier, int level)
-{
-    return QStringLiteral("<i class=\"singergrade%1\"></i>").arg(tier == 0 ? QString() : QString::number(tier)).repeated(level);
-}
-
 // A profile page with the site's markers; grades is inserted as it stands.
 inline QByteArray profilePage(const QString &name, const QString &grades = QString())
 {
@@ -206,9 +200,10 @@ struct Harness
     {
         QStringList parts = spec.split(u' ');
         const QString name = parts.takeFirst();
-        QString icons;
+        QString icons; // "3x2": two icons of tier 3; tier 0 is the icon without a tier number
         for (const QString &grade : parts)
-            icons += tierIcons(grade.section(u'x', 0, 0).toInt(), grade.section(u'x', 1).toInt());
+            icons += QStringLiteral("<i class=\"singergrade%1\"></i>").arg(grade.startsWith(u'0') ? QString() : grade.section(u'x', 0, 0))
+                         .repeated(grade.section(u'x', 1).toInt());
         return profilePage(name, icons);
     }
     void setPage(qint64 id, const QString &answer) { script[id] = QStringList{answer}; }
@@ -257,18 +252,15 @@ struct Harness
             line = line.mid(10);
         return lines;
     }
-    QStringList row(int r) const
-    {
-        QStringList cells;
-        for (int c = 0; c < ResultModel::kColumns; ++c)
-            cells << window->resultList()->cell(r, c);
-        return cells;
-    }
-    QStringList rowTexts() const
+    QStringList rowTexts() const // cells joined by '|'
     {
         QStringList out;
-        for (int r = 0; r < rows(); ++r)
-            out << row(r).join(u'|');
+        for (int r = 0; r < rows(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < ResultModel::kColumns; ++c)
+                cells << window->resultList()->cell(r, c);
+            out << cells.join(u'|');
+        }
         return out;
     }
     int rows() const { return window->resultList()->rowCount(); }

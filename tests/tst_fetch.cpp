@@ -135,40 +135,6 @@ private Q_SLOTS:
         QCOMPARE(FetchVerdict::reason(outcome), QStringLiteral("无法解析主机名"));
     }
 
-    void onlyPagesThatMayHoldTheMarkerAreDecoded_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QByteArray>("contentType");
-        QTest::addColumn<bool>("decoded");
-        const QString marked = QStringLiteral("<p>歌手 <b class=\"mark\">x</b></p>");
-        const QString plain = QStringLiteral("<p>歌手 no such user</p>");
-        QStringEncoder utf16(QStringConverter::Utf16LE);
-        QTest::newRow("UTF-8 without it") << plain.toUtf8() << kHtml << false;
-        QTest::newRow("UTF-8 with it") << marked.toUtf8() << kHtml << true;
-        QTest::newRow("GBK declared in meta, without it") << QByteArray("<meta charset=\"gbk\">" + gbk(plain))
-                                                          << QByteArray("text/html") << false;
-        QTest::newRow("GBK with it") << gbk(marked) << QByteArray("text/html; charset=gbk") << true;
-        QTest::newRow("UTF-16 with a byte-order mark") << QByteArray("\xFF\xFE" + utf16.encode(marked))
-                                                       << QByteArray("text/html") << true;
-        QTest::newRow("UTF-16 declared") << QByteArray(utf16.encode(marked)) << QByteArray("text/html; charset=utf-16le") << true;
-    }
-    // Bytes that cannot hold the marker are not decoded; any that may, are, whatever their
-    // charset; a page kept as UTF-8 is the very text.
-    void onlyPagesThatMayHoldTheMarkerAreDecoded()
-    {
-        QFETCH(QByteArray, body);
-        QFETCH(QByteArray, contentType);
-        QFETCH(bool, decoded);
-        serve([&](const LoopbackServer::Request &, QTcpSocket *s) { LoopbackServer::respond(s, 200, contentType, body); });
-        QString page = QStringLiteral("stale");
-        QCOMPARE(fetchPageOutcome(url("/u/1"), page, "class=\"mark\"").httpStatus, 200);
-        QCOMPARE(page, decoded ? decodePage(body, contentType) : QString());
-        Page kept;
-        fetchPageOutcome(url("/u/1"), kept, "class=\"mark\"");
-        QCOMPARE(kept.isUtf8 ? QString::fromUtf8(kept.utf8) : kept.text, page);
-        QCOMPARE(fetchPage(url("/u/1")), decodePage(body, contentType)); // the plain fetch decodes all
-    }
-
     // Plain GETs without our headers, over one kept-alive connection, straight to this
     // machine; the system's proxy carries every other request.
     void plainRequestsAndTheSystemProxy()
@@ -234,32 +200,6 @@ private Q_SLOTS:
         QCOMPARE(pa.utf8, QByteArray("/u/a"));
         QCOMPARE(pb.utf8, QByteArray("/u/b"));
         QCOMPARE(int(a.finish(pa).transport), int(Transport::Other)); // once only
-    }
-
-    void cancelWaitsEndsFetchesAndPauses_data()
-    {
-        QTest::addColumn<bool>("fetch");
-        QTest::newRow("a fetch in flight") << true;
-        QTest::newRow("a pause") << false;
-    }
-    void cancelWaitsEndsFetchesAndPauses()
-    {
-        QFETCH(bool, fetch);
-        setFetchLimits({}); // 30 s
-        serve([](const LoopbackServer::Request &r, QTcpSocket *s) {
-            if (r.path == "/u/2")
-                LoopbackServer::respond(s, 200, kHtml, "again");
-        });
-        QTimer::singleShot(100, [] { cancelWaits(); });
-        QElapsedTimer clock;
-        clock.start();
-        QString page;
-        if (fetch)
-            QCOMPARE(FetchVerdict::reason(fetchPageOutcome(url("/u/1"), page)), QStringLiteral("已取消"));
-        else
-            pauseMs(60000);
-        QVERIFY(clock.elapsed() < 20000);
-        QCOMPARE(fetchPage(url("/u/2")), QStringLiteral("again")); // later waits work normally
     }
 
     void pausesRunEventsForTheirTime()

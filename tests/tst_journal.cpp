@@ -13,7 +13,7 @@ const QString kHeader = QStringLiteral("Index,Lirra用户名,主页ID,用户ID,�
 const QString kRow1 = QStringLiteral("1,=\"甲\",=\"11\",=\"87654321\",=\"尚未出道\",=\"1024\",=\"12\",=\"3\",=\"45\",=\"678\",\r\n");
 const QString kRow2 = QStringLiteral("2,\"=\"\"a,b\"\"\",=\"12\",=\"\",=\"歌唱新人 1\",=\"1\",=\"2\",=\"3\",=\"4\",=\"5\",\r\n");
 
-// A small tmpfs of the test's own, full or read-only, where the tool must write and fail.
+// A small tmpfs of the test's own (mounting needs root), to be filled up.
 struct Device
 {
     QString path;
@@ -28,15 +28,12 @@ struct Device
         if (mounted)
             QProcess::execute("umount", {"-l", path});
     }
-    bool spoil(bool readOnly)
+    void fill()
     {
-        if (readOnly)
-            return QProcess::execute("mount", {"-o", "remount,ro", path}) == 0;
         QFile filler(path + QStringLiteral("/filler"));
         filler.open(QIODevice::WriteOnly);
         while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
         }
-        return true;
     }
 };
 } // namespace
@@ -170,7 +167,7 @@ private Q_SLOTS:
         QCOMPARE(journalRows(), 6);
         h.restart();
         QCOMPARE(h.rows(), 6);
-        QCOMPARE(h.row(5).at(0), QStringLiteral("6"));
+        QVERIFY(h.rowTexts().value(5).startsWith(u"6|"));
         h.window->setAsker([](const QString &) { return true; });
         h.window->pmenu_Click(2);
         h.window->close(); // empty: nothing to keep
@@ -220,20 +217,11 @@ private Q_SLOTS:
         QCOMPARE(readFile(journalPath(h)).count("\r\n"), 2);
     }
 
-    // ---- a program folder on a device that refuses writes (a tmpfs: needs root) ----
-
-    void badDevice_data()
+    // Saving the list, rolling the log over and journaling a harvest onto a full device:
+    // each failure is said, an earlier file of the name keeps every byte, nothing partial is
+    // left, and the list and the run go on.
+    void fullDevice()
     {
-        QTest::addColumn<bool>("readOnly");
-        QTest::newRow("full device") << false;
-        QTest::newRow("read-only device") << true;
-    }
-    // Saving the list, rolling the log over and journaling a harvest onto a device that
-    // refuses them: each is said, an earlier file of the name keeps every byte, nothing
-    // partial is left, and the list and the run go on.
-    void badDevice()
-    {
-        QFETCH(bool, readOnly);
         QTemporaryDir base;
         Device device(base.filePath(QStringLiteral("program")));
         if (!device.mounted)
@@ -248,7 +236,7 @@ private Q_SLOTS:
         Harness h;
         h.otherwise = QString(300, u'名') + QStringLiteral("%1");
         h.restart(device.path);
-        QVERIFY(device.spoil(readOnly));
+        device.fill();
         for (int round = 0; round < 3; ++round) {
             h.child<QPlainTextEdit>("Alog")->setPlainText(QString(300000, u'日')); // more than the device could take
             h.window->Ag(QStringLiteral("after"));

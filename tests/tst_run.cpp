@@ -143,6 +143,8 @@ private Q_SLOTS:
             << QStringList{} << QStringList{summary(0, 0, 0, 0, 0)} << "";
         QTest::newRow("closing ends the wait before a retry") << QStringList{"1", "1000", "0", "@300 close"} << QStringList{"*503"}
             << "1" << QStringList{} << QStringList{} << "";
+        QTest::newRow("closing ends a pause") << QStringList{"1", "1000", "60000", "@300 close"} << QStringList{"*p%1"} << "1"
+            << QStringList{"1 p1 尚未出道"} << QStringList{} << "";
         QTest::newRow("closing ends a fetch in flight") << QStringList{"1", "1000", "60000", "@300 close"} << QStringList{"*stall"}
             << "1" << QStringList{} << QStringList{} << "";
     }

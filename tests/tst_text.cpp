@@ -185,23 +185,29 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("keptAsUtf8");
-        QTest::newRow("utf-8 by header") << chinese.toUtf8() << QByteArray("text/html; charset=UTF-8") << chinese << true;
-        QTest::newRow("invalid utf-8") << QByteArray("a\xE4<b\xFF") << QByteArray() << QStringLiteral("a\uFFFD<b\uFFFD") << false;
-        QTest::newRow("no declaration is utf-8") << chinese.toUtf8() << QByteArray("text/html") << chinese << true;
-        QTest::newRow("gbk by header") << gbBody << QByteArray("text/html;charset=gbk") << "<html>" + chinese << false;
-        QTest::newRow("gb2312 label decodes as GB18030") << gbBody << QByteArray("text/html; charset=\"gb2312\"") << "<html>" + chinese << false;
+        QTest::addColumn<bool>("mayHoldClass"); // else a fetch looking for "class" need not decode it
+        QTest::newRow("utf-8 by header") << chinese.toUtf8() << QByteArray("text/html; charset=UTF-8") << chinese << true << false;
+        QTest::newRow("invalid utf-8") << QByteArray("a\xE4<b\xFF") << QByteArray() << QStringLiteral("a\uFFFD<b\uFFFD") << false << false;
+        QTest::newRow("no declaration is utf-8") << chinese.toUtf8() << QByteArray("text/html") << chinese << true << false;
+        QTest::newRow("gbk by header") << gbBody << QByteArray("text/html;charset=gbk") << "<html>" + chinese << false << false;
+        QTest::newRow("gb2312 label decodes as GB18030") << gbBody << QByteArray("text/html; charset=\"gb2312\"") << "<html>" + chinese << false << false;
         QTest::newRow("gbk by meta charset") << QByteArray("<html><meta charset=\"GBK\">" + gbk(chinese)) << QByteArray("text/html")
-                                             << "<html><meta charset=\"GBK\">" + chinese << false;
+                                             << "<html><meta charset=\"GBK\">" + chinese << false << false;
         const QString equiv = QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">");
-        QTest::newRow("gbk by http-equiv") << QByteArray(equiv.toLatin1() + gbk(chinese)) << QByteArray() << equiv + chinese << false;
+        QTest::newRow("gbk by http-equiv") << QByteArray(equiv.toLatin1() + gbk(chinese)) << QByteArray() << equiv + chinese << false << false;
         QTest::newRow("meta beyond 1024 bytes ignored") << QByteArray(QByteArray(1100, ' ') + "<meta charset=gbk>" + chinese.toUtf8())
-                                                        << QByteArray() << QString(QString(1100, u' ') + "<meta charset=gbk>" + chinese) << true;
+                                                        << QByteArray() << QString(QString(1100, u' ') + "<meta charset=gbk>" + chinese) << true << false;
         QTest::newRow("header wins over meta") << QByteArray("<meta charset=gbk>" + chinese.toUtf8())
-                                               << QByteArray("text/html; charset=utf-8") << "<meta charset=gbk>" + chinese << true;
-        QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF" + chinese.toUtf8()) << QByteArray() << chinese << true;
+                                               << QByteArray("text/html; charset=utf-8") << "<meta charset=gbk>" + chinese << true << false;
+        QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF" + chinese.toUtf8()) << QByteArray() << chinese << true << false;
         QTest::newRow("utf-16le bom") << QByteArray("\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(chinese.utf16()), chinese.size() * 2))
-                                      << QByteArray() << chinese << false;
-        QTest::newRow("unknown label falls back to utf-8") << chinese.toUtf8() << QByteArray("text/html; charset=x-nonsense") << chinese << true;
+                                      << QByteArray() << chinese << false << true; // its ASCII is spread out
+        QTest::newRow("unknown label falls back to utf-8") << chinese.toUtf8() << QByteArray("text/html; charset=x-nonsense") << chinese << true << false;
+            const QString marked = QStringLiteral("<p>歌手 <b class=\"mark\">x</b></p>");
+        QTest::newRow("utf-8 with the marker") << marked.toUtf8() << QByteArray("text/html") << marked << true << true;
+        QTest::newRow("gbk with the marker") << gbk(marked) << QByteArray("text/html; charset=gbk") << marked << false << true;
+        QTest::newRow("utf-16 declared") << QStringEncoder(QStringConverter::Utf16LE).encode(marked).operator QByteArray()
+                                         << QByteArray("text/html; charset=utf-16le") << marked << false << true;
     }
     // Read for extraction, a body is kept as it came exactly when it is UTF-8 and valid.
     void decodePage()
@@ -210,7 +216,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, contentType);
         QFETCH(QString, expected);
         QFETCH(bool, keptAsUtf8);
+        QFETCH(bool, mayHoldClass);
         QCOMPARE(Module1::decodePage(body, contentType), expected);
+        QCOMPARE(pageMayContain(body, contentType, "class"), mayHoldClass);
         Page page;
         QByteArray taken = body;
         readPage(taken, contentType, page);

@@ -57,22 +57,18 @@ class TestWindow : public QObject
     static QStringList logFiles(Harness &h) { return QDir(h.dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*-Log.txt")}); }
     static QByteArray logFile(Harness &h) { return readFile(h.dir.filePath(QStringLiteral("Log/") + logFiles(h).value(0))); }
 
-    // Releases a mouse button over the list and reports whether a popup menu opened.
-    bool menuOpensOn(Harness &h, Qt::MouseButton button)
+    // Releases a mouse button over the list and reports whether the menu opened.
+    static bool menuOpensOn(Harness &h, Qt::MouseButton button)
     {
         bool opened = false;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            if (auto *popup = QApplication::activePopupWidget()) {
-                opened = true;
-                popup->close();
-            }
+        QMenu *menu = h.window->contextMenu();
+        const auto seen = connect(menu, &QMenu::aboutToShow, menu, [&opened, menu] {
+            opened = true;
+            QTimer::singleShot(0, menu, &QMenu::close);
         });
-        poll.start(10);
-        auto *viewport = h.child<QTableView>("Lv")->viewport();
-        QTest::mousePress(viewport, button, {}, QPoint(200, 200));
-        QTest::mouseRelease(viewport, button, {}, QPoint(200, 200));
-        QTest::qWait(100);
+        QTest::mouseRelease(h.child<QTableView>("Lv")->viewport(), button, {}, QPoint(200, 200));
+        QTest::qWait(50);
+        disconnect(seen);
         return opened;
     }
 
@@ -323,9 +319,8 @@ private Q_SLOTS:
             h.serve(r, s);
         });
         h.harvest(1, 4);
-        QCOMPARE(h.rows(), 2);
-        QCOMPARE(h.row(0).mid(0, 3), (QStringList{"1", "p3", "3"})); // numbering restarts
-        QCOMPARE(h.row(1).mid(0, 3), (QStringList{"2", "p4", "4"}));
+        const QStringList rows = h.rowTexts(); // numbering restarts
+        QVERIFY2(rows.size() == 2 && rows[0].startsWith(u"1|p3|3|") && rows[1].startsWith(u"2|p4|4|"), qPrintable(rows.join(u' ')));
         const QByteArray bytes = readFile(savedPath);
         QCOMPARE(bytes.count("\r\n"), 4); // header, two rows, closing line
         QVERIFY(bytes.contains("1,=\"p1\",=\"1\",") && bytes.contains("2,=\"p2\",=\"2\","));
