@@ -49,11 +49,11 @@ private Q_SLOTS:
         const QStringList done{kStopped};
         const QString running = QStringLiteral("running");
         QTest::newRow("whole run") << QStringList{"100", "108"}
-            << QStringList{"无等级", "", "新人 1x2", "500 出错也有名 2x3", "偶像 3x5", "明星🎤 4x1 1x4", "巨星 5x5",
+            << QStringList{"无等级", "", "新人 1x2", "500 出错也有名 2x3", "偶像 3x5", "明\"星,\r\n🎤 4x1 1x4", "巨星 5x5",
                            "超出等级 3x6", "raw <html>a page without a display name</html>"}
             << "100 101 102 103 104 105 106 107 108"
             << QStringList{"100 无等级 尚未出道", "102 新人 歌唱新人 2", "103 出错也有名 闪亮新秀 3", "104 偶像 人气偶像 5",
-                           "105 明星🎤 超级明星 1", "106 巨星 超级巨星 5"}
+                           "105 明\"星,\r\n🎤 超级明星 1", "106 巨星 超级巨星 5"}
             << QStringList{kStopped, summary(9, 6, 1, 2, 0), kStarted, kLaunched} << kDone;
         QTest::newRow("an unnumbered grade icon inherits nothing") << QStringList{"1", "2"}
             << QStringList{"a 3x3", "b 0x1"} << "1 2" << QStringList{"1 a 人气偶像 3", "2 b 尚未出道"} << done << kDone;

@@ -1,11 +1,9 @@
-#include "csv_rows.h"
 #include "fixture.h"
 #include "grade.h"
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
 #include <QDir>
-#include <QRandomGenerator>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -80,36 +78,6 @@ private Q_SLOTS:
                 QCOMPARE(f.message(), f.code() == 5 ? QStringLiteral("无效的过程调用或参数") : QStringLiteral("溢出"));
             }
         }
-    }
-
-    // The vectorised searches must find exactly what a plain search finds, at every length,
-    // offset and tail; a small alphabet makes near misses common.
-    void findMarkerAgreesWithPlainSearch()
-    {
-        QRandomGenerator rng(20261206);
-        const QString alphabet = QStringLiteral("ab\"<>=歌🎤 ");
-        const auto randomText = [&](int length) {
-            QString out;
-            for (int i = 0; i < length; ++i)
-                out += alphabet[rng.bounded(int(alphabet.size()))];
-            return out;
-        };
-        for (int round = 0; round < 3000; ++round) {
-            const QString text = randomText(rng.bounded(0, 120));
-            QString marker = randomText(rng.bounded(1, 8));
-            if (rng.bounded(3) == 0 && text.size() > 4) { // often a marker that does occur
-                const int at = rng.bounded(int(text.size()) - 2);
-                marker = text.mid(at, rng.bounded(2, int(text.size()) - at + 1));
-            }
-            const QByteArray bytes = text.toUtf8(), marker8 = marker.toUtf8();
-            for (int from = 0; from <= text.size(); from += 1 + rng.bounded(5)) {
-                QCOMPARE(findMarker(text, marker, from), QStringView(text).indexOf(marker, from));
-                QCOMPARE(findMarker(QUtf8StringView(bytes), marker8, from), bytes.indexOf(marker8, from));
-            }
-        }
-        QCOMPARE(findMarker(u"abc", u"", 3), qsizetype(3));
-        QCOMPARE(findMarker(u"abc", u"", 4), qsizetype(-1));
-        QCOMPARE(findMarker(u"abc", u"c", -7), qsizetype(2));
     }
 
     void fieldNumber_data()
@@ -271,18 +239,6 @@ private Q_SLOTS:
         bool ok = false; // and read back
         QCOMPARE(encodeText(decodeText(rowLine, &ok)).toHex(' '), rowLine.toHex(' '));
         QVERIFY(ok);
-    }
-
-    void csvValuesComeBackInTheirCells()
-    {
-        const QStringList values = {"a,b", "a\"b", "x\r\ny", "=\"1\"+HYPERLINK(\"x\")", "\"", ",,", "🎤,\"", "", ""};
-        ResultModel m;
-        fillRow(m, QStringList{"1"} + values);
-        const CsvRows::Parsed back = CsvRows::parse(decodeText(csvBytes(m, false).chopped(2))); // rows as a journal holds them
-        QVERIFY(back.ok && !back.torn);
-        QCOMPARE(int(back.rows.size()), 1);
-        for (int c = 1; c < 10; ++c)
-            QCOMPARE(back.rows[0][c], values[c - 1]);
     }
 
     // A save replaces the file whole, or leaves what was there untouched.
