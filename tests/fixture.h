@@ -6,7 +6,6 @@
 #include "loopback_server.h"
 #include "main_window.h"
 #include "pageutil.h"
-#include "profile_pages.h"
 #include "profile_site.h"
 #include "result_model.h"
 
@@ -74,18 +73,6 @@ inline QByteArray profilePage(const QString &name, const QString &grades = QStri
                              "<li class=\"userPage-vertical-top4\"><span class=\"userPage-icon-des\">45个关注</span></li>"
                              "<li class=\"userPage-vertical-top5\"><span class=\"userPage-icon-des\">678个粉丝</span></li></html>"))
         .toUtf8();
-}
-
-// The rows a harvest of the demo site's first..last keeps, cells joined by '|'.
-inline QStringList demoRows(qint64 first, qint64 last, int lowestTier = 0, int highestTier = 5)
-{
-    QStringList rows;
-    for (qint64 id = first; id <= last; ++id) {
-        const DemoPages::Profile p = DemoPages::profile(id);
-        if (p.exists && p.tier >= lowestTier && p.tier <= highestTier)
-            rows << p.rowCells(id, int(rows.size()) + 1).join(u'|');
-    }
-    return rows;
 }
 
 // Answers a request with a fault of the connection or of HTTP itself; false when fault

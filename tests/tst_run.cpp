@@ -46,107 +46,92 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("kept");
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<QString>("ending"); // "running": failed, and the window still runs; else panel 2's last text
-        const QStringList done{kStopped};
+        const auto row = [](const QString &name, const QStringList &fields, const QStringList &site, const QString &requested,
+                            const QStringList &kept, const QStringList &log, const QString &ending) {
+            QTest::newRow(qPrintable(name)) << fields << site << requested << kept << log << ending;
+        };
+        const QStringList done{kStopped}, started{kStarted, kLaunched};
         const QString running = QStringLiteral("running");
-        QTest::newRow("whole run") << QStringList{"100", "108"}
-            << QStringList{"无等级", "", "新人 1x2", "500 出错也有名 2x3", "偶像 3x5", "明\"星,\r\n🎤 4x1 1x4", "巨星 5x5",
-                           "超出等级 3x6", "raw <html>a page without a display name</html>"}
-            << "100 101 102 103 104 105 106 107 108"
-            << QStringList{"100 无等级 尚未出道", "102 新人 歌唱新人 2", "103 出错也有名 闪亮新秀 3", "104 偶像 人气偶像 5",
-                           "105 明\"星,\r\n🎤 超级明星 1", "106 巨星 超级巨星 5"}
-            << QStringList{kStopped, summary(9, 6, 1, 2, 0), kStarted, kLaunched} << kDone;
-        QTest::newRow("an unnumbered grade icon inherits nothing") << QStringList{"1", "2"}
-            << QStringList{"a 3x3", "b 0x1"} << "1 2" << QStringList{"1 a 人气偶像 3", "2 b 尚未出道"} << done << kDone;
-        QTest::newRow("a missing end marker leaves a half row and one failure line") << QStringList{"7", "9"}
-            << QStringList{"ok", "raw <span class=\"user-name twemoji\">broken</span> userid = 'no end", "never"}
-            << "7 8" << QStringList{"7 ok 尚未出道", "2|broken|8|||||||"}
-            << QStringList{"错误: 无效的过程调用或参数 代码: 5", kStarted, kLaunched} << running;
-        QTest::newRow("absent counters store Nothing, the name as it stands") << QStringList{"1", "1"}
-            << QStringList{"raw <span class=\"user-name twemoji\"> bare </span>"} << "1"
-            << QStringList{"1| bare |1|Nothing|尚未出道|Nothing|Nothing|Nothing|Nothing|Nothing"} << done << kDone;
-        QTest::newRow("reversed range") << QStringList{"10", "9"} << QStringList{} << "" << QStringList{}
-            << QStringList{"结束ID小于开始ID,采集未进行...", kStarted, kLaunched} << running;
-        for (const char *start : {"2147483648", "1"})
-            QTest::newRow(qPrintable(QStringLiteral("ID field beyond 32 bits: ") + start))
-                << QStringList{start, qstrcmp(start, "1") == 0 ? "-99999999999" : "1"} << QStringList{} << "" << QStringList{}
-                << QStringList{"错误: 溢出 代码: 6", kStarted, kLaunched} << running;
-        QTest::newRow("pause field beyond 32 bits") << QStringList{"1", "3", "99999999999"} << QStringList{} << "1"
-            << QStringList{} << QStringList{"错误: 溢出 代码: 6"} << running;
-        QTest::newRow("range ending at the largest ID") << QStringList{"2147483646", "2147483647"}
-            << QStringList{"", "last"} << "2147483646 2147483647" << QStringList{"2147483647 last 尚未出道"} << done << kDone;
-        QTest::newRow("fields read as numbers") << QStringList{"abc", "2", ""} << QStringList{} << "0 1 2" << QStringList{}
-            << done << kDone;
-        QTest::newRow("not found is no failure") << QStringList{"5", "5"} << QStringList{"404"} << "5" << QStringList{}
-            << QStringList{kStopped, summary(1, 0, 0, 1, 0)} << kDone;
+        row("whole run", {"100", "108"},
+            {"无等级", "", "新人 1x2", "500 出错也有名 2x3", "偶像 3x5", "明\"星,\r\n🎤 4x1 1x4", "巨星 5x5", "超出等级 3x6",
+             "raw <html>a page without a display name</html>"},
+            "100 101 102 103 104 105 106 107 108",
+            {"100 无等级 尚未出道", "102 新人 歌唱新人 2", "103 出错也有名 闪亮新秀 3", "104 偶像 人气偶像 5", "105 明\"星,\r\n🎤 超级明星 1",
+             "106 巨星 超级巨星 5"},
+            QStringList{kStopped, summary(9, 6, 1, 2, 0)} + started, kDone);
+        row("an unnumbered grade icon inherits nothing", {"1", "2"}, {"a 3x3", "b 0x1"}, "1 2", {"1 a 人气偶像 3", "2 b 尚未出道"}, done, kDone);
+        row("a missing end marker leaves a half row and one failure line", {"7", "9"},
+            {"ok", "raw <span class=\"user-name twemoji\">broken</span> userid = 'no end", "never"}, "7 8",
+            {"7 ok 尚未出道", "2|broken|8|||||||"}, QStringList{"错误: 无效的过程调用或参数 代码: 5"} + started, running);
+        row("absent counters store Nothing, the name as it stands", {"1", "1"}, {"raw <span class=\"user-name twemoji\"> bare </span>"},
+            "1", {"1| bare |1|Nothing|尚未出道|Nothing|Nothing|Nothing|Nothing|Nothing"}, done, kDone);
+        row("reversed range", {"10", "9"}, {}, "", {}, QStringList{"结束ID小于开始ID,采集未进行..."} + started, running);
+        row("ID field beyond 32 bits", {"2147483648", "1"}, {}, "", {}, QStringList{"错误: 溢出 代码: 6"} + started, running);
+        row("end field beyond 32 bits", {"1", "-99999999999"}, {}, "", {}, QStringList{"错误: 溢出 代码: 6"} + started, running);
+        row("pause field beyond 32 bits", {"1", "3", "99999999999"}, {}, "1", {}, {"错误: 溢出 代码: 6"}, running);
+        row("range ending at the largest ID", {"2147483646", "2147483647"}, {"", "last"}, "2147483646 2147483647",
+            {"2147483647 last 尚未出道"}, done, kDone);
+        row("fields read as numbers", {"abc", "2", ""}, {}, "0 1 2", {}, done, kDone);
+        row("not found is no failure", {"5", "5"}, {"404"}, "5", {}, {kStopped, summary(1, 0, 0, 1, 0)}, kDone);
         for (const char *fault : {"503", "429", "502", "504", "408", "500", "522", "524", "rst", "reset", "short", "stall"}) {
             for (int times : {1, 2})
-                QTest::newRow(qPrintable(QStringLiteral("%1 %2 times, then the page").arg(fault).arg(times)))
-                    << QStringList{"7", "7"} << QStringList{(QStringList(times, fault) << "p7").join(u';')}
-                    << QStringLiteral("7 7 7").left(2 * times + 1) << QStringList{"7 p7 尚未出道"}
-                    << QStringList{kStopped, summary(1, 1, 0, 0, 0), kStarted, kLaunched} << kDone;
+                row(QStringLiteral("%1 %2 times, then the page").arg(fault).arg(times), {"7", "7"},
+                    {(QStringList(times, fault) << "p7").join(u';')}, QStringLiteral("7 7 7").left(2 * times + 1), {"7 p7 尚未出道"},
+                    QStringList{kStopped, summary(1, 1, 0, 0, 0)} + started, kDone);
         }
-        const auto givenUp = [](const char *name, const char *fault, const char *fives, const char *reason) {
-            QTest::newRow(name) << QStringList{"4", "6"} << QStringList{"p4", fault, "p6"}
-                << QStringLiteral("4 %1 6").arg(fives) << QStringList{"4 p4 尚未出道", "6 p6 尚未出道"}
-                << QStringList{kStopped, "下载失败的ID: 5", summary(3, 2, 0, 0, 1), QStringLiteral("下载失败: 5 (%1)").arg(reason)} << kDone;
+        const auto givenUp = [&row](const char *name, const char *fault, const char *fives, const char *reason) {
+            row(name, {"4", "6"}, {"p4", fault, "p6"}, QStringLiteral("4 %1 6").arg(fives), {"4 p4 尚未出道", "6 p6 尚未出道"},
+                {kStopped, "下载失败的ID: 5", summary(3, 2, 0, 0, 1), QStringLiteral("下载失败: 5 (%1)").arg(reason)}, kDone);
         };
         givenUp("busy every time", "503", "5 5 5", "HTTP 503");
         givenUp("blocked: 403 is not retried", "403", "5", "HTTP 403");
         givenUp("redirect loop, one attempt", "loop", "5 5 5 5 5 5", "重定向过多"); // 5 redirects followed
         givenUp("not http", "garbage", "5", "无效的响应");
         givenUp("stalled every time", "stall", "5 5 5", "超时");
-        QStringList blocked = QStringList(9, "403") << "p10", all, manyBlocked;
+        QStringList blocked = QStringList(9, "403") << "p10", all, manyBlocked, thrice, ten;
         for (int id = 1; id <= 60; ++id) {
             all << QString::number(id);
             manyBlocked << blocked[(id - 1) % 10];
         }
         QStringList failedIds = all;
         failedIds.removeIf([](const QString &id) { return id.endsWith(u'0'); });
-        QTest::newRow("a summary names the first fifty failed IDs") << QStringList{"1", "60"} << manyBlocked << all.join(u' ')
-            << QStringList{"10 p10 尚未出道", "20 p10 尚未出道", "30 p10 尚未出道", "40 p10 尚未出道", "50 p10 尚未出道", "60 p10 尚未出道"}
-            << QStringList{kStopped, "下载失败的ID: " + failedIds.mid(0, 50).join(QStringLiteral(", ")) + " 等 54 个"} << kDone;
-        QStringList thrice, ten;
+        row("a summary names the first fifty failed IDs", {"1", "60"}, manyBlocked, all.join(u' '),
+            {"10 p10 尚未出道", "20 p10 尚未出道", "30 p10 尚未出道", "40 p10 尚未出道", "50 p10 尚未出道", "60 p10 尚未出道"},
+            {kStopped, "下载失败的ID: " + failedIds.mid(0, 50).join(QStringLiteral(", ")) + " 等 54 个"}, kDone);
+        row("nine given up in a row go on", {"1", "20"}, blocked + blocked, all.mid(0, 20).join(u' '), {"10 p10 尚未出道", "20 p10 尚未出道"},
+            {kStopped, "下载失败的ID: " + failedIds.mid(0, 18).join(QStringLiteral(", ")), summary(20, 2, 0, 0, 18)}, kDone);
         for (int id = 100; id < 110; ++id) {
             thrice << QStringList(3, QString::number(id));
             ten << QString::number(id);
         }
-        QTest::newRow("ten given up in a row end the run") << QStringList{"100", "1000"} << QStringList(10, "rst") << thrice.join(u' ')
-            << QStringList{} << QStringList{kStopped, "下载失败的ID: " + ten.join(QStringLiteral(", ")), summary(10, 0, 0, 0, 10),
-                                            "连续10个ID下载失败, 采集已停止: 连接被重置, 下次可从ID 100 开始", "下载失败: 109 (连接被重置)"}
-            << "正在采集用户: 109  完成进度[900/9]...";
-        QTest::newRow("nine given up in a row go on") << QStringList{"1", "20"} << (blocked + blocked)
-            << "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20" << QStringList{"10 p10 尚未出道", "20 p10 尚未出道"}
-            << QStringList{kStopped, "下载失败的ID: 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 15, 16, 17, 18, 19",
-                           summary(20, 2, 0, 0, 18)} << kDone;
+        row("ten given up in a row end the run", {"100", "1000"}, QStringList(10, "rst"), thrice.join(u' '), {},
+            {kStopped, "下载失败的ID: " + ten.join(QStringLiteral(", ")), summary(10, 0, 0, 0, 10),
+             "连续10个ID下载失败, 采集已停止: 连接被重置, 下次可从ID 100 开始", "下载失败: 109 (连接被重置)"},
+            "正在采集用户: 109  完成进度[900/9]...");
         const QStringList graded{"a", "b 2x2", "c 4x4", "d 5x5", "e 5x6"}; // e: never kept
-        const auto bounds = [&](const char *name, const char *lower, const char *upper, QStringList kept) {
-            QTest::newRow(name) << QStringList{"1", "5", "0", lower, upper} << graded << "1 2 3 4 5" << kept << done << kDone;
+        const auto bounds = [&](const char *name, const char *lower, const char *upper, const QStringList &kept) {
+            row(name, {"1", "5", "0", lower, upper}, graded, "1 2 3 4 5", kept, done, kDone);
         };
         bounds("bounds: the whole scale", "0", "25", {"1 a 尚未出道", "2 b 闪亮新秀 2", "3 c 超级明星 4", "4 d 超级巨星 5"});
         bounds("bounds: one tier", "6", "10", {"2 b 闪亮新秀 2"});
         bounds("bounds: only the unranked", "0", "0", {"1 a 尚未出道"});
         bounds("bounds: crossed, nothing kept", "20", "5", {});
         bounds("bounds: the top of the scale", "25", "25", {"4 d 超级巨星 5"});
-            QTest::newRow("stop during a pause ends after that ID") << QStringList{"1", "5", "300", "@100 stop"} << QStringList{"*p%1"}
-            << "1" << QStringList{"1 p1 尚未出道"} << QStringList{summary(1, 1, 0, 0, 0), kStopped} // the run notices after Stop
-            << "正在采集用户: 1  完成进度[4/0]...";
-        QTest::newRow("a wide span shows its true numbers") << QStringList{"-2000000000", "2000000000", "100", "@30 stop"}
-            << QStringList{"*"} << "-2000000000" << QStringList{} << QStringList{} << "正在采集用户: -2000000000  完成进度[4000000000/0]...";
-        QTest::newRow("a second run inside the first goes to its end") << QStringList{"1", "3", "200", "@row stop 20 21"}
-            << QStringList{"*p%1"} << "1 20 21" << QStringList{"1 p1 尚未出道", "20 p20 尚未出道", "21 p21 尚未出道"}
-            << QStringList{summary(1, 1, 0, 0, 0), kStopped, summary(2, 2, 0, 0, 0)} << kDone;
-        QTest::newRow("a second run reversed lets the first finish") << QStringList{"1", "3", "100", "@30 stop 9 8"} << QStringList{"*p%1"}
-            << "1 2 3" << QStringList{"1 p1 尚未出道", "2 p2 尚未出道", "3 p3 尚未出道"} << QStringList{kStopped, summary(3, 3, 0, 0, 0)} << kDone;
-        QTest::newRow("a grade bound changed applies from the next profile") << QStringList{"1", "3", "100", "@row grade"}
-            << QStringList{"*p%1"} << "1 2 3" << QStringList{"1 p1 尚未出道"} << QStringList{kStopped, summary(3, 1, 2, 0, 0)} << kDone;
-        QTest::newRow("stop ends the wait before a retry") << QStringList{"1", "1000", "0", "@300 stop"} << QStringList{"*503"} << "1"
-            << QStringList{} << QStringList{summary(0, 0, 0, 0, 0)} << "";
-        QTest::newRow("closing ends the wait before a retry") << QStringList{"1", "1000", "0", "@300 close"} << QStringList{"*503"}
-            << "1" << QStringList{} << QStringList{} << "";
-        QTest::newRow("closing ends a pause") << QStringList{"1", "1000", "60000", "@300 close"} << QStringList{"*p%1"} << "1"
-            << QStringList{"1 p1 尚未出道"} << QStringList{} << "";
-        QTest::newRow("closing ends a fetch in flight") << QStringList{"1", "1000", "60000", "@300 close"} << QStringList{"*stall"}
-            << "1" << QStringList{} << QStringList{} << "";
+        const QStringList p123{"1 p1 尚未出道", "2 p2 尚未出道", "3 p3 尚未出道"};
+        row("stop during a pause ends after that ID", {"1", "5", "300", "@100 stop"}, {"*p%1"}, "1", p123.mid(0, 1),
+            {summary(1, 1, 0, 0, 0), kStopped}, "正在采集用户: 1  完成进度[4/0]..."); // the run notices after Stop
+        row("a wide span shows its true numbers", {"-2000000000", "2000000000", "100", "@30 stop"}, {"*"}, "-2000000000", {}, {},
+            "正在采集用户: -2000000000  完成进度[4000000000/0]...");
+        row("a second run inside the first goes to its end", {"1", "3", "200", "@row stop 20 21"}, {"*p%1"}, "1 20 21",
+            {"1 p1 尚未出道", "20 p20 尚未出道", "21 p21 尚未出道"}, {summary(1, 1, 0, 0, 0), kStopped, summary(2, 2, 0, 0, 0)}, kDone);
+        row("a second run reversed lets the first finish", {"1", "3", "100", "@30 stop 9 8"}, {"*p%1"}, "1 2 3", p123,
+            {kStopped, summary(3, 3, 0, 0, 0)}, kDone);
+        row("a grade bound changed applies from the next profile", {"1", "3", "100", "@row grade"}, {"*p%1"}, "1 2 3", p123.mid(0, 1),
+            {kStopped, summary(3, 1, 2, 0, 0)}, kDone);
+        row("stop ends the wait before a retry", {"1", "1000", "0", "@300 stop"}, {"*503"}, "1", {}, {summary(0, 0, 0, 0, 0)}, "");
+        row("closing ends the wait before a retry", {"1", "1000", "0", "@300 close"}, {"*503"}, "1", {}, {}, "");
+        row("closing ends a pause", {"1", "1000", "60000", "@300 close"}, {"*p%1"}, "1", p123.mid(0, 1), {}, "");
+        row("closing ends a fetch in flight", {"1", "1000", "60000", "@300 close"}, {"*stall"}, "1", {}, {}, "");
     }
 
     void scenario()
