@@ -12,15 +12,19 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QStringEncoder>
 #include <QTableView>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <sys/socket.h>

@@ -3,8 +3,6 @@
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTest>
 
 #include <csignal>
 

@@ -1,9 +1,7 @@
 #include "fetch_verdict.h"
 #include "fixture.h"
 
-#include <QElapsedTimer>
 #include <QScopeGuard>
-#include <QTest>
 #include <QUrl>
 
 #include <sys/resource.h>

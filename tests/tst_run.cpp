@@ -2,7 +2,6 @@
 #include "pace.h"
 
 #include <QRegularExpression>
-#include <QTest>
 
 namespace {
 const QString kStarted = QStringLiteral("开始采集..."), kStopped = QStringLiteral("采集已经停止..."),

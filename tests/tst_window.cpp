@@ -3,16 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QScreen>
-#include <QStringDecoder>
 #include <QTableView>
-#include <QTest>
 #include <QTextCursor>
 #include <QUrl>
 
