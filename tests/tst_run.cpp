@@ -15,13 +15,8 @@ QString summary(int visited, int kept, int outOfRange, int absent, int failed)
 // Runs action once, in the pause that follows the first kept row.
 void afterFirstRow(Harness &h, std::function<void()> action)
 {
-    auto *connection = new QMetaObject::Connection;
-    *connection = QObject::connect(h.window->resultList(), &QAbstractItemModel::rowsInserted, h.window.get(),
-                                   [connection, action] {
-                                       QObject::disconnect(*connection);
-                                       delete connection;
-                                       QTimer::singleShot(0, action);
-                                   });
+    QObject::connect(h.window->resultList(), &QAbstractItemModel::rowsInserted, h.window.get(),
+                     [action] { QTimer::singleShot(0, action); }, Qt::SingleShotConnection);
 }
 } // namespace
 
@@ -203,14 +198,6 @@ private Q_SLOTS:
             QCOMPARE(readFile(h.dir.filePath(QStringLiteral("Log/journal.csv"))), csvBytes(*h.window->resultList()).chopped(2));
         h.restart();
         QCOMPARE(h.rowTexts(), expected);
-    }
-
-    void stopBeforeAnyRun()
-    {
-        Harness h;
-        h.window->Command2_Click();
-        QVERIFY(h.startEnabled() && !h.stopEnabled());
-        QCOMPARE(h.messages(), (QStringList{kStopped, kLaunched}));
     }
 
     void retryAfterIsHonoured_data()

@@ -115,6 +115,9 @@ private Q_SLOTS:
         for (QAction *a : w.contextMenu()->actions())
             items << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(items, (QStringList{"访问用户主页", "-", "清空列表", "-", "保存为csv"}));
+        w.Command2_Click(); // Stop before any run
+        QVERIFY(h.startEnabled() && !h.stopEnabled());
+        QCOMPARE(h.messages().mid(0, 2), (QStringList{"采集已经停止...", "错误: 坏了 代码: 5"}));
     }
 
     void geometry_data()
