@@ -120,8 +120,6 @@ inline bool serveFault(const QString &fault, const LoopbackServer::Request &requ
         static const char tlsHello[] = "\x16\x03\x01\x00 not http at all\r\n\r\n";
         s->write(tlsHello, sizeof tlsHello - 1);
         s->disconnectFromHost();
-    } else if (fault == u"retry-after") {
-        LoopbackServer::respond(s, 429, "text/html", "slow down", {{"Retry-After", "1"}});
     } else if (fault == u"retry-date") {
         const QDateTime at = QDateTime::currentDateTimeUtc().addSecs(2);
         LoopbackServer::respond(s, 503, "text/html", "slow down",

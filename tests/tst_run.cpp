@@ -205,7 +205,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<int>("atLeastMs");
         QTest::addColumn<int>("capMs");
-        QTest::newRow("seconds") << "retry-after" << 900 << 120000;
         QTest::newRow("http date") << "retry-date" << 900 << 120000;
         QTest::newRow("cut to the cap") << "retry-long" << 250 << 300;
     }
