@@ -247,8 +247,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, ending);
         Harness h;
-        for (qint64 id = 1; id <= 8; ++id)
-            h.setPage(id, QStringLiteral("p%1").arg(id));
+        h.otherwise = QStringLiteral("p%1");
         if (ending == u"fail")
             h.setPage(8, "raw <span class=\"user-name twemoji\">broken</span> userid = 'no end");
         QString title, panel;
@@ -271,10 +270,8 @@ private Q_SLOTS:
 
     void timeLeftReads()
     {
-        const QList<QPair<qint64, QString>> cases = {
-            {59, "59秒"}, {60, "1分钟"}, {754, "12分钟"}, {3600, "1小时0分钟"}, {7530, "2小时5分钟"}};
-        for (const auto &c : cases)
-            QCOMPARE(Pace::chineseDuration(c.first), c.second);
+        for (const auto &[seconds, text] : QList<QPair<qint64, QString>>{{59, "59秒"}, {60, "1分钟"}, {754, "12分钟"}, {3600, "1小时0分钟"}, {7530, "2小时5分钟"}})
+            QCOMPARE(Pace::chineseDuration(seconds), text);
     }
 };
 
