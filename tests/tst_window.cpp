@@ -190,19 +190,19 @@ private Q_SLOTS:
 
     // ---- the list's commands ----
 
-    // On an empty list every command only logs its notice; separators and unknown indexes
-    // do nothing at all.
+    // On an empty list every command only logs its notice, and asks nothing; separators,
+    // unknown indexes and a clear answered No do nothing at all.
     void emptyListAndSeparators()
     {
         for (int rows : {0, 1}) {
             Harness h;
             h.fill(rows);
             h.select(0);
-            answerWith(h, true);
-            for (int index : rows == 0 ? QList<int>{0, 2, 4} : QList<int>{1, 3, 5, -1})
+            answerWith(h, false);
+            for (int index : rows == 0 ? QList<int>{0, 2, 4} : QList<int>{1, 2, 3, 5, -1})
                 h.window->pmenu_Click(index);
             QCOMPARE(h.messages(), rows == 0 ? (QStringList{kEmpty, kEmpty, kEmpty, kLaunched}) : QStringList{kLaunched});
-            QVERIFY(m_opened.isEmpty() && m_questions == 0 && h.rows() == rows);
+            QVERIFY(m_opened.isEmpty() && m_questions == rows && h.rows() == rows);
             QVERIFY(QDir(h.dir.path()).entryList(QDir::Files).isEmpty());
         }
     }
