@@ -4,7 +4,9 @@
 #include <QScopeGuard>
 #include <QUrl>
 
+#ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#endif
 
 using namespace Module1;
 
@@ -232,7 +234,7 @@ private Q_SLOTS:
         h.harvest(1, 3);
         QCOMPARE(h.rows(), 1);
         QCOMPARE(h.messages().mid(3, 2), (QStringList{"下载失败: 2 (页面过大)", "下载失败: 1 (页面过大)"}));
-#ifndef __SANITIZE_ADDRESS__ // the sanitizer's shadow memory is no part of the tool's
+#if defined(Q_OS_UNIX) && !defined(__SANITIZE_ADDRESS__) // the sanitizer's shadow memory is no part of the tool's
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         QVERIFY2(usage.ru_maxrss < 300 * 1024, qPrintable(QString::number(usage.ru_maxrss))); // KiB

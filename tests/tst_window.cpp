@@ -13,10 +13,9 @@
 #include <QUrl>
 
 namespace {
-QRect twips(int l, int t, int w, int h)
+QRect twips(int l, int t, int w, int h) // 15 to a pixel, rounded
 {
-    const auto px = [](int v) { return (v + 7) / 15; };
-    return QRect(px(l), px(t), px(w), px(h));
+    return QRect((l + 7) / 15, (t + 7) / 15, (w + 7) / 15, (h + 7) / 15);
 }
 const QString kEmpty = QStringLiteral("数据为空,无法进行操作..."), kLaunched = QStringLiteral("启动程序...");
 } // namespace
