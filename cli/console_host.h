@@ -23,6 +23,7 @@ public:
     bool running() const override;
     bool closing() const override { return false; }
     bool stopEndsPause() const override { return true; }
+    int parallel() const override { return m_options.parallel; }
     qint32 pauseMs() override { return m_options.pauseMs; }
     bool gradeInRange(const QString &grade) override;
     void progress(qint64 id, qint64 first, qint64 last) override;

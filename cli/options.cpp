@@ -64,6 +64,13 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
     const QCommandLineOption pause({QStringLiteral("pause")},
                                    QStringLiteral("Pause after each ID in milliseconds (default 50)."),
                                    QStringLiteral("MS"));
+    const QCommandLineOption parallel({QStringLiteral("parallel")},
+                                      QStringLiteral("Requests in flight at once, 1 (default) to 16. Beyond 1 the "
+                                                     "pause is the least time between the starts of two requests, "
+                                                     "so the site gets up to N requests at a time and at most one "
+                                                     "per pause; it slows down by itself when the site answers "
+                                                     "429 or 503. Rows still come in ID order."),
+                                      QStringLiteral("N"));
     const QCommandLineOption minGrade({QStringLiteral("min-grade")},
                                       QStringLiteral("Lowest grade kept: an index 0 to 25 or a label such as "
                                                      "\"闪亮新秀 1\" (default 0)."),
@@ -88,7 +95,7 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
     const QCommandLineOption resume({QStringLiteral("resume")},
                                     QStringLiteral("Continue the interrupted run of --output."));
     const QCommandLineOption quiet({QStringLiteral("quiet")}, QStringLiteral("No progress line."));
-    parser.addOptions({start, end, pause, minGrade, maxGrade, output, format, encoding, baseUrl, resume, quiet});
+    parser.addOptions({start, end, pause, parallel, minGrade, maxGrade, output, format, encoding, baseUrl, resume, quiet});
 
     QTextStream err(stderr);
     if (!parser.parse(app.arguments())) {
@@ -114,10 +121,20 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
             options.pauseMs = wholeNumber(QStringLiteral("pause"), parser.value(pause));
         if (options.end < options.start)
             throw BadArgument{QStringLiteral("--end: %1 lies below --start %2").arg(options.end).arg(options.start)};
+        if (parser.isSet(parallel)) {
+            options.parallel = wholeNumber(QStringLiteral("parallel"), parser.value(parallel));
+            if (options.parallel < 1 || options.parallel > 16)
+                throw BadArgument{QStringLiteral("--parallel: '%1' is not a number of requests from 1 to 16")
+                                      .arg(parser.value(parallel))};
+        }
         if (parser.isSet(minGrade))
             options.minGrade = grade(QStringLiteral("min-grade"), parser.value(minGrade));
         if (parser.isSet(maxGrade))
             options.maxGrade = grade(QStringLiteral("max-grade"), parser.value(maxGrade));
+        // Crossed grades keep nothing: a whole run for no row is surely a slip.
+        if (options.maxGrade < options.minGrade)
+            throw BadArgument{QStringLiteral("--max-grade: %1 lies below --min-grade %2")
+                                  .arg(Grade::scale().value(options.maxGrade), Grade::scale().value(options.minGrade))};
         options.output = parser.value(output);
         if (parser.isSet(output) && options.output.isEmpty())
             throw BadArgument{QStringLiteral("--output: the file name is empty")};

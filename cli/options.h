@@ -11,6 +11,7 @@ struct CliOptions
     qint32 start = 50147164;
     qint32 end = 50147260;
     qint32 pauseMs = 50;
+    int parallel = 1; // requests in flight; beyond 1 the pause spaces their starts
     int minGrade = 0;
     int maxGrade = 25;
     QString output; // empty: standard output

@@ -56,7 +56,7 @@ void HarvestRun::setLastCell(int column, const QString &text)
     m_list.setCell(m_list.rowCount() - 1, column, text);
 }
 
-HarvestRun::Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page,
+Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page,
                                                  Module1::FetchOutcome &outcome,
                                                  std::optional<Module1::PendingFetch> &ahead)
 {
@@ -93,7 +93,7 @@ HarvestRun::Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Pa
 
 // The row of a fetched page, kept when its grade is in range.
 template <typename View>
-void HarvestRun::readProfile(View page, const QString &idText, int &halfRow)
+void HarvestRun::readProfile(View page, const QString &idText)
 {
     const QString name = ProfilePage::displayName(page);
     if (name == Module1::missingValue()) {
@@ -103,14 +103,14 @@ void HarvestRun::readProfile(View page, const QString &idText, int &halfRow)
     const QString grade = Grade::derive(page);
     if (m_host.gradeInRange(grade)) {
         m_list.appendRow(QString::number(m_list.rowCount() + 1));
-        halfRow = m_list.rowCount() - 1;
+        m_halfRow = m_list.rowCount() - 1;
         setLastCell(1, name);
         setLastCell(2, idText);
         setLastCell(3, ProfilePage::extractCell(page, 3));
         setLastCell(4, grade);
         for (int cell = 5; cell <= 9; ++cell)
             setLastCell(cell, ProfilePage::extractCell(page, cell));
-        halfRow = -1;
+        m_halfRow = -1;
         ++m_summary.kept;
         keep(m_list.rowCount() - 1);
     } else {
@@ -119,95 +119,122 @@ void HarvestRun::readProfile(View page, const QString &idText, int &halfRow)
     m_host.counted(m_list.rowCount());
 }
 
+bool HarvestRun::settle(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why)
+{
+    m_at = id;
+    m_host.progress(id, m_first, m_last);
+    ++m_summary.visited;
+    if (fetched == Fetched::GivenUp) {
+        ++m_summary.failed;
+        if (m_summary.failedIds.size() < kIdsNamed)
+            m_summary.failedIds << id;
+        m_host.givenUp(id, why);
+        if (m_streak++ == 0)
+            m_streakStart = id;
+        if (m_streak >= s_policy.giveUpStreak) {
+            m_host.gaveUpOnSite(m_streak, why, m_streakStart);
+            m_lastFinished = m_streakStart - 1;
+            m_host.summary(m_summary);
+            m_host.stopAction();
+            return false;
+        }
+    } else {
+        m_streak = 0;
+    }
+    if (fetched == Fetched::Page) {
+        const QString idText = QString::number(id);
+        if (page.isUtf8)
+            readProfile(QUtf8StringView(page.utf8), idText);
+        else
+            readProfile(QStringView(page.text), idText);
+    } else if (fetched == Fetched::Absent) {
+        ++m_summary.absent;
+    }
+    m_lastFinished = id;
+    if (m_journal)
+        m_journal->progress(m_first, m_last, m_lastFinished);
+    return true;
+}
+
+void HarvestRun::complete()
+{
+    m_host.summary(m_summary);
+    if (m_journal)
+        m_journal->endRun(m_first, m_last, m_lastFinished);
+    m_host.completed();
+}
+
+void HarvestRun::walk()
+{
+    Module1::FetchOutcome why;
+    Module1::Page page; // its storage serves every page of the run
+    std::optional<Module1::PendingFetch> ahead; // the next ID's page, on its way
+    for (qint64 id = m_first; id <= m_last; ++id) {
+        m_at = id;
+        const QString idText = QString::number(id);
+        const Fetched fetched = fetchWithRetries(m_fetchBase + idText, page, why, ahead);
+        if (m_host.closing())
+            break;
+        if (fetched == Fetched::Interrupted) {
+            m_host.summary(m_summary);
+            break;
+        }
+        const int pause = m_host.pauseMs();
+        // Without a pause the next request goes out now and travels while this page is
+        // read; the requests still go one after another, in order.
+        if (pause <= 0 && id < m_last && fetched != Fetched::GivenUp && m_host.running())
+            ahead.emplace(m_fetchBase + QString::number(id + 1));
+        if (!settle(id, fetched, page, why))
+            break;
+        if (m_host.stopEndsPause())
+            Module1::waitMs(pause, [this] { return m_host.running(); });
+        else
+            Module1::pauseMs(pause);
+        if (m_host.closing())
+            break;
+        if (!m_host.running()) {
+            m_host.summary(m_summary);
+            break;
+        }
+        if (id == m_last) {
+            complete();
+            return;
+        }
+    }
+    endRunHere();
+}
+
+// The run ends before its range does: the journal keeps how far it got.
+void HarvestRun::endRunHere()
+{
+    if (m_journal)
+        m_journal->endRun(m_first, m_last, m_lastFinished);
+}
+
 void HarvestRun::execute(qint32 startID, qint32 endID)
 {
     // IDs are walked in 64 bits: a range may end at the largest 32-bit ID, and a span
     // wider than 2^31 still shows its true numbers.
-    qint64 id = startID;
-    const qint64 first = startID;
-    const qint64 last = endID;
-    qint64 lastFinished = first - 1;
-    int halfRow = -1; // a row being filled, journaled when a failure leaves it so
+    m_first = m_at = startID;
+    m_last = endID;
+    m_lastFinished = m_first - 1;
+    m_streak = 0;
+    m_halfRow = -1;
     try {
         if (endID < startID) {
             m_host.reversedRange();
             return;
         }
-        qint64 streakStart = 0;
-        int streak = 0;
-        Module1::FetchOutcome why;
-        Module1::Page page; // its storage serves every page of the run
-        std::optional<Module1::PendingFetch> ahead; // the next ID's page, on its way
-        for (; id <= last; ++id) {
-            const QString idText = QString::number(id);
-            const Fetched fetched = fetchWithRetries(m_fetchBase + idText, page, why, ahead);
-            if (m_host.closing())
-                break;
-            if (fetched == Fetched::Interrupted) {
-                m_host.summary(m_summary);
-                break;
-            }
-            const int pause = m_host.pauseMs();
-            // Without a pause the next request goes out now and travels while this page is
-            // read; the requests still go one after another, in order.
-            if (pause <= 0 && id < last && fetched != Fetched::GivenUp && m_host.running())
-                ahead.emplace(m_fetchBase + QString::number(id + 1));
-            m_host.progress(id, first, last);
-            ++m_summary.visited;
-            if (fetched == Fetched::GivenUp) {
-                ++m_summary.failed;
-                if (m_summary.failedIds.size() < kIdsNamed)
-                    m_summary.failedIds << id;
-                m_host.givenUp(id, why);
-                if (streak++ == 0)
-                    streakStart = id;
-                if (streak >= s_policy.giveUpStreak) {
-                    m_host.gaveUpOnSite(streak, why, streakStart);
-                    lastFinished = streakStart - 1;
-                    m_host.summary(m_summary);
-                    m_host.stopAction();
-                    break;
-                }
-            } else {
-                streak = 0;
-            }
-            if (fetched == Fetched::Page) {
-                if (page.isUtf8)
-                    readProfile(QUtf8StringView(page.utf8), idText, halfRow);
-                else
-                    readProfile(QStringView(page.text), idText, halfRow);
-            } else if (fetched == Fetched::Absent) {
-                ++m_summary.absent;
-            }
-            lastFinished = id;
-            if (m_journal)
-                m_journal->progress(first, last, lastFinished);
-            if (m_host.stopEndsPause())
-                Module1::waitMs(pause, [this] { return m_host.running(); });
-            else
-                Module1::pauseMs(pause);
-            if (m_host.closing())
-                break;
-            if (!m_host.running()) {
-                m_host.summary(m_summary);
-                break;
-            }
-            if (id == last) {
-                m_host.summary(m_summary);
-                if (m_journal)
-                    m_journal->endRun(first, last, lastFinished);
-                m_host.completed();
-                return;
-            }
-        }
+        const int parallel = qBound(1, m_host.parallel(), kMostInFlight);
+        if (parallel > 1)
+            walkInParallel(parallel);
+        else
+            walk();
     } catch (const Module1::Failure &failure) {
-        if (halfRow >= 0 && halfRow < m_list.rowCount())
-            keep(halfRow);
+        if (m_halfRow >= 0 && m_halfRow < m_list.rowCount())
+            keep(m_halfRow);
         if (m_journal)
-            m_journal->endRun(first, last, lastFinished);
-        m_host.failed(id, failure.message(), failure.code());
-        return;
+            m_journal->endRun(m_first, m_last, m_lastFinished);
+        m_host.failed(m_at, failure.message(), failure.code());
     }
-    if (m_journal)
-        m_journal->endRun(first, last, lastFinished);
 }

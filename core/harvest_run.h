@@ -6,8 +6,9 @@
 
 #include <optional>
 
-class ResultModel;
+#include "in_order.h"
 
+class ResultModel;
 class Journal;
 
 struct RunSummary;
@@ -29,6 +30,9 @@ public:
     virtual bool closing() const = 0;
     // Whether a stop should also cut the pause short (the window lets it run out).
     virtual bool stopEndsPause() const { return false; }
+    // Requests in flight at once, 1 to 16, read when the run starts. Beyond 1 the pause is
+    // the least time between the starts of two requests.
+    virtual int parallel() const { return 1; }
     // The pause after each ID, read afresh every time; may raise a failure.
     virtual qint32 pauseMs() = 0;
     virtual bool gradeInRange(const QString &grade) = 0;
@@ -57,6 +61,7 @@ struct RetryPolicy
     QList<int> delaysMs = {1000, 2000}; // one wait before each further attempt
     int maxRetryAfterMs = 120000;       // a Retry-After beyond this is cut to it
     int giveUpStreak = 10;              // IDs given up in a row that end the run
+    int slowDownMs = 1000;              // a parallel run holds back after a 429 or 503 without Retry-After
 };
 
 // The counts of one run, for its summary.
@@ -85,19 +90,33 @@ public:
 
     const RunSummary &summary() const;
 
+    static constexpr int kMostInFlight = 16;
+
 private:
-    enum class Fetched { Page, Absent, GivenUp, Interrupted };
     Fetched fetchWithRetries(const QString &url, Module1::Page &page, Module1::FetchOutcome &why,
                              std::optional<Module1::PendingFetch> &ahead);
+    void walk();
+    void walkInParallel(int most);
+    // What is done with an ID once its fetch has ended, in ID order; false when it was the
+    // last of too many given up in a row and the run has stopped.
+    bool settle(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
     template <typename View>
-    void readProfile(View page, const QString &idText, int &halfRow);
+    void readProfile(View page, const QString &idText);
     bool keepWaiting() const;
     void keep(int row);
     void setLastCell(int column, const QString &text);
+    void complete();
+    void endRunHere();
 
     RunHost &m_host;
     ResultModel &m_list;
     QString m_fetchBase;
     Journal *m_journal;
     RunSummary m_summary;
+    qint64 m_first = 0, m_last = 0;
+    qint64 m_at = 0;           // the ID being fetched or settled
+    qint64 m_lastFinished = 0; // the last ID finished in order
+    qint64 m_streakStart = 0;
+    int m_streak = 0;
+    int m_halfRow = -1; // a row being filled, journaled when a failure leaves it so
 };

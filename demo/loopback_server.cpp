@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <QTimer>
 
 LoopbackServer::LoopbackServer(Handler handler, QObject *parent)
     : QObject(parent), m_handler(std::move(handler))
@@ -21,12 +22,22 @@ QByteArray LoopbackServer::baseUrl() const
 int LoopbackServer::requestCount() const { return m_requests; }
 
 void LoopbackServer::setHandler(Handler handler) { m_handler = std::move(handler); }
+void LoopbackServer::setDelay(Delay delay) { m_delay = std::move(delay); }
+int LoopbackServer::inFlight() const { return m_inFlight; }
+int LoopbackServer::peakInFlight() const { return m_peak; }
+
+void LoopbackServer::answer(const Request &request, QTcpSocket *socket)
+{
+    if (m_handler)
+        m_handler(request, socket);
+}
 
 void LoopbackServer::onConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { m_inFlight -= m_pending.take(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 }
@@ -48,10 +59,23 @@ void LoopbackServer::onReadable(QTcpSocket *socket)
                                         lines[i].mid(colon + 1).trimmed()});
         }
         ++m_requests;
-        if (m_handler)
-            m_handler(request, socket);
-        if (socket->state() != QAbstractSocket::ConnectedState)
-            return;
+        const int delay = m_delay ? m_delay(request) : 0;
+        if (delay <= 0) {
+            answer(request, socket);
+            if (socket->state() != QAbstractSocket::ConnectedState)
+                return;
+            continue;
+        }
+        m_peak = qMax(m_peak, ++m_inFlight);
+        ++m_pending[socket];
+        QTimer::singleShot(delay, socket, [this, request, socket] {
+            auto it = m_pending.find(socket);
+            if (it == m_pending.end() || it.value() == 0)
+                return; // the client hung up on it
+            --it.value();
+            --m_inFlight;
+            answer(request, socket);
+        });
     }
     socket->setProperty("pending", pending);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -23,6 +24,8 @@ public:
         QList<QPair<QByteArray, QByteArray>> headers;
     };
     using Handler = std::function<void(const Request &, QTcpSocket *)>;
+    // How long the answer to a request is held back, as a far site's would be; 0 answers at once.
+    using Delay = std::function<int(const Request &)>;
 
     explicit LoopbackServer(Handler handler, QObject *parent = nullptr);
 
@@ -31,6 +34,11 @@ public:
     QByteArray baseUrl() const; // http://127.0.0.1:PORT
     int requestCount() const;
     void setHandler(Handler handler);
+    // Answers come after their delay, each on its own timer, so that many are pending at once.
+    void setDelay(Delay delay);
+    // Requests received and not yet answered: now, and the most there ever were.
+    int inFlight() const;
+    int peakInFlight() const;
 
     // A complete response with Content-Length, kept alive.
     static void respond(QTcpSocket *socket, int status, const QByteArray &contentType,
@@ -40,8 +48,12 @@ public:
 private:
     void onConnection();
     void onReadable(QTcpSocket *socket);
+    void answer(const Request &request, QTcpSocket *socket);
 
     QTcpServer m_server;
     Handler m_handler;
     int m_requests = 0;
+    Delay m_delay;
+    int m_inFlight = 0, m_peak = 0;
+    QHash<QTcpSocket *, int> m_pending; // delayed answers per connection
 };

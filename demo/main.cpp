@@ -8,14 +8,14 @@
 #include <cstring>
 
 namespace {
-// --serve [--port N]: the site alone, for the command line; prints its base URL.
+// --serve [--port N] [--delay MS]: the site alone, for the command line; prints its base URL.
 int serveOnly(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     quint16 port = 0;
+    int delay = 0;
     const QStringList args = app.arguments();
-    const qsizetype at = args.indexOf(QStringLiteral("--port"));
-    if (at >= 0) {
+    if (const qsizetype at = args.indexOf(QStringLiteral("--port")); at >= 0) {
         bool ok = false;
         port = args.value(at + 1).toUShort(&ok);
         if (!ok) {
@@ -23,7 +23,16 @@ int serveOnly(int argc, char *argv[])
             return 2;
         }
     }
+    if (const qsizetype at = args.indexOf(QStringLiteral("--delay")); at >= 0) {
+        bool ok = false;
+        delay = args.value(at + 1).toInt(&ok);
+        if (!ok || delay < 0 || delay > 60000) {
+            QTextStream(stderr) << "vqlirra-demo: --delay takes milliseconds from 0 to 60000\n";
+            return 2;
+        }
+    }
     ProfileSite site;
+    site.setDelayMs(delay);
     if (!site.listen(port)) {
         QTextStream(stderr) << "vqlirra-demo: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;

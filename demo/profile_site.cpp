@@ -16,6 +16,13 @@ QString ProfileSite::profileBaseUrl() const
 
 int ProfileSite::requestCount() const { return m_server.requestCount(); }
 
+void ProfileSite::setDelayMs(int ms)
+{
+    m_server.setDelay([ms](const LoopbackServer::Request &) { return ms; });
+}
+
+int ProfileSite::peakInFlight() const { return m_server.peakInFlight(); }
+
 void ProfileSite::serve(const LoopbackServer::Request &request, QTcpSocket *socket)
 {
     bool ok = false;

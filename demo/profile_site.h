@@ -12,6 +12,9 @@ public:
     bool listen(quint16 port = 0);
     QString profileBaseUrl() const; // http://127.0.0.1:PORT/u/
     int requestCount() const;
+    // Every answer comes ms late, as from a site far away; answers are still served side by side.
+    void setDelayMs(int ms);
+    int peakInFlight() const;
 
     // The answer of the site to one request, for servers of other sites to reuse.
     static void serve(const LoopbackServer::Request &request, QTcpSocket *socket);

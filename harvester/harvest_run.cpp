@@ -15,10 +15,11 @@
 class frmMain::RunHostImpl : public RunHost
 {
 public:
-    explicit RunHostImpl(frmMain &window) : w(window) {}
+    explicit RunHostImpl(frmMain &window) : w(window), m_parallel(window.m_parallel) {}
 
     bool running() const override { return w.m_running; }
     bool closing() const override { return w.m_closing; }
+    int parallel() const override { return m_parallel; }
     qint32 pauseMs() override { return Module1::fieldNumber(w.Txt[2]->text()); }
     bool gradeInRange(const QString &grade) override { return w.gradeInRange(grade); }
     void progress(qint64 id, qint64 first, qint64 last) override
@@ -59,6 +60,7 @@ public:
 
 private:
     frmMain &w;
+    const int m_parallel; // a run keeps the number it started with
 };
 
 void frmMain::guarded(const std::function<void()> &body)

@@ -231,6 +231,8 @@ void frmMain::buildControls()
         pmenu[size_t(i)] = item;
     }
 
+    buildParallelMenu();
+
     // The keyboard walks the inputs, the buttons, the list, the log and the selectors.
     QWidget *order[] = {Txt[0], Txt[1], Txt[2], Command1, Command2, Lv, Alog, Combo1, Combo2};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
@@ -243,38 +245,6 @@ void frmMain::buildControls()
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
-}
-
-void frmMain::Form_Load()
-{
-    Combo1->setCurrentText(Grade::scale().first());
-    Combo2->setCurrentText(Grade::scale().last());
-    Ag(QStringLiteral("启动程序..."));
-    openJournal();
-}
-
-void frmMain::openJournal()
-{
-    auto journal = std::make_unique<Journal>(m_logDir);
-    if (!journal->lock()) {
-        Ag(QStringLiteral("另一个程序正在使用此目录的恢复记录, 本窗口不保存恢复记录"));
-        return;
-    }
-    const Journal::Recovery found = journal->recover();
-    if (!found.setAside.isEmpty())
-        Ag(QStringLiteral("恢复记录无法读取, 已移至: ") + found.setAside);
-    if (!found.rows.empty()) {
-        m_list->appendRows(found.rows);
-        Ag(QStringLiteral("已恢复上次未保存的 %1 行").arg(found.rows.size()));
-    }
-    // A journal without rows is no list to restore: the window starts as it always does.
-    if (found.unfinished && !found.rows.empty()) {
-        Txt[0]->setText(QString::number(found.resumeFrom));
-        Txt[1]->setText(QString::number(found.end));
-        Ag(QStringLiteral("上次采集到ID %1, 按开始继续采集").arg(found.resumeFrom - 1));
-    }
-    journal->setReporter([this](const QString &path) { Ag(QStringLiteral("恢复记录写入失败, 采集继续: ") + path); });
-    m_journal = std::move(journal);
 }
 
 void frmMain::Lv_MouseUp(int button, int shift, int x, int y)
@@ -296,68 +266,4 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         guarded([&] { Lv_MouseUp(button, shift, at.x(), at.y()); });
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void frmMain::closeEvent(QCloseEvent *event)
-{
-    // A run waiting inside a handler must let go at once: abort its request, end its
-    // pause, and stop it before it touches anything again.
-    if (m_activeRuns > 0) {
-        m_closing = true;
-        m_running = false;
-        Module1::cancelWaits();
-    }
-    // Rows saved since their last change, or none at all: nothing is left to recover.
-    if (m_journal && (!m_listChanged || m_list->rowCount() == 0))
-        m_journal->remove();
-    QWidget::closeEvent(event);
-}
-
-void frmMain::setAsker(Asker asker) { m_asker = std::move(asker); }
-
-bool frmMain::running() const { return m_running; }
-qint16 frmMain::lowerBound() const { return m_lowerBound; }
-qint16 frmMain::upperBound() const { return m_upperBound; }
-ResultModel *frmMain::resultList() const { return m_list; }
-QMenu *frmMain::contextMenu() const { return vqMenu; }
-
-QString frmMain::statusPanelText(int panel) const
-{
-    return panel == 1 ? m_countPanel->text() : panel == 2 ? m_progressPanel->text() : QString();
-}
-
-double frmMain::progressFill() const { return m_progressPanel->fill(); }
-
-void frmMain::setStatusPanel(int panel, const QString &text)
-{
-    m_panelFeeds[panel == 1 ? 0 : 1]->set(text);
-}
-
-// The share of the range done behind panel 2, and the share and time left in the title, so
-// that a minimised window shows them too; both at most once a second.
-void frmMain::showProgress(qint64 done, qint64 total)
-{
-    if (!m_pace)
-        m_pace = std::make_unique<Pace>();
-    m_pace->record(done, total);
-    const qint64 now = m_pace->elapsedMs();
-    if (now < m_nextTitleMs)
-        return;
-    const qint64 left = m_pace->secondsLeft();
-    if (left < 0)
-        return;
-    m_nextTitleMs = now + 1000;
-    m_progressPanel->setFill(m_pace->share());
-    setWindowTitle(kTitle + QStringLiteral(" - %1% - 剩余约 ").arg(int(m_pace->share() * 100))
-                   + Pace::chineseDuration(left));
-}
-
-void frmMain::endProgress()
-{
-    m_pace.reset();
-    m_nextTitleMs = 0;
-    for (LabelFeed *feed : m_panelFeeds)
-        feed->flush();
-    m_progressPanel->setFill(-1);
-    setWindowTitle(kTitle);
 }

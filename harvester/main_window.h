@@ -66,6 +66,9 @@ public:
     QString statusPanelText(int panel) const; // panel 1 or 2
     double progressFill() const; // the share of panel 2's fill, negative for none
     QMenu *contextMenu() const;
+    // The input frame's menu of how many requests a run keeps in flight, and the choice.
+    QMenu *parallelMenu() const;
+    int parallelRequests() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -74,6 +77,7 @@ protected:
 private:
     class RunHostImpl;
     void buildControls();
+    void buildParallelMenu();
     void openJournal();
     void setStatusPanel(int panel, const QString &text);
     bool gradeInRange(const QString &grade) const;
@@ -94,6 +98,7 @@ private:
     bool m_running = false;
     qint16 m_lowerBound = 0;
     qint16 m_upperBound = 0;
+    int m_parallel = 1; // requests in flight for the next run
     int m_activeRuns = 0;
     bool m_closing = false;
     Asker m_asker;
@@ -123,4 +128,5 @@ private:
     std::array<LabelFeed *, 2> m_panelFeeds{};
     QMenu *vqMenu = nullptr;
     std::array<QAction *, 5> pmenu{};
+    QMenu *m_parallelMenu = nullptr;
 };

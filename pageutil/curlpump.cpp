@@ -93,6 +93,14 @@ void CurlPump::add(Transfer *transfer)
         m_timer.start(int(qMax<qint64>(0, m_dueMs - m_clock.elapsed())));
 }
 
+int CurlPump::setMaxHostConnections(int n)
+{
+    const int before = m_maxHostConnections;
+    m_maxHostConnections = n;
+    curl_multi_setopt(m_multi, CURLMOPT_MAX_HOST_CONNECTIONS, long(n));
+    return before;
+}
+
 void CurlPump::remove(Transfer *transfer)
 {
     if (m_active.erase(transfer))

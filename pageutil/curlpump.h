@@ -40,6 +40,8 @@ public:
     void giveBackEasy(CURL *easy);
 
     void add(Transfer *transfer);
+    // At most n connections to one host (0: no limit); returns the limit it replaces.
+    int setMaxHostConnections(int n);
     // Takes a transfer out of the multi handle, finished or not.
     void remove(Transfer *transfer);
 
@@ -70,6 +72,7 @@ private:
     // Notifiers curl no longer needs; dropped where none of them can be mid-signal.
     std::vector<std::unique_ptr<QSocketNotifier>> m_retired;
     std::unordered_set<Transfer *> m_active;
+    int m_maxHostConnections = 0;
 };
 
 } // namespace Module1::detail

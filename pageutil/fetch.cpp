@@ -166,6 +166,13 @@ PendingFetch::PendingFetch(const QString &url) : d(std::make_unique<State>())
     }
 }
 
+int setConnectionsPerHost(int n) { return detail::CurlPump::instance().setMaxHostConnections(n); }
+
+bool PendingFetch::ready() const
+{
+    return !d->started || d->finished || d->t.done || d->generation != detail::waitGeneration();
+}
+
 PendingFetch::PendingFetch(PendingFetch &&) noexcept = default;
 PendingFetch &PendingFetch::operator=(PendingFetch &&) noexcept = default;
 PendingFetch::~PendingFetch() = default;

@@ -118,6 +118,9 @@ public:
     PendingFetch &operator=(PendingFetch &&) noexcept;
     ~PendingFetch();
 
+    // True once the response is in (or the fetch failed, or was cancelled): finish() then
+    // returns without waiting.
+    bool ready() const;
     // Waits for the response, as fetchPageOutcome does; once only.
     FetchOutcome finish(QString &page, QByteArrayView onlyWith = {});
     FetchOutcome finish(Page &page, QByteArrayView onlyWith = {});
@@ -129,6 +132,10 @@ private:
     FetchOutcome finishWith(QByteArrayView onlyWith, Take take, Clear clear);
     std::unique_ptr<State> d;
 };
+
+// At most n connections to one host at a time (0: no limit); requests beyond them wait
+// for a free connection. Returns the limit it replaces.
+int setConnectionsPerHost(int n);
 
 // The proxy the system names for url, in libcurl's form ("http://host:port"); empty for none,
 // and always empty for a loopback host.

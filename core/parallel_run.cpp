@@ -1,0 +1,127 @@
+#include "harvest_run.h"
+#include "fetch_verdict.h"
+#include "journal.h"
+#include "politeness.h"
+#include "profile_page.h"
+#include "request_schedule.h"
+
+#include <QElapsedTimer>
+#include <QScopeGuard>
+
+#include <vector>
+
+namespace {
+// How far beyond the oldest unfinished ID requests may run ahead, per request in flight:
+// pages waiting for an earlier one are held, so this bounds what is held.
+constexpr qint64 kWindowPerRequest = 4;
+// The longest a run waits without looking again, when nothing is due.
+constexpr int kIdleWaitMs = 60000;
+
+struct Flight
+{
+    qint64 id;
+    int attempt;
+    Module1::PendingFetch fetch;
+};
+} // namespace
+
+// Several requests in flight, spaced by the pause, slowed by the site's signals; what comes
+// back is settled strictly in ID order, so rows, log and journal are those of one at a time.
+void HarvestRun::walkInParallel(int most)
+{
+    const RetryPolicy policy = retryPolicy();
+    // The transfer library holds the connections to the site to the same number, so even
+    // requests of a run nested in this one never exceed it.
+    const int connectionsBefore = Module1::setConnectionsPerHost(most);
+    const auto restore = qScopeGuard([connectionsBefore] { Module1::setConnectionsPerHost(connectionsBefore); });
+    QElapsedTimer clock;
+    clock.start();
+    Politeness politeness(most);
+    RequestSchedule schedule(m_first, m_last, kWindowPerRequest * most);
+    InOrderCommit held(m_first);
+    std::vector<Flight> flights;
+    Module1::Page page;
+
+    for (;;) {
+        // Answers that came in: held for their turn, or tried again later.
+        bool interrupted = false;
+        for (size_t i = 0; i < flights.size();) {
+            if (!flights[i].fetch.ready()) {
+                ++i;
+                continue;
+            }
+            Flight flight = std::move(flights[i]);
+            flights.erase(flights.begin() + qsizetype(i));
+            InOrderCommit::Answer answer;
+            answer.why = flight.fetch.finish(answer.page, ProfilePage::nameMarkBytes());
+            politeness.answered(answer.why, clock.elapsed(), policy.slowDownMs, policy.maxRetryAfterMs);
+            switch (FetchVerdict::classify(answer.why, answer.page)) {
+            case FetchVerdict::Page:
+                answer.fetched = Fetched::Page;
+                break;
+            case FetchVerdict::Absent:
+                answer.fetched = Fetched::Absent;
+                break;
+            case FetchVerdict::GiveUp:
+                answer.fetched = Fetched::GivenUp;
+                break;
+            case FetchVerdict::Cancelled:
+                interrupted = true;
+                continue;
+            case FetchVerdict::Transient:
+                if (flight.attempt < policy.delaysMs.size()) {
+                    const qint64 delay = answer.why.retryAfterMs >= 0
+                        ? qMin<qint64>(answer.why.retryAfterMs, policy.maxRetryAfterMs)
+                        : policy.delaysMs[flight.attempt];
+                    schedule.retryAt(flight.id, flight.attempt + 1, clock.elapsed() + delay);
+                    continue;
+                }
+                answer.fetched = Fetched::GivenUp;
+                break;
+            }
+            held.put(flight.id, std::move(answer));
+        }
+        while (held.nextReady()) {
+            const qint64 id = held.oldestUnfinished();
+            const InOrderCommit::Answer answer = held.takeNext();
+            if (!settle(id, answer.fetched, answer.page, answer.why))
+                return endRunHere();
+            if (id == m_last)
+                return complete();
+        }
+        if (m_host.closing())
+            return endRunHere();
+        // Stop: nothing new starts, what is in flight is dropped, and the rows past the last
+        // ID finished in order are fetched again by the next run.
+        if (interrupted || !m_host.running()) {
+            m_host.summary(m_summary);
+            return endRunHere();
+        }
+        while (int(flights.size()) < politeness.limit()) {
+            const qint64 now = clock.elapsed();
+            const qint64 due = schedule.dueMs(held.oldestUnfinished());
+            if (due < 0 || qMax(due, politeness.openAtMs()) > now)
+                break;
+            const std::optional<RequestSchedule::Next> next = schedule.take(now, held.oldestUnfinished());
+            if (!next)
+                break;
+            m_at = held.oldestUnfinished();
+            schedule.started(now, m_host.pauseMs());
+            flights.push_back({next->id, next->attempt, Module1::PendingFetch(m_fetchBase + QString::number(next->id))});
+        }
+        // Sleep in the event loop until an answer comes, the next start is due, or the user acts.
+        qint64 waitMs = kIdleWaitMs;
+        const qint64 due = schedule.dueMs(held.oldestUnfinished());
+        if (int(flights.size()) < politeness.limit() && due >= 0)
+            waitMs = qBound<qint64>(1, qMax(due, politeness.openAtMs()) - clock.elapsed(), qint64(kIdleWaitMs));
+        Module1::waitMs(int(waitMs), [this, &flights] {
+            if (!keepWaiting())
+                return false;
+            for (const Flight &f : flights) {
+                if (f.fetch.ready())
+                    return false;
+            }
+            return true;
+        });
+    }
+}
