@@ -42,6 +42,7 @@ int main(int argc, char *argv[])
     ResultModel list;
     std::unique_ptr<Journal> journal;
     qint32 start = options.start, end = options.end;
+    RunSummary earlier; // a resumed harvest's summary counts the whole of it
     if (!options.output.isEmpty()) {
         const QFileInfo out(options.output);
         journal = std::make_unique<Journal>(out.absolutePath(), out.fileName() + QStringLiteral(".journal"));
@@ -56,6 +57,7 @@ int main(int argc, char *argv[])
             if (found.unfinished) {
                 start = qint32(found.resumeFrom);
                 end = qint32(found.end);
+                earlier = found.earlier;
             } else if (found.rows.empty()) {
                 complain(0, QStringLiteral("no interrupted run of %1; starting at %2").arg(options.output).arg(start));
             } else {
@@ -81,6 +83,7 @@ int main(int argc, char *argv[])
     ConsoleHost host(options, format, options.output.isEmpty());
     if (start <= end) {
         HarvestRun run(host, list, options.baseUrl, journal.get());
+        run.carryOver(earlier);
         run.execute(start, end);
     } else {
         host.completed();

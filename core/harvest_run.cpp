@@ -11,24 +11,8 @@
 
 namespace {
 RetryPolicy s_policy;
-constexpr int kIdsNamed = 50;
 } // namespace
 
-QStringList RunSummary::lines() const
-{
-    QStringList out{QStringLiteral("本次采集: 访问 %1 个ID, 保留 %2 行, 等级不符 %3 个, 无资料 %4 个, 下载失败 %5 个")
-                        .arg(visited).arg(kept).arg(outOfRange).arg(absent).arg(failed)};
-    if (failed > 0) {
-        QStringList ids;
-        for (qint64 id : failedIds)
-            ids << QString::number(id);
-        QString line = QStringLiteral("下载失败的ID: ") + ids.join(QStringLiteral(", "));
-        if (failed > kIdsNamed)
-            line += QStringLiteral(" 等 %1 个").arg(failed);
-        out << line;
-    }
-    return out;
-}
 
 HarvestRun::HarvestRun(RunHost &host, ResultModel &list, const QString &fetchBaseUrl,
                        Journal *journal)
@@ -39,6 +23,11 @@ HarvestRun::HarvestRun(RunHost &host, ResultModel &list, const QString &fetchBas
 void HarvestRun::setRetryPolicy(const RetryPolicy &policy) { s_policy = policy; }
 RetryPolicy HarvestRun::retryPolicy() { return s_policy; }
 const RunSummary &HarvestRun::summary() const { return m_summary; }
+
+void HarvestRun::carryOver(const RunSummary &earlier)
+{
+    m_summary = earlier;
+}
 
 bool HarvestRun::keepWaiting() const { return m_host.running() && !m_host.closing(); }
 
@@ -126,7 +115,7 @@ bool HarvestRun::settle(qint64 id, Fetched fetched, const Module1::Page &page, c
     ++m_summary.visited;
     if (fetched == Fetched::GivenUp) {
         ++m_summary.failed;
-        if (m_summary.failedIds.size() < kIdsNamed)
+        if (m_summary.failedIds.size() < RunSummary::kIdsNamed)
             m_summary.failedIds << id;
         m_host.givenUp(id, why);
         if (m_streak++ == 0)
@@ -152,7 +141,7 @@ bool HarvestRun::settle(qint64 id, Fetched fetched, const Module1::Page &page, c
     }
     m_lastFinished = id;
     if (m_journal)
-        m_journal->progress(m_first, m_last, m_lastFinished);
+        m_journal->progress(m_first, m_last, m_lastFinished, m_summary);
     return true;
 }
 
@@ -160,7 +149,7 @@ void HarvestRun::complete()
 {
     m_host.summary(m_summary);
     if (m_journal)
-        m_journal->endRun(m_first, m_last, m_lastFinished);
+        m_journal->endRun(m_first, m_last, m_lastFinished, m_summary);
     m_host.completed();
 }
 
@@ -208,7 +197,7 @@ void HarvestRun::walk()
 void HarvestRun::endRunHere()
 {
     if (m_journal)
-        m_journal->endRun(m_first, m_last, m_lastFinished);
+        m_journal->endRun(m_first, m_last, m_lastFinished, m_summary);
 }
 
 void HarvestRun::execute(qint32 startID, qint32 endID)
@@ -234,7 +223,7 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
         if (m_halfRow >= 0 && m_halfRow < m_list.rowCount())
             keep(m_halfRow);
         if (m_journal)
-            m_journal->endRun(m_first, m_last, m_lastFinished);
+            m_journal->endRun(m_first, m_last, m_lastFinished, m_summary);
         m_host.failed(m_at, failure.message(), failure.code());
     }
 }

@@ -7,11 +7,11 @@
 #include <optional>
 
 #include "in_order.h"
+#include "run_summary.h"
 
 class ResultModel;
 class Journal;
 
-struct RunSummary;
 namespace Module1 {
 struct FetchOutcome;
 struct Page;
@@ -64,14 +64,6 @@ struct RetryPolicy
     int slowDownMs = 1000;              // a parallel run holds back after a 429 or 503 without Retry-After
 };
 
-// The counts of one run, for its summary.
-struct RunSummary
-{
-    qint64 visited = 0, kept = 0, outOfRange = 0, absent = 0, failed = 0;
-    QList<qint64> failedIds; // the first ones only, as many as the summary names
-    // The summary as the window's log writes it.
-    QStringList lines() const;
-};
 
 // One harvest of an ID range: fetch with retries, extraction, grade filter, rows, pauses,
 // the stop check and the summary. Rows go to list, and to journal when there is one.
@@ -84,6 +76,9 @@ public:
 
     static void setRetryPolicy(const RetryPolicy &policy);
     static RetryPolicy retryPolicy();
+
+    // The run goes on from an interrupted one: its counts start from those.
+    void carryOver(const RunSummary &earlier);
 
     // Walks startID to endID; returns when the run has ended.
     void execute(qint32 startID, qint32 endID);

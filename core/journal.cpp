@@ -40,6 +40,7 @@ QString headerLine()
 struct State
 {
     qint64 first = 0, last = 0, finished = 0, rows = 0;
+    RunSummary counts; // absent from journals of older versions
 };
 
 bool readState(const QString &path, State &state)
@@ -64,6 +65,15 @@ bool readState(const QString &path, State &state)
                 *fields[f].second = value;
                 seen |= 1 << f;
             }
+        }
+        const std::pair<const char *, qint64 *> counts[] = {{"visited", &state.counts.visited},
+                                                            {"kept", &state.counts.kept},
+                                                            {"outside", &state.counts.outOfRange},
+                                                            {"absent", &state.counts.absent},
+                                                            {"failed", &state.counts.failed}};
+        for (const auto &count : counts) {
+            if (kv[0] == count.first)
+                *count.second = value;
         }
     }
     return seen == 15; // every field, or no state at all
@@ -143,6 +153,15 @@ Journal::Recovery Journal::recover()
             out.unfinished = true;
             out.resumeFrom = done + 1;
             out.end = state.last;
+            // The IDs finished after the last state write: the rows journaled since are kept,
+            // the others had no row to keep (a killed program leaves no finer account).
+            RunSummary &earlier = out.earlier;
+            earlier = state.counts;
+            const qint64 rowsSince = qint64(out.rows.size()) - qBound<qint64>(0, state.rows, qint64(out.rows.size()));
+            const qint64 idsSince = done - state.finished;
+            earlier.visited += idsSince;
+            earlier.kept += rowsSince;
+            earlier.absent += qMax<qint64>(0, idsSince - rowsSince);
         }
     }
     // A torn last line is dropped for good: the file is written anew from the whole rows.
@@ -223,7 +242,7 @@ void Journal::sync()
     m_nextSync.setRemainingTime(kSyncEveryMs);
 }
 
-void Journal::writeState(qint64 first, qint64 last, qint64 lastFinished)
+void Journal::writeState(qint64 first, qint64 last, qint64 lastFinished, const RunSummary &counts)
 {
     if (m_removed)
         return;
@@ -232,25 +251,27 @@ void Journal::writeState(qint64 first, qint64 last, qint64 lastFinished)
     QSaveFile file(statePath());
     const QByteArray text = "first=" + QByteArray::number(first) + "\r\nlast=" + QByteArray::number(last)
         + "\r\nfinished=" + QByteArray::number(lastFinished) + "\r\nrows=" + QByteArray::number(m_rowCount)
-        + "\r\n";
+        + "\r\nvisited=" + QByteArray::number(counts.visited) + "\r\nkept=" + QByteArray::number(counts.kept)
+        + "\r\noutside=" + QByteArray::number(counts.outOfRange) + "\r\nabsent=" + QByteArray::number(counts.absent)
+        + "\r\nfailed=" + QByteArray::number(counts.failed) + "\r\n";
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
         failed(statePath());
 }
 
-void Journal::progress(qint64 first, qint64 last, qint64 lastFinished)
+void Journal::progress(qint64 first, qint64 last, qint64 lastFinished, const RunSummary &counts)
 {
     if (!m_nextState.hasExpired())
         return;
     sync();
-    writeState(first, last, lastFinished);
+    writeState(first, last, lastFinished, counts);
 }
 
-void Journal::endRun(qint64 first, qint64 last, qint64 lastFinished)
+void Journal::endRun(qint64 first, qint64 last, qint64 lastFinished, const RunSummary &counts)
 {
     if (m_removed)
         return;
     sync();
-    writeState(first, last, lastFinished);
+    writeState(first, last, lastFinished, counts);
 }
 
 void Journal::clear()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "result_model.h"
+#include "run_summary.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -27,6 +28,7 @@ public:
         qint64 resumeFrom = 0;   // the next ID to harvest, when unfinished
         qint64 end = 0;          // that run's end ID
         QString setAside;        // where an unreadable journal was moved, if one was
+        RunSummary earlier;      // what the unfinished run had done (its failed IDs are not kept)
     };
 
     // The files are dir/NAME.csv (the rows) and dir/NAME.run (the run).
@@ -43,9 +45,9 @@ public:
 
     void rowKept(const QAbstractItemModel &list, int row);
     // How far the run got; written at most once a second.
-    void progress(qint64 first, qint64 last, qint64 lastFinished);
+    void progress(qint64 first, qint64 last, qint64 lastFinished, const RunSummary &counts);
     // The run ended: everything on disk now.
-    void endRun(qint64 first, qint64 last, qint64 lastFinished);
+    void endRun(qint64 first, qint64 last, qint64 lastFinished, const RunSummary &counts);
     // The list was emptied: so is the journal.
     void clear();
     // The list is safe elsewhere, or empty: nothing is kept.
@@ -56,7 +58,7 @@ public:
 
 private:
     bool openRows();
-    void writeState(qint64 first, qint64 last, qint64 lastFinished);
+    void writeState(qint64 first, qint64 last, qint64 lastFinished, const RunSummary &counts);
     void sync();
     void failed(const QString &path);
 

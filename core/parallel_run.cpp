@@ -106,7 +106,10 @@ void HarvestRun::walkInParallel(int most)
             if (!next)
                 break;
             m_at = held.oldestUnfinished();
-            schedule.started(now, m_host.pauseMs());
+            // Spaced from the start rounded up, and a millisecond more for a connection that
+            // takes its request out a little later than the one before it.
+            const qint32 pause = m_host.pauseMs();
+            schedule.started((clock.nsecsElapsed() + 999999) / 1000000, pause > 0 ? qint64(pause) + 1 : 0);
             flights.push_back({next->id, next->attempt, Module1::PendingFetch(m_fetchBase + QString::number(next->id))});
         }
         // Sleep in the event loop until an answer comes, the next start is due, or the user acts.

@@ -9,6 +9,7 @@
 #include "profile_site.h"
 #include "result_model.h"
 
+#include <QAction>
 #include <QBuffer>
 #include <QComboBox>
 #include <QDateTime>
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QHash>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -124,6 +126,8 @@ inline bool serveFault(const QString &fault, const LoopbackServer::Request &requ
         const QDateTime at = QDateTime::currentDateTimeUtc().addSecs(2);
         LoopbackServer::respond(s, 503, "text/html", "slow down",
                                 {{"Retry-After", at.toString(u"ddd, dd MMM yyyy hh:mm:ss 'GMT'").toLatin1()}});
+    } else if (fault == u"retry-429") {
+        LoopbackServer::respond(s, 429, "text/html", "too many", {{"Retry-After", "1"}});
     } else if (fault == u"retry-long") {
         LoopbackServer::respond(s, 503, "text/html", "slow down", {{"Retry-After", "100"}});
     } else {
@@ -196,6 +200,29 @@ struct Harness
         return profilePage(name, icons);
     }
     void setPage(qint64 id, const QString &answer) { script[id] = QStringList{answer}; }
+    // Answers come delayMs(id) late; each request's arrival is noted with the number then in flight.
+    struct Arrival
+    {
+        qint64 ms, id;
+        int inFlight;
+    };
+    QList<Arrival> arrivals;
+    void delay(std::function<int(qint64)> delayMs)
+    {
+        server.setDelay([this, delayMs](const LoopbackServer::Request &r) {
+            const qint64 id = r.path.mid(3).toLongLong();
+            arrivals.append({clock.elapsed(), id, server.inFlight() + 1});
+            return delayMs(id);
+        });
+    }
+    // Chooses the number of requests in flight as the user does, in the input frame's menu.
+    void setParallel(int n)
+    {
+        for (QAction *item : window->parallelMenu()->actions()) {
+            if (item->text() == QStringLiteral("并发请求: %1").arg(n))
+                item->trigger();
+        }
+    }
 
     template<typename T> T *child(const char *name) const { return window->findChild<T *>(QString::fromLatin1(name)); }
     QLineEdit *field(int i) const { return window->findChild<QLineEdit *>(QStringLiteral("Txt(%1)").arg(i)); }

@@ -105,6 +105,9 @@ private Q_SLOTS:
         QTest::newRow("end below start") << QStringList{"--start", "10", "--end", "9"} << 2 << "--end: 9 lies below --start 10";
         QTest::newRow("unknown grade") << QStringList{"--min-grade", "大明星"} << 2 << "one of: 尚未出道, 歌唱新人 1,";
         QTest::newRow("grade beyond the scale") << QStringList{"--max-grade", "26"} << 2 << "--max-grade: '26' is no grade";
+        QTest::newRow("crossed grades") << QStringList{"--min-grade", "6", "--max-grade", "歌唱新人 5"} << 2 << "--max-grade: 歌唱新人 5 lies below --min-grade 闪亮新秀 1";
+        QTest::newRow("no request at all") << QStringList{"--parallel", "0"} << 2 << "--parallel: '0' is not a number of requests from 1 to 16";
+        QTest::newRow("more than sixteen") << QStringList{"--parallel", "17"} << 2 << "--parallel: '17'";
         QTest::newRow("unknown format") << QStringList{"--format", "xml"} << 2 << "--format: 'xml' is unknown";
         QTest::newRow("unknown encoding") << QStringList{"--encoding", "latin1"} << 2 << "--encoding: 'latin1' is unknown";
         QTest::newRow("not http") << QStringList{"--base-url", "ftp://127.0.0.1/u/"} << 2 << "--base-url: 'ftp://127.0.0.1/u/' is not an http";
@@ -127,13 +130,18 @@ private Q_SLOTS:
     void interruptedRunResumesToTheSameFile_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("Ctrl-C") << int(SIGINT);
-        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::addColumn<QString>("parallel");
+        QTest::newRow("Ctrl-C") << int(SIGINT) << "1";
+        QTest::newRow("SIGTERM") << int(SIGTERM) << "1";
+        QTest::newRow("Ctrl-C, four in flight") << int(SIGINT) << "4";
     }
+    // The resumed run ends with the file and the summary of an uninterrupted one.
     void interruptedRunResumesToTheSameFile()
     {
         QFETCH(int, signal);
-        QCOMPARE(run(range() << "--output" << path("whole.csv")).exitCode, 0);
+        QFETCH(QString, parallel);
+        const Ran whole = run(range() << "--output" << path("whole.csv"));
+        QCOMPARE(whole.exitCode, 0);
         m_site->requested.clear();
         QProcess p;
         const QByteArray stopAt = "/u/" + QByteArray::number(kFirst.toLongLong() + 12);
@@ -142,7 +150,7 @@ private Q_SLOTS:
             if (r.path == stopAt)
                 ::kill(pid_t(p.processId()), signal);
         });
-        const Ran first = run(range("100") << "--output" << path("cut.csv"), &p);
+        const Ran first = run(range("100") << "--output" << path("cut.csv") << "--parallel" << parallel, &p);
         QCOMPARE(first.exitCode, 130);
         QVERIFY(first.err.endsWith("Interrupted.\n") && first.err.contains("Visited 13 IDs"));
         // The file holds the rows kept so far, complete.
@@ -153,7 +161,9 @@ private Q_SLOTS:
         QCOMPARE(before.last(), stopAt);
 
         m_site->requested.clear();
-        QCOMPARE(run({"--resume", "--pause", "0", "--output", path("cut.csv")}).exitCode, 0);
+        const Ran resumed = run({"--resume", "--pause", "0", "--output", path("cut.csv"), "--parallel", parallel});
+        QCOMPARE(resumed.exitCode, 0);
+        QCOMPARE(resumed.err, whole.err);
         QCOMPARE(readFile(path("cut.csv")), readFile(path("whole.csv")));
         QCOMPARE(m_site->requested.first(), "/u/" + QByteArray::number(kFirst.toLongLong() + 13));
         for (const QByteArray &r : m_site->requested)

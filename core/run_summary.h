@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+
+// The counts of one run, for its summary.
+struct RunSummary
+{
+    qint64 visited = 0, kept = 0, outOfRange = 0, absent = 0, failed = 0;
+    QList<qint64> failedIds; // the first ones only, as many as the summary names
+    static constexpr int kIdsNamed = 50;
+    // The summary as the window's log writes it.
+    QStringList lines() const;
+};

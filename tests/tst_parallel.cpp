@@ -1,0 +1,204 @@
+#include "fixture.h"
+
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+
+namespace {
+QString keptRow(int index, qint64 id)
+{
+    return QStringLiteral("%1|p%2|%2|87654321|尚未出道|1024|12|3|45|678").arg(index).arg(id);
+}
+
+// Every ID answered p<ID>, rows 1.. in order.
+QStringList everyRow(qint64 first, qint64 last)
+{
+    QStringList rows;
+    for (qint64 id = first; id <= last; ++id)
+        rows << keptRow(int(id - first + 1), id);
+    return rows;
+}
+} // namespace
+
+// Several requests in flight against a loopback site whose answers come late and out of
+// order: what the user gets is what one request at a time gives, and the site is spared.
+class TestParallel : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        quickFetches(2000, {20, 40});
+        RetryPolicy policy = HarvestRun::retryPolicy();
+        policy.maxRetryAfterMs = 300;
+        policy.slowDownMs = 300;
+        HarvestRun::setRetryPolicy(policy);
+    }
+
+    void sameAsOneAtATime_data()
+    {
+        QTest::addColumn<QStringList>("site"); // the scripts of IDs 1.. (see Harness)
+        QTest::addColumn<int>("slow");         // the ID whose answers come last
+        const QString broken = QStringLiteral("raw <span class=\"user-name twemoji\">broken</span> userid = 'no end");
+        QTest::newRow("mixed answers, a transient fault while later IDs succeed")
+            << QStringList{"a", "", "b 2x2", "503;c 1x3", "403", "500 d 3x1", "e 5x6", "raw <html>no name</html>", "f 4x2",
+                           "rst;g", "", "h", "i 5x1", "retry-long;j", "k", "l", "", "m", "n", "o"}
+            << 4;
+        QTest::newRow("a failure while later pages are held") << QStringList{"a", "b", broken, "d", "e", "f", "g", "h", "i", "j"} << 3;
+        QStringList tenBlocked{"a", "b"};
+        tenBlocked << QStringList(10, "403") << QStringList{"c", "d", "e", "f", "g", "h", "i"};
+        QTest::newRow("ten given up in a row, counted in ID order") << tenBlocked << 7;
+    }
+    // Rows, log, status texts, journal and resume point of eight in flight are those of one.
+    void sameAsOneAtATime()
+    {
+        QFETCH(QStringList, site);
+        QFETCH(int, slow);
+        Harness one, eight;
+        for (Harness *h : {&one, &eight}) {
+            for (int i = 0; i < site.size(); ++i)
+                h->script[i + 1] = site[i].split(u';');
+            h->delay([slow](qint64 id) { return id == slow ? 400 : int(id * 37 % 5) * 15; });
+            h->setParallel(h == &one ? 1 : 8);
+            h->harvest(1, site.size());
+        }
+        QCOMPARE(eight.rowTexts(), one.rowTexts());
+        QStringList said = eight.messages();
+        QCOMPARE(said.takeLast(), one.messages().last()); // started
+        QCOMPARE(said.takeLast(), QStringLiteral("并发请求数: 8"));
+        QCOMPARE(said, one.messages().mid(0, said.size()));
+        for (int panel : {1, 2})
+            QCOMPARE(eight.panel(panel), one.panel(panel));
+        QCOMPARE(eight.window->running(), one.window->running());
+        for (const char *file : {"Log/journal.csv", "Log/journal.run"})
+            QCOMPARE(readFile(eight.dir.filePath(QLatin1String(file))), readFile(one.dir.filePath(QLatin1String(file))));
+        QCOMPARE(one.server.peakInFlight(), 1);
+        QVERIFY2(eight.server.peakInFlight() > 2 && eight.server.peakInFlight() <= 8, qPrintable(QString::number(eight.server.peakInFlight())));
+        one.restart();
+        eight.restart();
+        for (int field : {0, 1})
+            QCOMPARE(eight.field(field)->text(), one.field(field)->text());
+    }
+
+    // With more than one in flight, the pause is the least time between two requests' starts.
+    void pauseSpacesTheStarts()
+    {
+        Harness h;
+        h.otherwise = QStringLiteral("p%1");
+        h.delay([](qint64) { return 250; });
+        h.setParallel(4);
+        h.harvest(1, 10, 100);
+        QCOMPARE(h.rowTexts(), everyRow(1, 10));
+        QCOMPARE(h.arrivals.size(), 10);
+        for (int i = 1; i < h.arrivals.size(); ++i)
+            QVERIFY2(h.arrivals[i].ms - h.arrivals[i - 1].ms >= 100, qPrintable(QString::number(h.arrivals[i].ms - h.arrivals[i - 1].ms)));
+        QCOMPARE(h.server.peakInFlight(), 3); // a request answered in 250 ms, one started every 100 ms
+    }
+
+    // A 429 with Retry-After: no request starts until it has passed, and half as many are in flight.
+    void tooManyRequestsHoldsBackAndHalves()
+    {
+        Harness h;
+        h.otherwise = QStringLiteral("p%1");
+        h.script[3] = QStringList{"retry-429", "p3"};
+        h.delay([](qint64) { return 60; });
+        RetryPolicy policy = HarvestRun::retryPolicy();
+        policy.maxRetryAfterMs = 120000; // the site's one second, as it says
+        HarvestRun::setRetryPolicy(policy);
+        h.setParallel(8);
+        h.harvest(1, 20);
+        QCOMPARE(h.rowTexts(), everyRow(1, 20));
+        const qint64 refused = h.times.value(3).value(0);
+        int after = 0;
+        for (const Harness::Arrival &a : h.arrivals) {
+            QVERIFY2(a.ms <= refused + 20 || a.ms >= refused + 1000, qPrintable(QString::number(a.ms - refused)));
+            if (a.ms >= refused + 1000) {
+                ++after;
+                QVERIFY2(a.inFlight <= 4, qPrintable(QString::number(a.inFlight)));
+            }
+        }
+        QVERIFY(after >= 5);
+        QCOMPARE(h.server.peakInFlight(), 8);
+    }
+
+    void stopOrCloseKeepsWhatIsFinishedInOrder_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("stop") << "stop";
+        QTest::newRow("close") << "close";
+    }
+    // Pages held behind a slow ID are dropped; the next run fetches them again and the list
+    // ends as an uninterrupted one.
+    void stopOrCloseKeepsWhatIsFinishedInOrder()
+    {
+        QFETCH(QString, action);
+        Harness h;
+        h.otherwise = QStringLiteral("p%1");
+        h.delay([](qint64 id) { return id == 3 ? 700 : 20; });
+        h.setParallel(8);
+        h.window->show();
+        QTimer::singleShot(300, h.window.get(), [&h, action] {
+            if (action == u"close")
+                h.window->close();
+            else
+                h.child<QPushButton>("Command2")->click();
+        });
+        h.harvest(1, 20);
+        QCOMPARE(h.rowTexts(), everyRow(1, 2));
+        QVERIFY(h.times.contains(10)); // answered, held, not kept
+        if (action == u"stop")
+            QCOMPARE(h.messages().value(0), QStringLiteral("本次采集: 访问 2 个ID, 保留 2 行, 等级不符 0 个, 无资料 0 个, 下载失败 0 个"));
+        h.restart();
+        QCOMPARE(h.field(0)->text(), QStringLiteral("3"));
+        h.setParallel(8);
+        h.field(2)->setText(QStringLiteral("0"));
+        h.window->Command1_Click();
+        QCOMPARE(h.rowTexts(), everyRow(1, 20));
+    }
+
+    // The frame's menu, not the fields', chooses the number; a run keeps the one it started with.
+    void frameMenuChoosesTheRequestsInFlight()
+    {
+        Harness h;
+        QMenu *menu = h.window->parallelMenu();
+        QStringList items, checked;
+        for (QAction *item : menu->actions()) {
+            items << item->text();
+            if (item->isChecked())
+                checked << item->text();
+        }
+        QCOMPARE(items, (QStringList{"并发请求: 1", "并发请求: 2", "并发请求: 4", "并发请求: 8", "并发请求: 16"}));
+        QCOMPARE(checked, QStringList{"并发请求: 1"});
+        QCOMPARE(h.child<QGroupBox>("Frame1")->toolTip(), QStringLiteral("右键选择并发请求数"));
+        QCOMPARE(h.field(2)->toolTip(), QStringLiteral("右键选择并发请求数"));
+        h.window->show();
+        for (const char *target : {"Lab(2)", "Txt(0)"}) {
+            bool opened = false;
+            const auto seen = connect(menu, &QMenu::aboutToShow, menu, [&opened, menu] {
+                opened = true;
+                QTimer::singleShot(0, menu, &QMenu::close);
+            });
+            auto *widget = h.window->findChild<QWidget *>(QLatin1String(target));
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), widget->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(widget, &event);
+            QTest::qWait(50);
+            disconnect(seen);
+            for (QMenu *other : h.window->findChildren<QMenu *>())
+                if (other != menu && other->isVisible())
+                    other->close();
+            QCOMPARE(opened, QByteArray(target) == "Lab(2)");
+        }
+        h.otherwise = QStringLiteral("p%1");
+        h.delay([](qint64) { return 50; });
+        QTimer::singleShot(30, h.window.get(), [&h] { h.setParallel(8); });
+        h.harvest(1, 6);
+        QCOMPARE(h.server.peakInFlight(), 1);
+        QCOMPARE(h.window->parallelRequests(), 8);
+        QVERIFY(h.messages().contains(QStringLiteral("并发请求数: 8")));
+        h.harvest(7, 30);
+        QCOMPARE(h.server.peakInFlight(), 8);
+    }
+};
+
+QTEST_MAIN(TestParallel)
+#include "tst_parallel.moc"
