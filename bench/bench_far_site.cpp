@@ -1,0 +1,70 @@
+#include "harvest_run.h"
+#include "profile_site.h"
+#include "result_model.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTextStream>
+
+namespace {
+class Host : public RunHost
+{
+public:
+    Host(int parallel, int pause) : m_parallel(parallel), m_pause(pause) {}
+    bool running() const override { return true; }
+    bool closing() const override { return false; }
+    int parallel() const override { return m_parallel; }
+    qint32 pauseMs() override { return m_pause; }
+    bool gradeInRange(const QString &) override { return true; }
+    void progress(qint64, qint64, qint64) override {}
+    void counted(int) override {}
+    void reversedRange() override {}
+    void givenUp(qint64, const Module1::FetchOutcome &) override {}
+    void gaveUpOnSite(int, const Module1::FetchOutcome &, qint64) override {}
+    void summary(const RunSummary &) override {}
+    void failed(qint64, const QString &, int) override {}
+    void completed() override {}
+    void stopAction() override {}
+
+private:
+    int m_parallel, m_pause;
+};
+} // namespace
+
+// A profile site far away: the demo site on 127.0.0.1 answering every request LATENCY ms
+// late, many at a time. Harvests IDS IDs at 1, 2, 4, 8 and 16 requests in flight, pause 0 and
+// 50 ms, and prints the rate against the floor (the rate that the latency, the number in flight
+// and the pause allow at best) and the most requests the site had in flight at once.
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int latency = args.value(1, QStringLiteral("100")).toInt();
+    const int ids = args.value(2, QStringLiteral("200")).toInt();
+    QTextStream out(stdout);
+    out << "latency_ms " << latency << " ids " << ids << "\n";
+    for (int pause : {0, 50}) {
+        for (int parallel : {1, 2, 4, 8, 16}) {
+            ProfileSite site;
+            site.listen();
+            site.setDelayMs(latency);
+            Host host(parallel, pause);
+            ResultModel list;
+            HarvestRun run(host, list, site.profileBaseUrl());
+            QElapsedTimer clock;
+            clock.start();
+            run.execute(50147164, 50147164 + ids - 1);
+            const double seconds = double(clock.nsecsElapsed()) / 1e9;
+            // One at a time, a pause follows each answer; beyond one it spaces the starts.
+            const double floorSeconds = parallel == 1 ? ids * (latency + pause) / 1000.0
+                                                      : ids * qMax(double(latency) / parallel, double(pause)) / 1000.0;
+            out << "pause " << pause << " parallel " << parallel << " ids_per_sec "
+                << QString::number(ids / seconds, 'f', 1) << " floor_ids_per_sec "
+                << QString::number(ids / floorSeconds, 'f', 1) << " of_floor "
+                << QString::number(floorSeconds / seconds, 'f', 3) << " peak_in_flight " << site.peakInFlight()
+                << " rows " << list.rowCount() << "\n";
+            out.flush();
+        }
+    }
+    return 0;
+}
