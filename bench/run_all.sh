@@ -28,3 +28,6 @@ echo "== 5: start-up to the window shown (offscreen)"
 for ((r = 1; r <= RUNS; r++)); do
     QT_QPA_PLATFORM=offscreen build-bench/bench/bench_startup "$(date +%s%N)" 2>/dev/null
 done | sort -g -k2 | awk '{a[NR]=$2} END {print "median startup_ms of " NR ": " a[int((NR+1)/2)]}'
+
+echo "== 6: a far site (answers 100 ms late), 1 to 16 requests in flight, pause 0 and 50 ms"
+build-bench/bench/bench_far_site 100 200 2>/dev/null

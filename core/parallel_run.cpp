@@ -36,6 +36,9 @@ void HarvestRun::walkInParallel(int most)
     const auto restore = qScopeGuard([connectionsBefore] { Module1::setConnectionsPerHost(connectionsBefore); });
     QElapsedTimer clock;
     clock.start();
+    // Milliseconds rounded up: a time stamped with it is never earlier than the real one, and
+    // every wait measured from such a stamp lasts at least as long as asked, less no rounding.
+    const auto nowMs = [&clock] { return (clock.nsecsElapsed() + 999999) / 1000000; };
     Politeness politeness(most);
     RequestSchedule schedule(m_first, m_last, kWindowPerRequest * most);
     InOrderCommit held(m_first);
@@ -54,7 +57,7 @@ void HarvestRun::walkInParallel(int most)
             flights.erase(flights.begin() + qsizetype(i));
             InOrderCommit::Answer answer;
             answer.why = flight.fetch.finish(answer.page, ProfilePage::nameMarkBytes());
-            politeness.answered(answer.why, clock.elapsed(), policy.slowDownMs, policy.maxRetryAfterMs);
+            politeness.answered(answer.why, nowMs() + 1, policy.slowDownMs, policy.maxRetryAfterMs);
             switch (FetchVerdict::classify(answer.why, answer.page)) {
             case FetchVerdict::Page:
                 answer.fetched = Fetched::Page;
@@ -73,7 +76,7 @@ void HarvestRun::walkInParallel(int most)
                     const qint64 delay = answer.why.retryAfterMs >= 0
                         ? qMin<qint64>(answer.why.retryAfterMs, policy.maxRetryAfterMs)
                         : policy.delaysMs[flight.attempt];
-                    schedule.retryAt(flight.id, flight.attempt + 1, clock.elapsed() + delay);
+                    schedule.retryAt(flight.id, flight.attempt + 1, nowMs() + delay);
                     continue;
                 }
                 answer.fetched = Fetched::GivenUp;
@@ -98,7 +101,7 @@ void HarvestRun::walkInParallel(int most)
             return endRunHere();
         }
         while (int(flights.size()) < politeness.limit()) {
-            const qint64 now = clock.elapsed();
+            const qint64 now = nowMs();
             const qint64 due = schedule.dueMs(held.oldestUnfinished());
             if (due < 0 || qMax(due, politeness.openAtMs()) > now)
                 break;
@@ -106,17 +109,17 @@ void HarvestRun::walkInParallel(int most)
             if (!next)
                 break;
             m_at = held.oldestUnfinished();
-            // Spaced from the start rounded up, and a millisecond more for a connection that
-            // takes its request out a little later than the one before it.
+            // A millisecond more for a request that goes out on a new connection, a little
+            // later than one on a kept-alive connection.
             const qint32 pause = m_host.pauseMs();
-            schedule.started((clock.nsecsElapsed() + 999999) / 1000000, pause > 0 ? qint64(pause) + 1 : 0);
+            schedule.started(nowMs(), pause > 0 ? qint64(pause) + 1 : 0);
             flights.push_back({next->id, next->attempt, Module1::PendingFetch(m_fetchBase + QString::number(next->id))});
         }
         // Sleep in the event loop until an answer comes, the next start is due, or the user acts.
         qint64 waitMs = kIdleWaitMs;
         const qint64 due = schedule.dueMs(held.oldestUnfinished());
         if (int(flights.size()) < politeness.limit() && due >= 0)
-            waitMs = qBound<qint64>(1, qMax(due, politeness.openAtMs()) - clock.elapsed(), qint64(kIdleWaitMs));
+            waitMs = qBound<qint64>(1, qMax(due, politeness.openAtMs()) - nowMs(), qint64(kIdleWaitMs));
         Module1::waitMs(int(waitMs), [this, &flights] {
             if (!keepWaiting())
                 return false;

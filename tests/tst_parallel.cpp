@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "politeness.h"
 
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -143,9 +144,12 @@ private Q_SLOTS:
             else
                 h.child<QPushButton>("Command2")->click();
         });
-        h.harvest(1, 20);
+        h.harvest(1, 60);
         QCOMPARE(h.rowTexts(), everyRow(1, 2));
-        QVERIFY(h.times.contains(10)); // answered, held, not kept
+        qint64 furthest = 0;
+        for (const Harness::Arrival &a : h.arrivals)
+            furthest = qMax(furthest, a.id);
+        QCOMPARE(furthest, 3 + 4 * 8 - 1); // answered and held up to four times eight IDs, not kept
         if (action == u"stop")
             QCOMPARE(h.messages().value(0), QStringLiteral("本次采集: 访问 2 个ID, 保留 2 行, 等级不符 0 个, 无资料 0 个, 下载失败 0 个"));
         h.restart();
@@ -153,7 +157,33 @@ private Q_SLOTS:
         h.setParallel(8);
         h.field(2)->setText(QStringLiteral("0"));
         h.window->Command1_Click();
-        QCOMPARE(h.rowTexts(), everyRow(1, 20));
+        QCOMPARE(h.rowTexts(), everyRow(1, 60));
+    }
+
+    // Halved by each sign of a busy site, not below one; one more after twenty good answers.
+    void politenessHalvesAndRecovers()
+    {
+        Politeness p(8);
+        Module1::FetchOutcome ok, busy, later, dropped;
+        ok.transport = busy.transport = later.transport = Module1::Transport::Ok;
+        ok.httpStatus = later.httpStatus = 200;
+        busy.httpStatus = 503;
+        later.retryAfterMs = 5000;
+        dropped.transport = Module1::Transport::Reset;
+        QString seen;
+        const auto answer = [&](const Module1::FetchOutcome &o, int times) {
+            for (int i = 0; i < times; ++i)
+                p.answered(o, 100, 1000, 3000);
+            seen += QStringLiteral(" %1@%2").arg(p.limit()).arg(p.openAtMs());
+        };
+        answer(busy, 1);
+        answer(ok, 19);
+        answer(dropped, 5);
+        answer(ok, 1);
+        answer(later, 1);
+        answer(busy, 5);
+        answer(ok, 40);
+        QCOMPARE(seen, QStringLiteral(" 4@1100 4@1100 4@1100 5@1100 2@3100 1@3100 3@3100"));
     }
 
     // The frame's menu, not the fields', chooses the number; a run keeps the one it started with.
