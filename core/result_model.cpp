@@ -15,7 +15,7 @@ QString ResultModel::headerText(int column)
 
 int ResultModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_rows.size();
 }
 
 int ResultModel::columnCount(const QModelIndex &parent) const
@@ -28,7 +28,7 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     if (role == Qt::DisplayRole)
-        return m_rows[size_t(index.row())][size_t(index.column())];
+        return m_rows.cell(index.row(), index.column());
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return {};
@@ -47,10 +47,11 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
 
 void ResultModel::appendRow(const QString &ownText)
 {
-    const int row = int(m_rows.size());
+    const int row = m_rows.size();
     beginInsertRows({}, row, row);
-    m_rows.emplace_back();
-    m_rows.back()[0] = ownText;
+    Row cells;
+    cells[0] = ownText;
+    m_rows.append(cells);
     endInsertRows();
 }
 
@@ -58,27 +59,37 @@ void ResultModel::appendRows(const std::vector<Row> &rows)
 {
     if (rows.empty())
         return;
-    const int first = int(m_rows.size());
-    beginInsertRows({}, first, first + int(rows.size()) - 1);
-    m_rows.insert(m_rows.end(), rows.begin(), rows.end());
+    CompactRows more;
+    for (const Row &row : rows)
+        more.append(row);
+    appendRows(std::move(more));
+}
+
+void ResultModel::appendRows(CompactRows &&rows)
+{
+    if (rows.size() == 0)
+        return;
+    const int first = m_rows.size();
+    beginInsertRows({}, first, first + rows.size() - 1);
+    m_rows.take(std::move(rows));
     endInsertRows();
 }
 
 void ResultModel::setCell(int row, int column, const QString &text)
 {
-    if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= kColumns)
+    if (row < 0 || row >= m_rows.size() || column < 0 || column >= kColumns)
         return;
-    m_rows[size_t(row)][size_t(column)] = text;
+    m_rows.setCell(row, column, text);
     const QModelIndex at = index(row, column);
     Q_EMIT dataChanged(at, at, {Qt::DisplayRole});
 }
 
 QString ResultModel::cell(int row, int column) const
 {
-    if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= kColumns)
-        return {};
-    return m_rows[size_t(row)][size_t(column)];
+    return m_rows.cell(row, column);
 }
+
+QByteArrayView ResultModel::cellUtf8(int row, int column) const { return m_rows.cellUtf8(row, column); }
 
 void ResultModel::clear()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "compact_rows.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 
@@ -7,13 +9,14 @@
 #include <vector>
 
 // The result list: rows of ten text cells under fixed headers. Rows are appended and their
-// cells set one at a time, the way a harvest fills them; a cell never set reads empty.
+// cells set one at a time, the way a harvest fills them; a cell never set reads empty. Rows
+// are kept compactly, so that a list of a million rows fits in little memory.
 class ResultModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     static constexpr int kColumns = 10;
-    using Row = std::array<QString, kColumns>;
+    using Row = CompactRows::Cells;
 
     explicit ResultModel(QObject *parent = nullptr);
 
@@ -28,10 +31,13 @@ public:
     void appendRow(const QString &ownText);
     // Whole rows at once, as a journal restores them.
     void appendRows(const std::vector<Row> &rows);
+    void appendRows(CompactRows &&rows);
     void setCell(int row, int column, const QString &text);
     QString cell(int row, int column) const;
+    // The cell's UTF-8 bytes, valid until the list next changes.
+    QByteArrayView cellUtf8(int row, int column) const;
     void clear();
 
 private:
-    std::vector<Row> m_rows;
+    CompactRows m_rows;
 };
