@@ -48,24 +48,24 @@ int main(int argc, char *argv[])
         journal = std::make_unique<Journal>(out.absolutePath(), out.fileName() + QStringLiteral(".journal"));
         if (!journal->lock())
             return complain(CannotWrite, QStringLiteral("another vqlirra-cli is writing %1").arg(options.output));
-        const Journal::Recovery found = journal->recover();
+        Journal::Recovery found = journal->recover();
         if (!found.setAside.isEmpty())
             complain(0, QStringLiteral("the journal of %1 could not be read; it was moved to %2")
                             .arg(options.output, found.setAside));
         if (options.resume) {
-            list.appendRows(found.rows);
+            list.appendRows(std::move(found.rows));
             if (found.unfinished) {
                 start = qint32(found.resumeFrom);
                 end = qint32(found.end);
                 earlier = found.earlier;
-            } else if (found.rows.empty()) {
+            } else if (found.rowCount == 0) {
                 complain(0, QStringLiteral("no interrupted run of %1; starting at %2").arg(options.output).arg(start));
             } else {
                 // The run had ended; only the file is left to write.
                 start = 1;
                 end = 0;
             }
-        } else if (!found.rows.empty() || found.unfinished) {
+        } else if (found.rowCount > 0 || found.unfinished) {
             return complain(BadArgument, QStringLiteral("%1 has an interrupted run; continue it with --resume, or "
                                                         "delete %2 and %3 to start afresh")
                                              .arg(options.output, journal->rowsPath(), journal->statePath()));

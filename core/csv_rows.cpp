@@ -97,6 +97,7 @@ Parsed parse(QStringView text)
         }
         at += 2;
         out.rows.push_back(std::move(row));
+        out.consumed = at;
     }
     return out;
 }

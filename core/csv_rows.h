@@ -15,6 +15,7 @@ struct Parsed
     std::vector<ResultModel::Row> rows;
     bool ok = true;   // false: a whole line that is not a row of that layout
     bool torn = false; // the text ends inside a line (that line is left out)
+    qsizetype consumed = 0; // where the text after the last whole row begins
 };
 
 Parsed parse(QStringView text);

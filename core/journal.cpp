@@ -17,6 +17,7 @@
 
 namespace {
 constexpr int kSyncEveryMs = 1000;
+constexpr qint64 kReadPieceBytes = 1 << 20;
 
 // Hands what the system holds of the file to the disk.
 bool syncToDisk(QFile &file)
@@ -110,73 +111,82 @@ bool Journal::lock()
     return m_lock->error() != QLockFile::LockFailedError;
 }
 
-Journal::Recovery Journal::recover()
+Journal::Recovery Journal::recover(bool keepRows)
 {
     Recovery out;
-    QFile file(rowsPath());
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    file.close();
-    bool decoded = true;
-    const QString text = Module1::decodeText(bytes, &decoded);
+    State state;
+    const bool haveState = readState(statePath(), state) && state.finished < state.last;
+    const qint64 rowsAtState = haveState ? qMax<qint64>(0, state.rows) : 0;
+    qint64 done = state.finished;
     const QString header = headerLine();
-    CsvRows::Parsed parsed;
-    // An empty file, or one torn inside its header, holds no row yet.
-    const bool noRowYet = !text.startsWith(header) && header.startsWith(text);
-    if (!noRowYet) {
-        if (!decoded || !text.startsWith(header))
-            parsed.ok = false;
-        else
-            parsed = CsvRows::parse(QStringView(text).mid(header.size()));
+    // Read a piece at a time, so that a journal of a million rows never sits in memory as
+    // text: every piece ends at a line end (CR LF never occurs inside a GB18030 character),
+    // and a row cut at the piece's end goes back to be read with the next one.
+    QFile file(rowsPath());
+    QByteArray rest;        // bytes read but not yet taken as whole rows
+    qint64 read = 0;        // bytes read from the file
+    bool ok = true, headerSeen = false;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (QByteArray piece; ok && !(piece = file.read(kReadPieceBytes)).isEmpty();) {
+            read += piece.size();
+            rest += piece;
+            const qsizetype cut = rest.lastIndexOf("\r\n");
+            if (cut < 0)
+                continue;
+            bool decoded = true;
+            const QString text = Module1::decodeText(rest.left(cut + 2), &decoded);
+            qsizetype from = 0;
+            if (!headerSeen) {
+                headerSeen = text.startsWith(header);
+                from = header.size();
+            }
+            const CsvRows::Parsed parsed = decoded && headerSeen ? CsvRows::parse(QStringView(text).mid(from)) : CsvRows::Parsed{{}, false};
+            ok = parsed.ok;
+            for (const ResultModel::Row &row : parsed.rows) {
+                // Rows journaled after the last state write belong to that run: their IDs are done.
+                if (out.rowCount++ >= rowsAtState) {
+                    bool isId = false;
+                    const qint64 id = row[2].toLongLong(&isId);
+                    if (isId && id >= state.first && id <= state.last)
+                        done = qMax(done, id);
+                }
+                if (keepRows)
+                    out.rows.append(row);
+            }
+            rest = Module1::encodeText(QStringView(text).mid(from + parsed.consumed)) + rest.mid(cut + 2);
+        }
+        file.close();
     }
-    if (!parsed.ok) {
+    // An empty file, or one torn inside its header, holds no row yet.
+    if (!headerSeen && ok)
+        ok = header.startsWith(Module1::decodeText(rest));
+    if (!ok) {
         const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        out = Recovery();
         out.setAside = QDir(m_dir).filePath(m_name + QStringLiteral("-damaged-%1.csv").arg(stamp));
         if (!QFile::rename(rowsPath(), out.setAside))
             QFile::remove(rowsPath());
         QFile::remove(statePath());
         return out;
     }
-    out.rows = std::move(parsed.rows);
-    State state;
-    if (readState(statePath(), state) && state.finished < state.last) {
-        // Rows journaled after the last state write belong to that run: their IDs are done.
-        qint64 done = state.finished;
-        for (size_t r = size_t(qBound<qint64>(0, state.rows, qint64(out.rows.size()))); r < out.rows.size(); ++r) {
-            bool ok = false;
-            const qint64 id = out.rows[r][2].toLongLong(&ok);
-            if (ok && id >= state.first && id <= state.last)
-                done = qMax(done, id);
-        }
-        if (done < state.last) {
-            out.unfinished = true;
-            out.resumeFrom = done + 1;
-            out.end = state.last;
-            // The IDs finished after the last state write: the rows journaled since are kept,
-            // the others had no row to keep (a killed program leaves no finer account).
-            RunSummary &earlier = out.earlier;
-            earlier = state.counts;
-            const qint64 rowsSince = qint64(out.rows.size()) - qBound<qint64>(0, state.rows, qint64(out.rows.size()));
-            const qint64 idsSince = done - state.finished;
-            earlier.visited += idsSince;
-            earlier.kept += rowsSince;
-            earlier.absent += qMax<qint64>(0, idsSince - rowsSince);
-        }
+    // A torn last line is dropped for good.
+    if (headerSeen && !rest.isEmpty())
+        QFile(rowsPath()).resize(read - rest.size());
+    if (haveState && done < state.last) {
+        out.unfinished = true;
+        out.resumeFrom = done + 1;
+        out.end = state.last;
+        // The IDs finished after the last state write: the rows journaled since are kept,
+        // the others had no row to keep (a killed program leaves no finer account).
+        RunSummary &earlier = out.earlier;
+        earlier = state.counts;
+        const qint64 rowsSince = out.rowCount - qMin(rowsAtState, out.rowCount);
+        const qint64 idsSince = done - state.finished;
+        earlier.visited += idsSince;
+        earlier.kept += rowsSince;
+        earlier.absent += qMax<qint64>(0, idsSince - rowsSince);
     }
-    // A torn last line is dropped for good: the file is written anew from the whole rows.
-    if (parsed.torn) {
-        QSaveFile clean(rowsPath());
-        QString whole = header;
-        ResultModel model;
-        model.appendRows(out.rows);
-        for (int r = 0; r < model.rowCount(); ++r)
-            Module1::appendCsvRow(whole, model, r);
-        const QByteArray encoded = Module1::encodeText(whole);
-        if (clean.open(QIODevice::WriteOnly) && clean.write(encoded) == encoded.size())
-            clean.commit();
-    }
-    m_rowCount = qint64(out.rows.size());
+    m_rowCount = out.rowCount;
     return out;
 }
 

@@ -23,7 +23,8 @@ class Journal
 public:
     struct Recovery
     {
-        std::vector<ResultModel::Row> rows;
+        CompactRows rows;        // the whole rows, when asked for
+        qint64 rowCount = 0;
         bool unfinished = false; // the run had not reached its end ID
         qint64 resumeFrom = 0;   // the next ID to harvest, when unfinished
         qint64 end = 0;          // that run's end ID
@@ -37,8 +38,9 @@ public:
 
     // Takes the folder's journal for this program; false when another program has it.
     bool lock();
-    // What an earlier program left. An unreadable journal is moved aside (see setAside).
-    Recovery recover();
+    // What an earlier program left, with its rows when keepRows. An unreadable journal is
+    // moved aside (see setAside).
+    Recovery recover(bool keepRows = true);
 
     // Called with the file's path the first time a write fails.
     void setReporter(std::function<void(const QString &)> report);

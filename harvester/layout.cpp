@@ -9,6 +9,7 @@
 #include "repaint_throttle.h"
 #include "result_model.h"
 #include "site.h"
+#include "sorted_list.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -175,7 +176,9 @@ void frmMain::buildControls()
     Lv = new ListView(this);
     name(Lv, QStringLiteral("Lv"));
     Lv->setGeometry(twipRect(45, 1125, 12660, 6000));
-    Lv->setModel(m_list);
+    // Sorting by a header click is a view of the list: the rows keep their order and numbers.
+    m_shown = new SortedList(m_list, this);
+    Lv->setModel(m_shown);
     Lv->setShowGrid(false);
     Lv->setWordWrap(false);
     Lv->setCornerButtonEnabled(false);
@@ -188,7 +191,9 @@ void frmMain::buildControls()
     Lv->setSelectionMode(QAbstractItemView::SingleSelection);
     Lv->setSelectionBehavior(QAbstractItemView::SelectRows);
     Lv->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Lv->setSortingEnabled(false);
+    Lv->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); // unsorted until a click
+    Lv->horizontalHeader()->setSortIndicatorShown(true);
+    Lv->setSortingEnabled(true);
     Lv->setTabKeyNavigation(false); // Tab leaves the list: it is one stop, arrows move inside
     QHeaderView *header = Lv->horizontalHeader();
     header->setSectionsMovable(false);

@@ -25,15 +25,15 @@ void frmMain::openJournal()
         Ag(QStringLiteral("另一个程序正在使用此目录的恢复记录, 本窗口不保存恢复记录"));
         return;
     }
-    const Journal::Recovery found = journal->recover();
+    Journal::Recovery found = journal->recover();
     if (!found.setAside.isEmpty())
         Ag(QStringLiteral("恢复记录无法读取, 已移至: ") + found.setAside);
-    if (!found.rows.empty()) {
-        m_list->appendRows(found.rows);
-        Ag(QStringLiteral("已恢复上次未保存的 %1 行").arg(found.rows.size()));
+    if (found.rowCount > 0) {
+        m_list->appendRows(std::move(found.rows));
+        Ag(QStringLiteral("已恢复上次未保存的 %1 行").arg(found.rowCount));
     }
     // A journal without rows is no list to restore: the window starts as it always does.
-    if (found.unfinished && !found.rows.empty()) {
+    if (found.unfinished && found.rowCount > 0) {
         Txt[0]->setText(QString::number(found.resumeFrom));
         Txt[1]->setText(QString::number(found.end));
         Ag(QStringLiteral("上次采集到ID %1, 按开始继续采集").arg(found.resumeFrom - 1));

@@ -2,6 +2,7 @@
 #include "journal.h"
 #include "paths.h"
 #include "result_model.h"
+#include "sorted_list.h"
 
 #include <QDate>
 #include <QDir>
@@ -27,7 +28,8 @@ void frmMain::saveList()
     const QString path = joinPath(m_saveDir, QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
                                                     + u'-' + Txt[0]->text() + u'-' + Txt[1]->text()
                                                     + QStringLiteral(".csv"));
-    if (Module1::exportListToCsv(*m_list, path, true)) {
+    // The rows in the order shown, each with its own Index cell.
+    if (Module1::exportListToCsv(*m_shown, path, true)) {
         m_listChanged = false;
         Ag(QStringLiteral("文件保存成功: ") + path);
     } else
@@ -45,7 +47,7 @@ void frmMain::pmenu_Click(int Index)
         case 0: {
             const QModelIndexList selected = Lv->selectionModel()->selectedRows();
             if (!selected.isEmpty())
-                Module1::openInBrowser(kBrowseBaseUrl + m_list->cell(selected.first().row(), 2));
+                Module1::openInBrowser(kBrowseBaseUrl + m_list->cell(m_shown->mapToSource(selected.first()).row(), 2));
             break;
         }
         case 2:

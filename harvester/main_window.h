@@ -22,6 +22,7 @@ class Pace;
 class ProgressPanel;
 class LabelFeed;
 class ResultModel;
+class SortedList;
 
 // The harvester's one window: its state, its controls, the activity log, the harvest run
 // with its run control, and the commands of the result list's menu.
@@ -122,6 +123,7 @@ private:
     QPlainTextEdit *Alog = nullptr;
     QTableView *Lv = nullptr;
     ResultModel *m_list = nullptr;
+    SortedList *m_shown = nullptr; // the list in the view's order
     QStatusBar *SB = nullptr;
     QLabel *m_countPanel = nullptr;
     ProgressPanel *m_progressPanel = nullptr;
