@@ -176,7 +176,8 @@ bool isFourByte(const char *p, qsizetype left)
 
 QByteArray encodeText(QStringView text)
 {
-    if (!QStringEncoder("windows-936").isValid() || !gb18030().isValid())
+    static const bool haveCodePages = QStringEncoder("windows-936").isValid() && gb18030().isValid();
+    if (!haveCodePages)
         return text.toUtf8(); // a Qt without ICU: keep every character rather than lose it
     QByteArray out;
     out.reserve(text.size() * 2);
