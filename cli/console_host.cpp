@@ -57,7 +57,7 @@ ConsoleHost::ConsoleHost(const CliOptions &options, const RowFormat &format, boo
     m_tick.start();
 }
 
-bool ConsoleHost::running() const { return !interrupted(); }
+bool ConsoleHost::running() const { return !interrupted() && !m_stopped; }
 
 bool ConsoleHost::gradeInRange(const QString &grade)
 {

@@ -19,6 +19,8 @@ public:
     // The first Ctrl-C or SIGTERM asks the run to stop; a second one ends the program.
     static void catchSignals();
     static bool interrupted();
+    // The run stops as after a Ctrl-C, without counting as interrupted.
+    void stop() { m_stopped = true; }
 
     bool running() const override;
     bool closing() const override { return false; }
@@ -60,6 +62,7 @@ private:
     qint64 m_done = 0, m_total = 0, m_kept = 0;
     bool m_lineShown = false;
     bool m_completed = false;
+    bool m_stopped = false;
     QList<qint64> m_givenUp;
     QStringList m_notes;
     QString m_summary;

@@ -5,6 +5,7 @@
 #include "result_model.h"
 #include "row_format.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -19,13 +20,28 @@ int complain(int code, const QString &message)
     return code;
 }
 
-bool writeWhole(const QString &path, const QByteArray &bytes, QString &error)
+// FILE from the journal of its rows, written beside it and put in its place only whole.
+bool writeFromJournal(const QString &path, const Journal &journal, const RowFormat &format, QString &error)
 {
+    QFile rows(journal.rowsPath());
+    QBuffer none; // no row was kept
+    QIODevice &in = rows.open(QIODevice::ReadOnly) ? static_cast<QIODevice &>(rows) : none;
+    none.open(QIODevice::ReadOnly);
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    error = file.errorString();
-    return false;
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    if (!format.convertJournal(in, file)) {
+        error = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("its journal cannot be read");
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -43,17 +59,18 @@ int main(int argc, char *argv[])
     std::unique_ptr<Journal> journal;
     qint32 start = options.start, end = options.end;
     RunSummary earlier; // a resumed harvest's summary counts the whole of it
+    qint64 rowsBefore = 0;
     if (!options.output.isEmpty()) {
         const QFileInfo out(options.output);
         journal = std::make_unique<Journal>(out.absolutePath(), out.fileName() + QStringLiteral(".journal"));
         if (!journal->lock())
             return complain(CannotWrite, QStringLiteral("another vqlirra-cli is writing %1").arg(options.output));
-        Journal::Recovery found = journal->recover();
+        const Journal::Recovery found = journal->recover(false);
         if (!found.setAside.isEmpty())
             complain(0, QStringLiteral("the journal of %1 could not be read; it was moved to %2")
                             .arg(options.output, found.setAside));
         if (options.resume) {
-            list.appendRows(std::move(found.rows));
+            rowsBefore = found.rowCount;
             if (found.unfinished) {
                 start = qint32(found.resumeFrom);
                 end = qint32(found.end);
@@ -74,16 +91,24 @@ int main(int argc, char *argv[])
         if (!probe.open(QIODevice::WriteOnly))
             return complain(CannotWrite, QStringLiteral("cannot write %1: %2").arg(options.output, probe.errorString()));
         probe.cancelWriting();
-        journal->setReporter([](const QString &path) {
-            complain(0, QStringLiteral("cannot write the journal %1; the run goes on").arg(path));
-        });
     }
 
     ConsoleHost::catchSignals();
     ConsoleHost host(options, format, options.output.isEmpty());
+    // FILE is made from the journal: rows it could not take would be lost, so the run stops
+    // there, to be resumed once the journal can be written again.
+    bool journalFailed = false;
+    if (journal) {
+        journal->setReporter([&host, &journalFailed](const QString &path) {
+            journalFailed = true;
+            host.stop();
+            complain(0, QStringLiteral("cannot write the journal %1; stopped, continue with --resume").arg(path));
+        });
+    }
     if (start <= end) {
         HarvestRun run(host, list, options.baseUrl, journal.get());
         run.carryOver(earlier);
+        run.streamRows(rowsBefore); // each row goes to standard output or the journal, then is gone
         run.execute(start, end);
     } else {
         host.completed();
@@ -92,8 +117,10 @@ int main(int argc, char *argv[])
 
     if (!options.output.isEmpty()) {
         QString error;
-        if (!writeWhole(options.output, format.whole(list), error))
+        if (!writeFromJournal(options.output, *journal, format, error))
             return complain(CannotWrite, QStringLiteral("cannot write %1: %2").arg(options.output, error));
+        if (journalFailed)
+            return CannotWrite;
         if (host.completedRange())
             journal->remove();
     }

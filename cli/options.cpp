@@ -85,8 +85,9 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
     const QCommandLineOption format({QStringLiteral("format")}, QStringLiteral("csv (default) or jsonl."),
                                     QStringLiteral("FORMAT"));
     const QCommandLineOption encoding({QStringLiteral("encoding")},
-                                      QStringLiteral("CSV encoding: gb18030 (default, as the window saves) or "
-                                                     "utf-8 (with a byte-order mark)."),
+                                      QStringLiteral("CSV encoding: gb18030 (as the window saves; the default "
+                                                     "with --output) or utf-8 (with a byte-order mark). Without "
+                                                     "--output the default is the locale's encoding."),
                                       QStringLiteral("ENC"));
     const QCommandLineOption baseUrl({QStringLiteral("base-url")},
                                      QStringLiteral("Profile pages are URL followed by the ID (default %1).")
@@ -145,7 +146,10 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
         const QString e = parser.isSet(encoding) ? parser.value(encoding).toLower() : QStringLiteral("gb18030");
         if (e != u"gb18030" && e != u"utf-8" && e != u"utf8")
             throw BadArgument{QStringLiteral("--encoding: '%1' is unknown; use gb18030 or utf-8").arg(parser.value(encoding))};
-        options.utf8 = e != u"gb18030";
+        options.encoding = e != u"gb18030" ? CliOptions::Utf8 : CliOptions::WindowBytes;
+        // A terminal or a pipe reads what the locale says, as with any command-line tool.
+        if (!parser.isSet(encoding) && options.output.isEmpty())
+            options.encoding = CliOptions::Locale;
         options.baseUrl = parser.isSet(baseUrl) ? parser.value(baseUrl) : Site::fetchBaseUrl();
         const QUrl url(options.baseUrl, QUrl::StrictMode);
         if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || url.host().isEmpty())

@@ -16,7 +16,10 @@ struct CliOptions
     int maxGrade = 25;
     QString output; // empty: standard output
     Format format = Csv;
-    bool utf8 = false; // else as the window writes files: code page 936, GB18030 beyond it
+    // CSV bytes: as the window writes files (code page 936, GB18030 beyond it), UTF-8 behind a
+    // byte-order mark, or the locale's encoding (standard output without --encoding).
+    enum Encoding { WindowBytes, Utf8, Locale };
+    Encoding encoding = WindowBytes;
     QString baseUrl;
     bool resume = false;
     bool quiet = false;

@@ -1,5 +1,9 @@
 #include "row_format.h"
+#include "journal_reader.h"
 #include "result_model.h"
+
+#include <QIODevice>
+#include <QStringEncoder>
 
 #include "pageutil.h"
 
@@ -26,13 +30,25 @@ void appendJsonString(QString &out, const QString &value)
     }
     out += u'"';
 }
+
+// Whether the locale writes Chinese as code page 936 does (a Chinese Windows console): then
+// its bytes are the window's, with GB18030's for what the code page lacks.
+bool localeIsCp936()
+{
+    static const bool cp936 = QStringEncoder(QStringConverter::System).encode(u"中文") == QByteArray("\xD6\xD0\xCE\xC4");
+    return cp936;
+}
 } // namespace
 
-RowFormat::RowFormat(const CliOptions &options) : m_format(options.format), m_utf8(options.utf8) {}
+RowFormat::RowFormat(const CliOptions &options) : m_format(options.format), m_encoding(options.encoding) {}
 
 QByteArray RowFormat::encode(const QString &text) const
 {
-    return m_utf8 || m_format == CliOptions::JsonLines ? text.toUtf8() : Module1::encodeText(text);
+    if (m_format == CliOptions::JsonLines || m_encoding == CliOptions::Utf8)
+        return text.toUtf8();
+    if (m_encoding == CliOptions::Locale && !localeIsCp936())
+        return QStringEncoder(QStringConverter::System).encode(text);
+    return Module1::encodeText(text);
 }
 
 QByteArray RowFormat::begin() const
@@ -41,38 +57,65 @@ QByteArray RowFormat::begin() const
         return {};
     QString header;
     Module1::appendCsvHeader(header, ResultModel());
-    return (m_utf8 ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + encode(header);
+    return (m_encoding == CliOptions::Utf8 ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + encode(header);
 }
 
 QByteArray RowFormat::row(const ResultModel &list, int row) const
 {
-    QString line;
     if (m_format == CliOptions::Csv) {
+        QString line;
         Module1::appendCsvRow(line, list, row);
         return encode(line);
     }
-    line += u'{';
+    ResultModel::Row cells;
+    for (int c = 0; c < ResultModel::kColumns; ++c)
+        cells[size_t(c)] = list.cell(row, c);
+    return this->row(cells);
+}
+
+QByteArray RowFormat::row(const ResultModel::Row &cells) const
+{
+    if (m_format == CliOptions::Csv) {
+        ResultModel one;
+        one.appendRows(std::vector<ResultModel::Row>{cells});
+        return row(one, 0);
+    }
+    QString line = QStringLiteral("{");
     for (int c = 0; c < ResultModel::kColumns; ++c) {
         if (c > 0)
             line += u',';
         line += u'"';
         line += QLatin1String(kKeys[c]);
         line += QStringLiteral("\":");
-        appendJsonString(line, list.cell(row, c));
+        appendJsonString(line, cells[size_t(c)]);
     }
     line += QStringLiteral("}\n");
     return encode(line);
 }
 
+bool RowFormat::convertJournal(QIODevice &journal, QIODevice &out) const
+{
+    bool written = true;
+    const auto put = [&out, &written](const QByteArray &bytes) {
+        written = written && out.write(bytes) == bytes.size();
+    };
+    if (m_format == CliOptions::Csv && m_encoding == CliOptions::WindowBytes) {
+        // The journal is the file already, but for its closing line.
+        if (journal.size() == 0)
+            put(begin());
+        for (QByteArray piece; !(piece = journal.read(1 << 20)).isEmpty();)
+            put(piece);
+    } else {
+        put(begin());
+        const JournalReader::Reading read = JournalReader::read(journal, [&](const ResultModel::Row &cells) { put(row(cells)); });
+        if (!read.ok || read.wholeBytes != journal.size())
+            return false;
+    }
+    put(end());
+    return written;
+}
+
 QByteArray RowFormat::end() const
 {
     return m_format == CliOptions::Csv ? QByteArray("\r\n") : QByteArray();
-}
-
-QByteArray RowFormat::whole(const ResultModel &list) const
-{
-    QByteArray out = begin();
-    for (int r = 0; r < list.rowCount(); ++r)
-        out += row(list, r);
-    return out + end();
 }

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "options.h"
+#include "result_model.h"
 
 #include <QByteArray>
 
-class ResultModel;
+class QIODevice;
 
 // The bytes of kept rows in the chosen format: CSV exactly as the window saves it (code page 936,
-// or UTF-8 behind a byte-order mark), or one JSON object per line.
+// UTF-8 behind a byte-order mark, or the locale's encoding), or one JSON object per line.
 class RowFormat
 {
 public:
@@ -15,12 +16,16 @@ public:
 
     QByteArray begin() const; // before the first row
     QByteArray row(const ResultModel &list, int row) const;
+    QByteArray row(const ResultModel::Row &cells) const;
     QByteArray end() const; // after the last row
-    QByteArray whole(const ResultModel &list) const;
+
+    // The whole output from a journal of the rows (in the window's CSV bytes), read a piece
+    // at a time; false when the journal cannot be read.
+    bool convertJournal(QIODevice &journal, QIODevice &out) const;
 
 private:
     QByteArray encode(const QString &text) const;
 
     CliOptions::Format m_format;
-    bool m_utf8;
+    CliOptions::Encoding m_encoding;
 };

@@ -46,9 +46,8 @@ void CompactRows::store(int row, const std::array<QByteArray, kCells> &cells)
     quint32 need = 0;
     for (const QByteArray &c : cells)
         need += quint32(c.size()) + 5;
-    // The last row, at the end of the last block, is written over where it stands.
-    const bool inPlace = row == size() - 1 && m_rows[size_t(row)].block + 1 == m_blocks.size()
-        && m_rows[size_t(row)].offset + need <= m_blockSize.back();
+    // The row stored last, at the end of the last block, is written over where it stands.
+    const bool inPlace = row == m_tailRow && m_rows[size_t(row)].offset + need <= m_blockSize.back();
     if (inPlace)
         m_used = m_rows[size_t(row)].offset;
     if (!inPlace && (m_blocks.empty() || m_used + need > m_blockSize.back())) {
@@ -67,6 +66,7 @@ void CompactRows::store(int row, const std::array<QByteArray, kCells> &cells)
     }
     const Place place{quint32(m_blocks.size() - 1), m_used};
     m_used += quint32(at - start);
+    m_tailRow = row;
     if (row == size())
         m_rows.push_back(place);
     else
@@ -131,14 +131,20 @@ void CompactRows::take(CompactRows &&other)
     for (const Place &p : other.m_rows)
         m_rows.push_back({p.block + base, p.offset});
     m_used = other.m_blocks.empty() ? m_used : other.m_used;
+    m_tailRow = -1;
     other.clear();
 }
 
 void CompactRows::clear()
 {
-    m_blocks.clear();
-    m_blockSize.clear();
+    // One ordinary block stays for the next rows: a list emptied after every row (a stream)
+    // would otherwise allocate a block for each one.
+    const bool keepFirst = !m_blocks.empty() && m_blockSize.front() == kBlockBytes;
+    m_blocks.resize(keepFirst ? 1 : 0);
+    m_blockSize.resize(keepFirst ? 1 : 0);
     m_rows.clear();
-    m_rows.shrink_to_fit();
+    if (m_rows.capacity() > 1024)
+        m_rows.shrink_to_fit();
     m_used = 0;
+    m_tailRow = -1;
 }

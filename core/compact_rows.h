@@ -43,6 +43,7 @@ private:
 
     std::vector<std::unique_ptr<char[]>> m_blocks;
     std::vector<quint32> m_blockSize;
-    quint32 m_used = 0; // bytes used in the last block
+    quint32 m_used = 0;  // bytes used in the last block
+    int m_tailRow = -1;  // the row whose bytes end there
     std::vector<Place> m_rows;
 };

@@ -29,6 +29,12 @@ void HarvestRun::carryOver(const RunSummary &earlier)
     m_summary = earlier;
 }
 
+void HarvestRun::streamRows(qint64 rowsBefore)
+{
+    m_streaming = true;
+    m_rowsBefore = rowsBefore;
+}
+
 bool HarvestRun::keepWaiting() const { return m_host.running() && !m_host.closing(); }
 
 // A row is complete (or as complete as a failure left it): journaled, and handed on.
@@ -37,6 +43,10 @@ void HarvestRun::keep(int row)
     if (m_journal)
         m_journal->rowKept(m_list, row);
     m_host.rowKept(m_list, row);
+    if (m_streaming) {
+        m_rowsBefore += m_list.rowCount();
+        m_list.clear();
+    }
 }
 
 void HarvestRun::setLastCell(int column, const QString &text)
@@ -91,7 +101,7 @@ void HarvestRun::readProfile(View page, const QString &idText)
     }
     const QString grade = Grade::derive(page);
     if (m_host.gradeInRange(grade)) {
-        m_list.appendRow(QString::number(m_list.rowCount() + 1));
+        m_list.appendRow(QString::number(m_rowsBefore + m_list.rowCount() + 1));
         m_halfRow = m_list.rowCount() - 1;
         setLastCell(1, name);
         setLastCell(2, idText);

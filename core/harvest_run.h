@@ -79,6 +79,9 @@ public:
 
     // The run goes on from an interrupted one: its counts start from those.
     void carryOver(const RunSummary &earlier);
+    // Rows are numbered after rowsBefore rows kept elsewhere, and each one leaves the list
+    // once it has been handed on: a run of millions of rows in constant memory.
+    void streamRows(qint64 rowsBefore);
 
     // Walks startID to endID; returns when the run has ended.
     void execute(qint32 startID, qint32 endID);
@@ -114,4 +117,6 @@ private:
     qint64 m_streakStart = 0;
     int m_streak = 0;
     int m_halfRow = -1; // a row being filled, journaled when a failure leaves it so
+    bool m_streaming = false;
+    qint64 m_rowsBefore = 0; // rows numbered before the list's first
 };

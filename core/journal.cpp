@@ -1,9 +1,10 @@
 #include "journal.h"
-#include "csv_rows.h"
+#include "journal_reader.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
 
@@ -17,7 +18,6 @@
 
 namespace {
 constexpr int kSyncEveryMs = 1000;
-constexpr qint64 kReadPieceBytes = 1 << 20;
 
 // Hands what the system holds of the file to the disk.
 bool syncToDisk(QFile &file)
@@ -29,13 +29,6 @@ bool syncToDisk(QFile &file)
 #else
     return ::fsync(file.handle()) == 0;
 #endif
-}
-
-QString headerLine()
-{
-    QString line;
-    Module1::appendCsvHeader(line, ResultModel());
-    return line;
 }
 
 struct State
@@ -118,48 +111,23 @@ Journal::Recovery Journal::recover(bool keepRows)
     const bool haveState = readState(statePath(), state) && state.finished < state.last;
     const qint64 rowsAtState = haveState ? qMax<qint64>(0, state.rows) : 0;
     qint64 done = state.finished;
-    const QString header = headerLine();
-    // Read a piece at a time, so that a journal of a million rows never sits in memory as
-    // text: every piece ends at a line end (CR LF never occurs inside a GB18030 character),
-    // and a row cut at the piece's end goes back to be read with the next one.
     QFile file(rowsPath());
-    QByteArray rest;        // bytes read but not yet taken as whole rows
-    qint64 read = 0;        // bytes read from the file
-    bool ok = true, headerSeen = false;
+    JournalReader::Reading reading;
     if (file.open(QIODevice::ReadOnly)) {
-        for (QByteArray piece; ok && !(piece = file.read(kReadPieceBytes)).isEmpty();) {
-            read += piece.size();
-            rest += piece;
-            const qsizetype cut = rest.lastIndexOf("\r\n");
-            if (cut < 0)
-                continue;
-            bool decoded = true;
-            const QString text = Module1::decodeText(rest.left(cut + 2), &decoded);
-            qsizetype from = 0;
-            if (!headerSeen) {
-                headerSeen = text.startsWith(header);
-                from = header.size();
+        reading = JournalReader::read(file, [&](const ResultModel::Row &row) {
+            // Rows journaled after the last state write belong to that run: their IDs are done.
+            if (out.rowCount++ >= rowsAtState) {
+                bool isId = false;
+                const qint64 id = row[2].toLongLong(&isId);
+                if (isId && id >= state.first && id <= state.last)
+                    done = qMax(done, id);
             }
-            const CsvRows::Parsed parsed = decoded && headerSeen ? CsvRows::parse(QStringView(text).mid(from)) : CsvRows::Parsed{{}, false};
-            ok = parsed.ok;
-            for (const ResultModel::Row &row : parsed.rows) {
-                // Rows journaled after the last state write belong to that run: their IDs are done.
-                if (out.rowCount++ >= rowsAtState) {
-                    bool isId = false;
-                    const qint64 id = row[2].toLongLong(&isId);
-                    if (isId && id >= state.first && id <= state.last)
-                        done = qMax(done, id);
-                }
-                if (keepRows)
-                    out.rows.append(row);
-            }
-            rest = Module1::encodeText(QStringView(text).mid(from + parsed.consumed)) + rest.mid(cut + 2);
-        }
+            if (keepRows)
+                out.rows.append(row);
+        });
         file.close();
     }
-    // An empty file, or one torn inside its header, holds no row yet.
-    if (!headerSeen && ok)
-        ok = header.startsWith(Module1::decodeText(rest));
+    const bool ok = reading.ok;
     if (!ok) {
         const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         out = Recovery();
@@ -170,8 +138,8 @@ Journal::Recovery Journal::recover(bool keepRows)
         return out;
     }
     // A torn last line is dropped for good.
-    if (headerSeen && !rest.isEmpty())
-        QFile(rowsPath()).resize(read - rest.size());
+    if (reading.headerSeen && QFileInfo(rowsPath()).size() > reading.wholeBytes)
+        QFile(rowsPath()).resize(reading.wholeBytes);
     if (haveState && done < state.last) {
         out.unfinished = true;
         out.resumeFrom = done + 1;
@@ -208,7 +176,7 @@ bool Journal::openRows()
     if (!m_rows.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     if (m_rows.size() == 0) {
-        const QByteArray header = Module1::encodeText(headerLine());
+        const QByteArray header = Module1::encodeText(JournalReader::headerLine());
         if (m_rows.write(header) != header.size() || !m_rows.flush()) {
             m_rows.close();
             m_rows.remove();

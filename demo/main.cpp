@@ -8,7 +8,7 @@
 #include <cstring>
 
 namespace {
-// --serve [--port N] [--delay MS]: the site alone, for the command line; prints its base URL.
+// --serve [--port N] [--delay MS] [--page-bytes N]: the site alone, for the command line; prints its base URL.
 int serveOnly(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -30,6 +30,15 @@ int serveOnly(int argc, char *argv[])
             QTextStream(stderr) << "vqlirra-demo: --delay takes milliseconds from 0 to 60000\n";
             return 2;
         }
+    }
+    if (const qsizetype at = args.indexOf(QStringLiteral("--page-bytes")); at >= 0) {
+        bool ok = false;
+        const int bytes = args.value(at + 1).toInt(&ok);
+        if (!ok || bytes < 0 || bytes > 1000000) {
+            QTextStream(stderr) << "vqlirra-demo: --page-bytes takes a size from 0 to 1000000\n";
+            return 2;
+        }
+        ProfileSite::setPageBytes(bytes);
     }
     ProfileSite site;
     site.setDelayMs(delay);

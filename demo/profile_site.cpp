@@ -23,6 +23,12 @@ void ProfileSite::setDelayMs(int ms)
 
 int ProfileSite::peakInFlight() const { return m_server.peakInFlight(); }
 
+namespace {
+int s_pageBytes = 40000;
+}
+
+void ProfileSite::setPageBytes(int bytes) { s_pageBytes = bytes; }
+
 void ProfileSite::serve(const LoopbackServer::Request &request, QTcpSocket *socket)
 {
     bool ok = false;
@@ -34,5 +40,5 @@ void ProfileSite::serve(const LoopbackServer::Request &request, QTcpSocket *sock
     }
     // GBK pages say so only inside the page, as older pages of such sites do.
     LoopbackServer::respond(socket, 200, profile.gbk ? "text/html" : "text/html; charset=utf-8",
-                            DemoPages::page(profile, id));
+                            DemoPages::page(profile, id, s_pageBytes));
 }

@@ -15,6 +15,8 @@ public:
     // Every answer comes ms late, as from a site far away; answers are still served side by side.
     void setDelayMs(int ms);
     int peakInFlight() const;
+    // Pages near bytes long (40,000 by default), for harvests of millions in little time.
+    static void setPageBytes(int bytes);
 
     // The answer of the site to one request, for servers of other sites to reuse.
     static void serve(const LoopbackServer::Request &request, QTcpSocket *socket);

@@ -191,6 +191,7 @@ void frmMain::buildControls()
     Lv->setSelectionMode(QAbstractItemView::SingleSelection);
     Lv->setSelectionBehavior(QAbstractItemView::SelectRows);
     Lv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Lv->horizontalHeader()->setSectionsClickable(true);
     Lv->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); // unsorted until a click
     Lv->horizontalHeader()->setSortIndicatorShown(true);
     Lv->setSortingEnabled(true);

@@ -1,0 +1,132 @@
+#include "fixture.h"
+#include "sorted_list.h"
+
+#include <QAbstractItemModelTester>
+
+// The result list as compact storage, its sorting view, and a journal of more than one
+// reading piece coming back whole.
+class TestList : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // Every kind of cell comes back exactly, however the rows were filled.
+    void cellsComeBackExactly()
+    {
+        const QStringList kinds{QStringLiteral("夜光🎤星月"), QString(), QStringLiteral("Nothing"), QStringLiteral("a,b\"c\r\nd"),
+                                QString(QChar(0)), QStringLiteral("x").repeated(1 << 21) /* beyond one storage block */,
+                                QStringLiteral("Ａ"), QStringLiteral("超级巨星 5"), QStringLiteral("-12.5"), QStringLiteral("尾")};
+        ResultModel list;
+        QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        std::vector<ResultModel::Row> expected;
+        for (int r = 0; r < 30; ++r) {
+            ResultModel::Row row;
+            for (int c = 0; c < ResultModel::kColumns; ++c)
+                row[size_t(c)] = kinds[(r + c) % kinds.size()];
+            expected.push_back(row);
+            if (r % 3 == 0) { // whole rows at once, as a journal restores them
+                list.appendRows(std::vector<ResultModel::Row>{row});
+                continue;
+            }
+            list.appendRow(QStringLiteral("first"));
+            for (int c = ResultModel::kColumns - 1; c >= 0; --c) // a cell set twice, longer the second time
+                list.setCell(r, c, c == 0 ? QStringLiteral("a longer first value") : row[size_t(c)]);
+            list.setCell(r, 0, row[0]);
+        }
+        list.setCell(4, 1, QStringLiteral("an earlier row changed")); // moves that row's bytes
+        expected[4][1] = QStringLiteral("an earlier row changed");
+        list.setCell(29, 2, QStringLiteral("the last row, no longer at the end")); // must not write over row 4
+        expected[29][2] = QStringLiteral("the last row, no longer at the end");
+        QCOMPARE(list.rowCount(), int(expected.size()));
+        for (int r = 0; r < list.rowCount(); ++r) {
+            for (int c = 0; c < ResultModel::kColumns; ++c)
+                QVERIFY2(list.cell(r, c) == expected[size_t(r)][size_t(c)], qPrintable(QStringLiteral("%1,%2").arg(r).arg(c)));
+        }
+        list.clear();
+        QCOMPARE(list.rowCount(), 0);
+        list.appendRow(QStringLiteral("1"));
+        QCOMPARE(list.cell(0, 0), QStringLiteral("1"));
+        QCOMPARE(list.cell(0, 9), QString());
+    }
+
+    void sortOrder_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QStringList>("ascending");
+        QTest::addColumn<QStringList>("descending");
+        QTest::addColumn<QString>("top"); // a value above all the others
+        QTest::newRow("counters as numbers, the rest after them")
+            << 9 << QStringList{"10", "Nothing", "9", "", "-3", "2.5", "1万", "100"}
+            << QStringList{"-3", "2.5", "9", "10", "100", "", "1万", "Nothing"}
+            << QStringList{"100", "10", "9", "2.5", "-3", "Nothing", "1万", ""} << "1000";
+        QTest::newRow("IDs as numbers") << 2 << QStringList{"50147165", "9", "50147164", "Nothing"}
+                                        << QStringList{"9", "50147164", "50147165", "Nothing"}
+                                        << QStringList{"50147165", "50147164", "9", "Nothing"} << "50147166";
+        QTest::newRow("grades by their place in the scale")
+            << 4 << QStringList{"超级巨星 1", "尚未出道", "歌唱新人 6", "闪亮新秀 2", "歌唱新人 5"}
+            << QStringList{"尚未出道", "歌唱新人 5", "闪亮新秀 2", "超级巨星 1", "歌唱新人 6"}
+            << QStringList{"超级巨星 1", "闪亮新秀 2", "歌唱新人 5", "尚未出道", "歌唱新人 6"} << "超级巨星 5";
+        QTest::newRow("names by code point") << 1 << QStringList{"😀", "Ａ", "b", "B", "星", "ab"}
+                                             << QStringList{"B", "ab", "b", "星", "Ａ", "😀"}
+                                             << QStringList{"😀", "Ａ", "星", "b", "ab", "B"} << "😀😀";
+    }
+    // Sorting reorders the view only: the list keeps its rows and their Index cells.
+    void sortOrder()
+    {
+        QFETCH(int, column);
+        QFETCH(QStringList, cells);
+        QFETCH(QStringList, ascending);
+        QFETCH(QStringList, descending);
+        QFETCH(QString, top);
+        ResultModel list;
+        SortedList shown(&list);
+        QAbstractItemModelTester tester(&shown, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (int r = 0; r < cells.size(); ++r) {
+            list.appendRow(QString::number(r + 1));
+            list.setCell(r, column, cells[r]);
+        }
+        for (const auto &[order, expected] : {std::pair{Qt::AscendingOrder, ascending}, std::pair{Qt::DescendingOrder, descending}}) {
+            shown.sort(column, order);
+            QStringList seen;
+            for (int r = 0; r < shown.rowCount(); ++r) {
+                seen << shown.index(r, column).data().toString();
+                const int own = shown.index(r, 0).data().toInt();
+                QCOMPARE(list.cell(own - 1, column), seen.last()); // each row with its own Index
+            }
+            QCOMPARE(seen, expected);
+        }
+        for (int r = 0; r < cells.size(); ++r)
+            QCOMPARE(list.cell(r, column), cells[r]);
+        // A row filled while sorted goes to its sorted place.
+        list.appendRow(QString::number(cells.size() + 1));
+        list.setCell(cells.size(), column, top);
+        QCOMPARE(shown.index(0, 0).data().toInt(), cells.size() + 1);
+    }
+
+    // A journal of several reading pieces, values with line breaks among them, comes back row
+    // for row; a torn last line is cut off the file.
+    void bigJournalComesBackWhole()
+    {
+        Harness h;
+        h.window.reset();
+        ResultModel rows;
+        for (int r = 0; r < 40000; ++r) {
+            rows.appendRow(QString::number(r + 1));
+            rows.setCell(r, 1, r % 7 ? QStringLiteral("名字%1🎤").arg(r) : QStringLiteral("line\r\nbreak, \"%1\"").arg(r));
+            rows.setCell(r, 2, QString::number(50147164 + r));
+        }
+        const QByteArray whole = csvBytes(rows).chopped(2);
+        QVERIFY(whole.size() > 2 * (1 << 20));
+        QDir(h.dir.path()).mkpath(QStringLiteral("Log"));
+        const QString journal = h.dir.filePath(QStringLiteral("Log/journal.csv"));
+        QVERIFY(writeFile(journal, whole + "13,=\"torn"));
+        h.restart();
+        QCOMPARE(h.rows(), rows.rowCount());
+        for (int r : {0, 7, 20999, 39999})
+            QCOMPARE(h.window->resultList()->cell(r, 1), rows.cell(r, 1));
+        QCOMPARE(readFile(journal), whole);
+    }
+};
+
+QTEST_MAIN(TestList)
+#include "tst_list.moc"
