@@ -1,35 +1,11 @@
 #include "harvest_run.h"
+#include "quiet_host.h"
 #include "profile_site.h"
 #include "result_model.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTextStream>
-
-namespace {
-class Host : public RunHost
-{
-public:
-    Host(int parallel, int pause) : m_parallel(parallel), m_pause(pause) {}
-    bool running() const override { return true; }
-    bool closing() const override { return false; }
-    int parallel() const override { return m_parallel; }
-    qint32 pauseMs() override { return m_pause; }
-    bool gradeInRange(const QString &) override { return true; }
-    void progress(qint64, qint64, qint64) override {}
-    void counted(int) override {}
-    void reversedRange() override {}
-    void givenUp(qint64, const Module1::FetchOutcome &) override {}
-    void gaveUpOnSite(int, const Module1::FetchOutcome &, qint64) override {}
-    void summary(const RunSummary &) override {}
-    void failed(qint64, const QString &, int) override {}
-    void completed() override {}
-    void stopAction() override {}
-
-private:
-    int m_parallel, m_pause;
-};
-} // namespace
 
 // A profile site far away: the demo site on 127.0.0.1 answering every request LATENCY ms
 // late, many at a time. Harvests IDS IDs at 1, 2, 4, 8 and 16 requests in flight, pause 0 and
@@ -48,7 +24,7 @@ int main(int argc, char *argv[])
             ProfileSite site;
             site.listen();
             site.setDelayMs(latency);
-            Host host(parallel, pause);
+            QuietHost host(parallel, pause);
             ResultModel list;
             HarvestRun run(host, list, site.profileBaseUrl());
             QElapsedTimer clock;

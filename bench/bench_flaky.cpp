@@ -1,4 +1,5 @@
 #include "harvest_run.h"
+#include "quiet_host.h"
 #include "loopback_server.h"
 #include "pageutil.h"
 #include "profile_site.h"
@@ -48,23 +49,6 @@ private:
     QHash<qint64, int> m_seen;
 };
 
-class Host : public RunHost
-{
-public:
-    bool running() const override { return true; }
-    bool closing() const override { return false; }
-    qint32 pauseMs() override { return 50; }
-    bool gradeInRange(const QString &) override { return true; }
-    void progress(qint64, qint64, qint64) override {}
-    void counted(int) override {}
-    void reversedRange() override {}
-    void givenUp(qint64, const Module1::FetchOutcome &) override {}
-    void gaveUpOnSite(int, const Module1::FetchOutcome &, qint64) override {}
-    void summary(const RunSummary &) override {}
-    void failed(qint64, const QString &, int) override {}
-    void completed() override {}
-    void stopAction() override {}
-};
 
 void harvest(QTextStream &out, const char *what, bool flaky, bool retries)
 {
@@ -73,7 +57,7 @@ void harvest(QTextStream &out, const char *what, bool flaky, bool retries)
         policy.delaysMs.clear(); // one attempt, as a run without retries makes
     HarvestRun::setRetryPolicy(policy);
     FlakySite site(flaky);
-    Host host;
+    QuietHost host(1, 50);
     ResultModel list;
     QElapsedTimer clock;
     clock.start();

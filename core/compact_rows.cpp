@@ -3,6 +3,8 @@
 #include <cstring>
 
 namespace {
+// Blocks grow from a few kilobytes (a list of one row is common) to a megabyte.
+constexpr quint32 kFirstBlockBytes = 4 << 10;
 constexpr quint32 kBlockBytes = 1 << 20;
 
 // A length as 7 bits a byte, the high bit saying that more follow.
@@ -51,8 +53,9 @@ void CompactRows::store(int row, const std::array<QByteArray, kCells> &cells)
     if (inPlace)
         m_used = m_rows[size_t(row)].offset;
     if (!inPlace && (m_blocks.empty() || m_used + need > m_blockSize.back())) {
-        const quint32 size = qMax(kBlockBytes, need);
-        m_blocks.push_back(std::make_unique<char[]>(size));
+        const quint32 grown = m_blockSize.empty() ? kFirstBlockBytes : qMin(kBlockBytes, m_blockSize.back() * 2);
+        const quint32 size = qMax(grown, need);
+        m_blocks.push_back(std::unique_ptr<char[]>(new char[size]));
         m_blockSize.push_back(size);
         m_used = 0;
     }
@@ -139,7 +142,7 @@ void CompactRows::clear()
 {
     // One ordinary block stays for the next rows: a list emptied after every row (a stream)
     // would otherwise allocate a block for each one.
-    const bool keepFirst = !m_blocks.empty() && m_blockSize.front() == kBlockBytes;
+    const bool keepFirst = !m_blocks.empty() && m_blockSize.front() == kFirstBlockBytes;
     m_blocks.resize(keepFirst ? 1 : 0);
     m_blockSize.resize(keepFirst ? 1 : 0);
     m_rows.clear();
