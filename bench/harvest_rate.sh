@@ -10,7 +10,7 @@ RUNS=${RUNS:-3}
 FIRST=50100000
 COUNT=2000
 LAST=$((FIRST + COUNT - 1))
-B=build-bench/bench
+B=${B:-build-bench/bench} # another build's benchmarks, to compare
 OUT=$(mktemp -d)
 trap 'nginx -c "$OUT/nginx.conf" -p "$OUT" -s stop 2>/dev/null || true; kill "${XVFB:-0}" 2>/dev/null || true; rm -rf "$OUT"' EXIT
 
