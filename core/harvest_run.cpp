@@ -13,7 +13,6 @@ namespace {
 RetryPolicy s_policy;
 } // namespace
 
-
 HarvestRun::HarvestRun(RunHost &host, ResultModel &list, const QString &fetchBaseUrl,
                        Journal *journal)
     : m_host(host), m_list(list), m_fetchBase(fetchBaseUrl), m_journal(journal)
@@ -55,9 +54,8 @@ void HarvestRun::setLastCell(int column, const QString &text)
     m_list.setCell(m_list.rowCount() - 1, column, text);
 }
 
-Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page,
-                                                 Module1::FetchOutcome &outcome,
-                                                 std::optional<Module1::PendingFetch> &ahead)
+Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page, Module1::FetchOutcome &outcome,
+                                     std::optional<Module1::PendingFetch> &ahead)
 {
     const RetryPolicy policy = s_policy;
     for (int attempt = 0;; ++attempt) {
@@ -115,7 +113,7 @@ void HarvestRun::readProfile(View page, const QString &idText)
     } else {
         ++m_summary.outOfRange;
     }
-    m_host.counted(m_list.rowCount());
+    m_host.counted(int(m_rowsBefore + m_list.rowCount()));
 }
 
 bool HarvestRun::settle(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why)

@@ -36,14 +36,13 @@ void HarvestRun::walkInParallel(int most)
     const auto restore = qScopeGuard([connectionsBefore] { Module1::setConnectionsPerHost(connectionsBefore); });
     QElapsedTimer clock;
     clock.start();
-    // Milliseconds rounded up: a time stamped with it is never earlier than the real one, and
-    // every wait measured from such a stamp lasts at least as long as asked, less no rounding.
+    // Milliseconds rounded up: a stamp is never earlier than the real time, so a wait measured
+    // from one is never shorter than asked.
     const auto nowMs = [&clock] { return (clock.nsecsElapsed() + 999999) / 1000000; };
     Politeness politeness(most);
     RequestSchedule schedule(m_first, m_last, kWindowPerRequest * most);
     InOrderCommit held(m_first);
     std::vector<Flight> flights;
-    Module1::Page page;
 
     for (;;) {
         // Answers that came in: held for their turn, or tried again later.
@@ -57,6 +56,7 @@ void HarvestRun::walkInParallel(int most)
             flights.erase(flights.begin() + qsizetype(i));
             InOrderCommit::Answer answer;
             answer.why = flight.fetch.finish(answer.page, ProfilePage::nameMarkBytes());
+            // A millisecond on top: the site's Retry-After counts from its answer, sent a moment earlier.
             politeness.answered(answer.why, nowMs() + 1, policy.slowDownMs, policy.maxRetryAfterMs);
             switch (FetchVerdict::classify(answer.why, answer.page)) {
             case FetchVerdict::Page:

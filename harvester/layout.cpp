@@ -12,7 +12,6 @@
 #include "sorted_list.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -29,7 +28,6 @@
 #include <QTableView>
 #include <QTextDocument>
 
-#include "pageutil.h"
 
 // Resources of a static library must be registered by hand.
 static void initResources() { Q_INIT_RESOURCE(harvester); }
