@@ -31,3 +31,15 @@ done | sort -g -k2 | awk '{a[NR]=$2} END {print "median startup_ms of " NR ": " 
 
 echo "== 6: a far site (answers 100 ms late), 1 to 16 requests in flight, pause 0 and 50 ms"
 build-bench/bench/bench_far_site 100 200 2>/dev/null
+
+echo "== 7: a million rows in the window: restore, sorts, a jump, save, memory (offscreen)"
+rows_dir=$(mktemp -d)
+build-bench/bench/bench_million write "$rows_dir" 1000000
+for ((r = 1; r <= RUNS; r++)); do
+    QT_QPA_PLATFORM=offscreen build-bench/bench/bench_million window "$rows_dir" 2>/dev/null
+    rm -f "$rows_dir"/*.csv
+done
+rm -rf "$rows_dir"
+
+echo "== 8: vqlirra-cli's peak memory at 1,000, 100,000 and 1,000,000 kept rows"
+bench/cli_memory.sh

@@ -33,11 +33,34 @@ bool number(QByteArrayView text, double &value)
     return true;
 }
 
+// A double's bits as an unsigned number of the same order.
+quint64 ordered(double value)
+{
+    quint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits >> 63 ? ~bits : bits | (quint64(1) << 63);
+}
+
 int compareBytes(QByteArrayView a, QByteArrayView b)
 {
     // UTF-8 bytes compare as their code points do.
     const int c = std::memcmp(a.data(), b.data(), size_t(qMin(a.size(), b.size())));
     return c != 0 ? c : a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+int gradeIndex(QByteArrayView utf8)
+{
+    static const std::vector<QByteArray> labels = [] {
+        std::vector<QByteArray> out;
+        for (const QString &label : Grade::scale())
+            out.push_back(label.toUtf8());
+        return out;
+    }();
+    for (size_t i = 0; i < labels.size(); ++i) {
+        if (utf8 == labels[i])
+            return int(i);
+    }
+    return -1;
 }
 } // namespace
 
@@ -47,105 +70,80 @@ SortedList::SortedList(ResultModel *list, QObject *parent) : QSortFilterProxyMod
     setDynamicSortFilter(true);
 }
 
-SortedList::Key SortedList::keyOf(int column, QByteArrayView utf8)
+SortedList::Key SortedList::keyOf(int column, QByteArrayView utf8, Qt::SortOrder order) const
 {
-    if (column == kNameColumn) {
-        Key key{0, 0};
-        for (qsizetype i = 0; i < 16; ++i)
-            key.prefix[i / 8] = key.prefix[i / 8] << 8 | (i < utf8.size() ? quint8(utf8[i]) : 0);
-        return key;
-    }
-    if (column == kGradeColumn) {
-        static const std::vector<QByteArray> labels = [] {
-            std::vector<QByteArray> out;
-            for (const QString &label : Grade::scale())
-                out.push_back(label.toUtf8());
-            return out;
-        }();
-        for (size_t i = 0; i < labels.size(); ++i) {
-            if (utf8 == labels[i])
-                return Key{0, double(i)};
-        }
-        return Key{1, 0};
-    }
+    // The rest goes after the numbers also when the order is reversed.
+    const int first = order == Qt::AscendingOrder ? 0 : 1, rest = 1 - first;
     double value = 0;
-    return number(utf8, value) ? Key{0, value} : Key{1, 0};
-}
-
-SortedList::Key SortedList::key(int row) const
-{
-    if (size_t(row) < m_keys.size())
-        return m_keys[size_t(row)];
-    return keyOf(sortColumn(), m_list->cellUtf8(row, sortColumn()));
-}
-
-QByteArrayView SortedList::text(int row, int column) const
-{
-    return size_t(row) < m_texts.size() ? m_texts[size_t(row)] : m_list->cellUtf8(row, column);
-}
-
-// Names ranked once, on their keys alone where the first bytes differ, so that the sort
-// itself compares numbers and does not wander through the rows' memory.
-void SortedList::rankNames()
-{
-    std::vector<int> rows(m_keys.size());
-    for (size_t r = 0; r < rows.size(); ++r)
-        rows[r] = int(r);
-    const auto compare = [this](int l, int r) {
-        const Key &a = m_keys[size_t(l)], &b = m_keys[size_t(r)];
-        if (a.prefix[0] != b.prefix[0])
-            return a.prefix[0] < b.prefix[0] ? -1 : 1;
-        if (a.prefix[1] != b.prefix[1])
-            return a.prefix[1] < b.prefix[1] ? -1 : 1;
-        return compareBytes(m_texts[size_t(l)], m_texts[size_t(r)]);
-    };
-    std::sort(rows.begin(), rows.end(), [&compare](int l, int r) { return compare(l, r) < 0; });
-    double rank = 0;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (i > 0 && compare(rows[i - 1], rows[i]) != 0)
-            ++rank;
-        m_keys[size_t(rows[i])].value = rank;
+    if (column == kGradeColumn) {
+        if (const int index = gradeIndex(utf8); index >= 0)
+            return Key{first, 0, quint64(index), 0};
+    } else if (column != kNameColumn && number(utf8, value)) {
+        return Key{first, 0, ordered(value), 0};
     }
-    m_ranked = true;
+    Key key{column == kNameColumn ? first : rest, int(qMin<qsizetype>(utf8.size(), 1 << 30)), 0, 0};
+    for (qsizetype i = 0; i < 16; ++i) {
+        quint64 &word = i < 8 ? key.high : key.low;
+        word = word << 8 | (i < utf8.size() ? quint8(utf8[i]) : 0);
+    }
+    return key;
+}
+
+// Negative, zero or positive as the left row's cell comes before, with or after the right's.
+int SortedList::compare(int column, Qt::SortOrder order, int leftRow, const Key &a, int rightRow, const Key &b) const
+{
+    if (a.group != b.group)
+        return a.group < b.group ? -1 : 1;
+    if (a.high != b.high)
+        return a.high < b.high ? -1 : 1;
+    if (a.low != b.low)
+        return a.low < b.low ? -1 : 1;
+    const int rest = order == Qt::AscendingOrder ? 1 : 0;
+    if (column != kNameColumn && a.group != rest)
+        return 0; // equal numbers
+    if (a.length <= 16 || b.length <= 16) // the words held all of the shorter one
+        return a.length < b.length ? -1 : a.length > b.length ? 1 : 0;
+    return compareBytes(m_list->cellUtf8(leftRow, column), m_list->cellUtf8(rightRow, column));
+}
+
+void SortedList::rank(int column, Qt::SortOrder order)
+{
+    struct Item
+    {
+        Key key;
+        int row;
+    };
+    std::vector<Item> items(size_t(m_list->rowCount()));
+    for (size_t r = 0; r < items.size(); ++r)
+        items[r] = {keyOf(column, m_list->cellUtf8(int(r), column), order), int(r)};
+    std::sort(items.begin(), items.end(),
+              [&](const Item &l, const Item &r) { return compare(column, order, l.row, l.key, r.row, r.key) < 0; });
+    m_rank.assign(items.size(), 0);
+    int place = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0 && compare(column, order, items[i - 1].row, items[i - 1].key, items[i].row, items[i].key) != 0)
+            ++place;
+        m_rank[size_t(items[i].row)] = place; // equal cells share a place and keep their order
+    }
 }
 
 void SortedList::sort(int column, Qt::SortOrder order)
 {
-    if (column >= 0) {
-        // The list does not change during the sort, so views of its bytes stay valid.
-        m_texts.resize(size_t(m_list->rowCount()));
-        for (int r = 0; r < m_list->rowCount(); ++r)
-            m_texts[size_t(r)] = m_list->cellUtf8(r, column);
-        m_keys.resize(m_texts.size());
-        for (size_t r = 0; r < m_texts.size(); ++r)
-            m_keys[r] = keyOf(column, m_texts[r]);
-        if (column == kNameColumn)
-            rankNames();
-    }
+    if (column >= 0)
+        rank(column, order);
     QSortFilterProxyModel::sort(column, order);
-    m_keys = {};
-    m_texts = {};
-    m_ranked = false;
+    m_rank = {};
 }
 
 bool SortedList::lessThan(const QModelIndex &left, const QModelIndex &right) const
 {
+    if (!m_rank.empty())
+        return m_rank[size_t(left.row())] < m_rank[size_t(right.row())];
+    // A row added or changed while sorted finds its place here.
     const int column = left.column();
-    const Key a = key(left.row()), b = key(right.row());
-    if (column == kNameColumn && m_ranked)
-        return a.value < b.value;
-    if (column == kNameColumn) {
-        if (a.prefix[0] != b.prefix[0])
-            return a.prefix[0] < b.prefix[0];
-        if (a.prefix[1] != b.prefix[1])
-            return a.prefix[1] < b.prefix[1];
-        return compareBytes(text(left.row(), column), text(right.row(), column)) < 0;
-    }
-    if (a.rank != b.rank) // the rest after the numbers, also when the order is reversed
-        return sortOrder() == Qt::AscendingOrder ? a.rank < b.rank : a.rank > b.rank;
-    if (a.rank == 0)
-        return a.value < b.value;
-    return compareBytes(text(left.row(), column), text(right.row(), column)) < 0;
+    const Key a = keyOf(column, m_list->cellUtf8(left.row(), column), sortOrder());
+    const Key b = keyOf(column, m_list->cellUtf8(right.row(), column), sortOrder());
+    return compare(column, sortOrder(), left.row(), a, right.row(), b) < 0;
 }
 
 QVariant SortedList::headerData(int section, Qt::Orientation orientation, int role) const

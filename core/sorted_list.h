@@ -19,28 +19,25 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // A cell's sort key: rank 0 for numbers (and grades), 1 for the rest; for the name, its
-    // first sixteen bytes, which decide most comparisons without reading the rows' memory.
-    struct Key
-    {
-        int rank;
-        double value;
-        quint64 prefix[2] = {0, 0};
-    };
-    static Key keyOf(int column, QByteArrayView utf8);
-
 protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
-    Key key(int row) const;
+    // A cell's place: its group (numbers, or the grade, before the rest), then two words that
+    // order it (the number, or the first sixteen bytes of the text), then the text itself,
+    // read only when both are longer than that.
+    struct Key
+    {
+        int group;
+        int length;
+        quint64 high, low;
+    };
+    Key keyOf(int column, QByteArrayView utf8, Qt::SortOrder order) const;
+    int compare(int column, Qt::SortOrder order, int leftRow, const Key &a, int rightRow, const Key &b) const;
+    void rank(int column, Qt::SortOrder order);
 
     ResultModel *m_list;
-    QByteArrayView text(int row, int column) const;
-    void rankNames();
-
-    // Worked out once per row during a sort of the whole list, rather than twice per comparison.
-    std::vector<Key> m_keys;
-    std::vector<QByteArrayView> m_texts;
-    bool m_ranked = false;
+    // Each row's place in the order, worked out once for a sort of the whole list: the sort
+    // itself then compares small numbers and does not wander through the rows' memory.
+    std::vector<int> m_rank;
 };
