@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace Module1 {
 
 namespace {
@@ -143,12 +145,40 @@ QStringEncoder &gb18030()
     return encoder;
 }
 
+bool isPrivateUse(QChar c) { return c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF; }
+
+// Two-byte codes read as code page 936 does, except where it gives a private-use character and
+// GB18030 a real one: such bytes were written for a character that code page 936 lacks (ǹ is
+// A8 BF in GB18030, a private-use character in code page 936).
+QString decodeCp936Run(QByteArrayView bytes, QStringDecoder &cp936, QStringDecoder &gb18030)
+{
+    QString text = cp936.decode(bytes);
+    if (std::none_of(text.cbegin(), text.cend(), isPrivateUse))
+        return text;
+    text.clear();
+    for (qsizetype i = 0; i < bytes.size();) {
+        const qsizetype width = uchar(bytes[i]) >= 0x81 && uchar(bytes[i]) <= 0xFE && i + 1 < bytes.size() ? 2 : 1;
+        const QByteArrayView code = bytes.sliced(i, width);
+        QString one = cp936.decode(code);
+        if (one.size() == 1 && isPrivateUse(one[0])) {
+            const QString other = gb18030.decode(code);
+            if (other.size() == 1 && !isPrivateUse(other[0]))
+                one = other;
+        }
+        text += one;
+        i += width;
+    }
+    return text;
+}
+
+// Whether the bytes of code page 936 read back as the text they were made from.
 bool encodeCp936(QStringView text, QByteArray &bytes)
 {
     thread_local QStringEncoder encoder("windows-936");
-    thread_local QStringDecoder decoder("windows-936");
+    thread_local QStringDecoder cp936("windows-936");
+    thread_local QStringDecoder gb18030("GB18030");
     bytes = encoder.encode(text);
-    return QString(decoder.decode(bytes)) == text;
+    return decodeCp936Run(bytes, cp936, gb18030) == text;
 }
 
 void encodeRun(QStringView run, QByteArray &out)
@@ -219,12 +249,12 @@ QString decodeText(const QByteArray &bytes, bool *ok)
             i += uchar(p[i]) >= 0x81 && uchar(p[i]) <= 0xFE && i + 1 < n ? 2 : 1;
             continue;
         }
-        out += cp936.decode(QByteArrayView(p + runStart, i - runStart));
+        out += decodeCp936Run(QByteArrayView(p + runStart, i - runStart), cp936, gb18030);
         out += gb18030.decode(QByteArrayView(p + i, 4));
         i += 4;
         runStart = i;
     }
-    out += cp936.decode(QByteArrayView(p + runStart, qMin(i, n) - runStart));
+    out += decodeCp936Run(QByteArrayView(p + runStart, qMin(i, n) - runStart), cp936, gb18030);
     if (ok)
         *ok = !cp936.hasError() && !gb18030.hasError();
     return out;
