@@ -20,4 +20,3 @@ InOrderCommit::Answer InOrderCommit::takeNext()
 }
 
 qint64 InOrderCommit::oldestUnfinished() const { return m_oldest; }
-size_t InOrderCommit::held() const { return m_held.size(); }

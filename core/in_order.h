@@ -27,7 +27,6 @@ public:
     // That answer; the ID after it becomes the oldest unfinished one.
     Answer takeNext();
     qint64 oldestUnfinished() const;
-    size_t held() const;
 
 private:
     qint64 m_oldest;

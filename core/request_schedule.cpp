@@ -1,7 +1,5 @@
 #include "request_schedule.h"
 
-#include <algorithm>
-
 RequestSchedule::RequestSchedule(qint64 first, qint64 last, qint64 window)
     : m_nextNew(first), m_last(last), m_window(qMax<qint64>(1, window))
 {
