@@ -76,9 +76,9 @@ QByteArray RowFormat::row(const ResultModel &list, int row) const
 QByteArray RowFormat::row(const ResultModel::Row &cells) const
 {
     if (m_format == CliOptions::Csv) {
-        ResultModel one;
-        one.appendRows(std::vector<ResultModel::Row>{cells});
-        return row(one, 0);
+        QString line;
+        Module1::appendCsvRow(line, cells.data(), int(cells.size()));
+        return encode(line);
     }
     QString line = QStringLiteral("{");
     for (int c = 0; c < ResultModel::kColumns; ++c) {
@@ -108,7 +108,7 @@ bool RowFormat::convertJournal(QIODevice &journal, QIODevice &out) const
     } else {
         put(begin());
         const JournalReader::Reading read = JournalReader::read(journal, [&](const ResultModel::Row &cells) { put(row(cells)); });
-        if (!read.ok || read.wholeBytes != journal.size())
+        if (!read.ok || read.torn)
             return false;
     }
     put(end());

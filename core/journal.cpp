@@ -4,7 +4,6 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
 
@@ -127,8 +126,7 @@ Journal::Recovery Journal::recover(bool keepRows)
         });
         file.close();
     }
-    const bool ok = reading.ok;
-    if (!ok) {
+    if (!reading.ok) {
         const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         out = Recovery();
         out.setAside = QDir(m_dir).filePath(m_name + QStringLiteral("-damaged-%1.csv").arg(stamp));
@@ -138,7 +136,7 @@ Journal::Recovery Journal::recover(bool keepRows)
         return out;
     }
     // A torn last line is dropped for good.
-    if (reading.headerSeen && QFileInfo(rowsPath()).size() > reading.wholeBytes)
+    if (reading.headerSeen && reading.torn)
         QFile(rowsPath()).resize(reading.wholeBytes);
     if (haveState && done < state.last) {
         out.unfinished = true;

@@ -53,6 +53,7 @@ Reading read(QIODevice &in, const std::function<void(const ResultModel::Row &)> 
     if (!out.headerSeen && out.ok)
         out.ok = header.startsWith(Module1::decodeText(rest));
     out.wholeBytes = read - rest.size();
+    out.torn = !rest.isEmpty();
     return out;
 }
 

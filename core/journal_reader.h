@@ -15,7 +15,8 @@ struct Reading
     bool ok = true;          // false: bytes that are no journal
     bool headerSeen = false; // false with ok: an empty file, or one torn inside its header
     qint64 rows = 0;
-    qint64 wholeBytes = 0;   // where the whole rows end; a torn last line lies beyond
+    qint64 wholeBytes = 0;   // where the whole rows end
+    bool torn = false;       // a torn last line lies beyond them
 };
 
 // The header line the journal begins with.

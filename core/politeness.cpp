@@ -2,6 +2,13 @@
 
 #include "pageutil.h"
 
+namespace {
+bool asksToSlowDown(const Module1::FetchOutcome &outcome)
+{
+    return outcome.httpStatus == 429 || outcome.httpStatus == 503 || outcome.retryAfterMs >= 0;
+}
+} // namespace
+
 Politeness::Politeness(int most, int goodToGrow)
     : m_most(qMax(1, most)), m_goodToGrow(qMax(1, goodToGrow)), m_limit(m_most)
 {
@@ -9,11 +16,6 @@ Politeness::Politeness(int most, int goodToGrow)
 
 int Politeness::limit() const { return m_limit; }
 qint64 Politeness::openAtMs() const { return m_openAt; }
-
-bool Politeness::asksToSlowDown(const Module1::FetchOutcome &outcome)
-{
-    return outcome.httpStatus == 429 || outcome.httpStatus == 503 || outcome.retryAfterMs >= 0;
-}
 
 void Politeness::answered(const Module1::FetchOutcome &outcome, qint64 nowMs, int slowDownMs, int maxWaitMs)
 {

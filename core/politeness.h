@@ -21,8 +21,6 @@ public:
     // Retry-After is honoured up to maxWaitMs.
     void answered(const Module1::FetchOutcome &outcome, qint64 nowMs, int slowDownMs, int maxWaitMs);
 
-    static bool asksToSlowDown(const Module1::FetchOutcome &outcome);
-
 private:
     int m_most;
     int m_goodToGrow;

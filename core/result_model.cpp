@@ -55,16 +55,6 @@ void ResultModel::appendRow(const QString &ownText)
     endInsertRows();
 }
 
-void ResultModel::appendRows(const std::vector<Row> &rows)
-{
-    if (rows.empty())
-        return;
-    CompactRows more;
-    for (const Row &row : rows)
-        more.append(row);
-    appendRows(std::move(more));
-}
-
 void ResultModel::appendRows(CompactRows &&rows)
 {
     if (rows.size() == 0)

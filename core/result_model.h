@@ -30,7 +30,6 @@ public:
 
     void appendRow(const QString &ownText);
     // Whole rows at once, as a journal restores them.
-    void appendRows(const std::vector<Row> &rows);
     void appendRows(CompactRows &&rows);
     void setCell(int row, int column, const QString &text);
     QString cell(int row, int column) const;

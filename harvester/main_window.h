@@ -67,9 +67,8 @@ public:
     QString statusPanelText(int panel) const; // panel 1 or 2
     double progressFill() const; // the share of panel 2's fill, negative for none
     QMenu *contextMenu() const;
-    // The input frame's menu of how many requests a run keeps in flight, and the choice.
+    // The input frame's menu of how many requests a run keeps in flight.
     QMenu *parallelMenu() const;
-    int parallelRequests() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -32,4 +32,3 @@ void frmMain::buildParallelMenu()
 }
 
 QMenu *frmMain::parallelMenu() const { return m_parallelMenu; }
-int frmMain::parallelRequests() const { return m_parallel; }

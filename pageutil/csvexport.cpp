@@ -38,18 +38,29 @@ QString cellText(const QAbstractItemModel &list, int row, int column)
 {
     return list.data(list.index(row, column), Qt::DisplayRole).toString();
 }
+
+// The row's own text bare, every sub-item wrapped; cell(c) gives cell c of columns.
+template <typename Cell>
+void appendCells(QString &line, int columns, Cell cell)
+{
+    if (columns > 0) {
+        line += cell(0);
+        line += u',';
+    }
+    for (int c = 1; c < columns; ++c)
+        appendSubItem(line, cell(c));
+    line += u"\r\n";
+}
 } // namespace
 
 void appendCsvRow(QString &line, const QAbstractItemModel &list, int row)
 {
-    const int columns = list.columnCount();
-    if (columns > 0) {
-        line += cellText(list, row, 0);
-        line += u',';
-    }
-    for (int c = 1; c < columns; ++c)
-        appendSubItem(line, cellText(list, row, c));
-    line += u"\r\n";
+    appendCells(line, list.columnCount(), [&](int c) { return cellText(list, row, c); });
+}
+
+void appendCsvRow(QString &line, const QString *cells, int count)
+{
+    appendCells(line, count, [cells](int c) { return cells[c]; });
 }
 
 void appendCsvHeader(QString &line, const QAbstractItemModel &list)

@@ -196,6 +196,8 @@ QString decodeText(const QByteArray &bytes, bool *ok = nullptr);
 // One line of the CSV layout, with its CR LF, appended to line: a row of the list, or the
 // header line.
 void appendCsvRow(QString &line, const QAbstractItemModel &list, int row);
+// The same for the count cells of a row held apart from any list.
+void appendCsvRow(QString &line, const QString *cells, int count);
 void appendCsvHeader(QString &line, const QAbstractItemModel &list);
 
 // Writes the list as CSV; true only when the whole file is in place. An empty list returns

@@ -34,7 +34,9 @@ private Q_SLOTS:
                 row[size_t(c)] = kinds[(r + c) % kinds.size()];
             expected.push_back(row);
             if (r % 3 == 0) { // whole rows at once, as a journal restores them
-                list.appendRows(std::vector<ResultModel::Row>{row});
+                CompactRows whole;
+                whole.append(row);
+                list.appendRows(std::move(whole));
                 continue;
             }
             list.appendRow(QStringLiteral("first"));
