@@ -154,6 +154,30 @@ private Q_SLOTS:
         QCOMPARE(h.rowTexts(), everyRow(1, 60));
     }
 
+    // Stop and a new Start while a run waits: the new run has its own requests and order, and
+    // the two together never have more in flight at the site than the number chosen.
+    void nestedRunKeepsItsOwnOrder()
+    {
+        Harness h;
+        h.otherwise = QStringLiteral("p%1");
+        h.delay([](qint64 id) { return id == 2 ? 600 : 40; });
+        h.setParallel(4);
+        QObject::connect(h.window->resultList(), &QAbstractItemModel::rowsInserted, h.window.get(), [&h] {
+            QTimer::singleShot(0, h.window.get(), [&h] {
+                h.child<QPushButton>("Command2")->click();
+                h.setFields(QStringLiteral("20"), QStringLiteral("27"));
+                h.child<QPushButton>("Command1")->click();
+            });
+        }, Qt::SingleShotConnection);
+        h.harvest(1, 10);
+        QStringList expected = everyRow(20, 27);
+        for (int r = 0; r < expected.size(); ++r)
+            expected[r].replace(0, expected[r].indexOf(u'|'), QString::number(r + 2));
+        QCOMPARE(h.rowTexts(), everyRow(1, 1) + expected);
+        QCOMPARE(h.server.peakInFlight(), 4);
+        QVERIFY(!h.window->running());
+    }
+
     // Halved by each sign of a busy site, not below one; one more after twenty good answers.
     void politenessHalvesAndRecovers()
     {
