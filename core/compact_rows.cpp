@@ -40,7 +40,7 @@ int CompactRows::size() const { return int(m_rows.size()); }
 const char *CompactRows::rowData(int row) const
 {
     const Place p = m_rows[size_t(row)];
-    return m_blocks[p.block].get() + p.offset;
+    return m_blocks[p.block].bytes.get() + p.offset;
 }
 
 void CompactRows::store(int row, const std::array<QByteArray, kCells> &cells)
@@ -49,17 +49,16 @@ void CompactRows::store(int row, const std::array<QByteArray, kCells> &cells)
     for (const QByteArray &c : cells)
         need += quint32(c.size()) + 5;
     // The row stored last, at the end of the last block, is written over where it stands.
-    const bool inPlace = row == m_tailRow && m_rows[size_t(row)].offset + need <= m_blockSize.back();
+    const bool inPlace = row == m_tailRow && m_rows[size_t(row)].offset + need <= m_blocks.back().size;
     if (inPlace)
         m_used = m_rows[size_t(row)].offset;
-    if (!inPlace && (m_blocks.empty() || m_used + need > m_blockSize.back())) {
-        const quint32 grown = m_blockSize.empty() ? kFirstBlockBytes : qMin(kBlockBytes, m_blockSize.back() * 2);
+    if (!inPlace && (m_blocks.empty() || m_used + need > m_blocks.back().size)) {
+        const quint32 grown = m_blocks.empty() ? kFirstBlockBytes : qMin(kBlockBytes, m_blocks.back().size * 2);
         const quint32 size = qMax(grown, need);
-        m_blocks.push_back(std::unique_ptr<char[]>(new char[size]));
-        m_blockSize.push_back(size);
+        m_blocks.push_back({std::unique_ptr<char[]>(new char[size]), size});
         m_used = 0;
     }
-    char *start = m_blocks.back().get() + m_used;
+    char *start = m_blocks.back().bytes.get() + m_used;
     char *at = start;
     for (const QByteArray &c : cells)
         at = putLength(at, quint32(c.size()));
@@ -126,15 +125,14 @@ void CompactRows::take(CompactRows &&other)
     // Blocks are appended whole, their rows shifted to the new block numbers; the current
     // last block is left as it is, so later rows go into a fresh one.
     const quint32 base = quint32(m_blocks.size());
-    for (size_t b = 0; b < other.m_blocks.size(); ++b) {
-        m_blocks.push_back(std::move(other.m_blocks[b]));
-        m_blockSize.push_back(other.m_blockSize[b]);
-    }
+    for (Block &block : other.m_blocks)
+        m_blocks.push_back(std::move(block));
     m_rows.reserve(m_rows.size() + other.m_rows.size());
     for (const Place &p : other.m_rows)
         m_rows.push_back({p.block + base, p.offset});
     m_used = other.m_blocks.empty() ? m_used : other.m_used;
     m_tailRow = -1;
+    other.m_blocks.clear(); // moved from: none of them may be kept for reuse
     other.clear();
 }
 
@@ -142,9 +140,8 @@ void CompactRows::clear()
 {
     // One ordinary block stays for the next rows: a list emptied after every row (a stream)
     // would otherwise allocate a block for each one.
-    const bool keepFirst = !m_blocks.empty() && m_blockSize.front() == kFirstBlockBytes;
+    const bool keepFirst = !m_blocks.empty() && m_blocks.front().size == kFirstBlockBytes;
     m_blocks.resize(keepFirst ? 1 : 0);
-    m_blockSize.resize(keepFirst ? 1 : 0);
     m_rows.clear();
     if (m_rows.capacity() > 1024)
         m_rows.shrink_to_fit();

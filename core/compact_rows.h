@@ -41,8 +41,12 @@ private:
     void store(int row, const std::array<QByteArray, kCells> &cells);
     const char *rowData(int row) const;
 
-    std::vector<std::unique_ptr<char[]>> m_blocks;
-    std::vector<quint32> m_blockSize;
+    struct Block
+    {
+        std::unique_ptr<char[]> bytes;
+        quint32 size;
+    };
+    std::vector<Block> m_blocks;
     quint32 m_used = 0;  // bytes used in the last block
     int m_tailRow = -1;  // the row whose bytes end there
     std::vector<Place> m_rows;

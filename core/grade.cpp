@@ -1,5 +1,7 @@
 #include "grade.h"
 
+#include <vector>
+
 #include "pageutil.h"
 
 namespace Grade {
@@ -37,6 +39,21 @@ int indexOf(QStringView label)
     const QStringList &labels = scale();
     for (int i = 0; i < kScaleSize; ++i) {
         if (labels[i] == label)
+            return i;
+    }
+    return kScaleSize;
+}
+
+int indexOf(QUtf8StringView label)
+{
+    static const std::vector<QByteArray> labels = [] {
+        std::vector<QByteArray> out;
+        for (const QString &text : scale())
+            out.push_back(text.toUtf8());
+        return out;
+    }();
+    for (int i = 0; i < kScaleSize; ++i) {
+        if (QByteArrayView(labels[size_t(i)]) == QByteArrayView(label.data(), label.size()))
             return i;
     }
     return kScaleSize;

@@ -14,6 +14,7 @@ const QStringList &scale();
 
 // The index of label in the scale, or kScaleSize when it is not a scale label.
 int indexOf(QStringView label);
+int indexOf(QUtf8StringView label); // a label's UTF-8 bytes, read without decoding them
 
 // The grade label of a profile page: the highest tier whose marker occurs, with its
 // number of occurrences as the level; "尚未出道" when no tier marker occurs.

@@ -47,21 +47,6 @@ int compareBytes(QByteArrayView a, QByteArrayView b)
     const int c = std::memcmp(a.data(), b.data(), size_t(qMin(a.size(), b.size())));
     return c != 0 ? c : a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
-
-int gradeIndex(QByteArrayView utf8)
-{
-    static const std::vector<QByteArray> labels = [] {
-        std::vector<QByteArray> out;
-        for (const QString &label : Grade::scale())
-            out.push_back(label.toUtf8());
-        return out;
-    }();
-    for (size_t i = 0; i < labels.size(); ++i) {
-        if (utf8 == labels[i])
-            return int(i);
-    }
-    return -1;
-}
 } // namespace
 
 SortedList::SortedList(ResultModel *list, QObject *parent) : QSortFilterProxyModel(parent), m_list(list)
@@ -76,7 +61,7 @@ SortedList::Key SortedList::keyOf(int column, QByteArrayView utf8, Qt::SortOrder
     const int first = order == Qt::AscendingOrder ? 0 : 1, rest = 1 - first;
     double value = 0;
     if (column == kGradeColumn) {
-        if (const int index = gradeIndex(utf8); index >= 0)
+        if (const int index = Grade::indexOf(QUtf8StringView(utf8.data(), utf8.size())); index < Grade::kScaleSize)
             return Key{first, 0, quint64(index), 0};
     } else if (column != kNameColumn && number(utf8, value)) {
         return Key{first, 0, ordered(value), 0};
