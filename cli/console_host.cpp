@@ -2,30 +2,9 @@
 #include "fetch_verdict.h"
 #include "grade.h"
 
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#define VQ_ISATTY _isatty
-#define VQ_FILENO _fileno
-#else
-#include <unistd.h>
-#define VQ_ISATTY isatty
-#define VQ_FILENO fileno
-#endif
+#include "console_io.h"
 
 namespace {
-volatile std::sig_atomic_t s_interrupted = 0;
-
-extern "C" void onSignal(int)
-{
-    if (s_interrupted)
-        std::_Exit(130);
-    s_interrupted = 1;
-}
-
 QString duration(qint64 seconds)
 {
     if (seconds < 60)
@@ -36,17 +15,13 @@ QString duration(qint64 seconds)
 }
 } // namespace
 
-void ConsoleHost::catchSignals()
-{
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-}
+void ConsoleHost::catchSignals() { catchInterrupts(); }
 
-bool ConsoleHost::interrupted() { return s_interrupted != 0; }
+bool ConsoleHost::interrupted() { return interruptRequested(); }
 
 ConsoleHost::ConsoleHost(const CliOptions &options, const RowFormat &format, bool streamRows)
     : m_options(options), m_format(format), m_stream(streamRows),
-      m_terminal(VQ_ISATTY(VQ_FILENO(stderr)) != 0)
+      m_terminal(isTerminal(stderr))
 {
     if (m_stream)
         m_out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
@@ -110,12 +85,7 @@ void ConsoleHost::failed(qint64 id, const QString &message, int code)
     m_failure = QStringLiteral("error at ID %1: %2 (code %3)").arg(id).arg(message).arg(code);
 }
 
-void ConsoleHost::writeErr(const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
-}
+void ConsoleHost::writeErr(const QString &text) { writeText(stderr, text); }
 
 void ConsoleHost::drawProgress(bool final)
 {

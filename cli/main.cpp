@@ -1,4 +1,5 @@
 #include "console_host.h"
+#include "console_io.h"
 #include "harvest_run.h"
 #include "journal.h"
 #include "options.h"
@@ -9,14 +10,13 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTextStream>
 
 namespace {
 enum Exit { AllRead = 0, SomeFailed = 1, BadArgument = 2, CannotWrite = 3, Interrupted = 130 };
 
 int complain(int code, const QString &message)
 {
-    QTextStream(stderr) << "vqlirra-cli: " << message << "\n";
+    writeText(stderr, QStringLiteral("vqlirra-cli: ") + message + u'\n');
     return code;
 }
 

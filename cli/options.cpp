@@ -1,10 +1,10 @@
 #include "options.h"
+#include "console_io.h"
 #include "grade.h"
 #include "site.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QTextStream>
 #include <QUrl>
 
 namespace {
@@ -98,17 +98,16 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
     const QCommandLineOption quiet({QStringLiteral("quiet")}, QStringLiteral("No progress line."));
     parser.addOptions({start, end, pause, parallel, minGrade, maxGrade, output, format, encoding, baseUrl, resume, quiet});
 
-    QTextStream err(stderr);
     if (!parser.parse(app.arguments())) {
-        err << "vqlirra-cli: " << parser.errorText() << " (see --help)\n";
+        writeText(stderr, QStringLiteral("vqlirra-cli: ") + parser.errorText() + QStringLiteral(" (see --help)\n"));
         return 2;
     }
     if (parser.isSet(help)) {
-        QTextStream(stdout) << parser.helpText();
+        writeText(stdout, parser.helpText());
         return 0;
     }
     if (parser.isSet(version)) {
-        QTextStream(stdout) << app.applicationName() << ' ' << app.applicationVersion() << '\n';
+        writeText(stdout, app.applicationName() + u' ' + app.applicationVersion() + u'\n');
         return 0;
     }
     try {
@@ -159,7 +158,7 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
             throw BadArgument{QStringLiteral("--resume: needs the --output of the interrupted run")};
         options.quiet = parser.isSet(quiet);
     } catch (const BadArgument &bad) {
-        err << "vqlirra-cli: " << bad.message << "\n";
+        writeText(stderr, QStringLiteral("vqlirra-cli: ") + bad.message + u'\n');
         return 2;
     }
     return -1;

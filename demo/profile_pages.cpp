@@ -1,5 +1,7 @@
 #include "profile_pages.h"
 
+#include "pageutil.h"
+
 #include <QStringEncoder>
 
 namespace DemoPages {
@@ -24,7 +26,8 @@ const char16_t *const kNameParts[] = {u"小", u"阿", u"月", u"星", u"风", u"
                                       u"梦", u"云", u"夏", u"夜", u"糖", u"鱼", u"橙", u"光"};
 const char16_t *const kSongs[] = {u"晴天", u"稻香", u"后来", u"小幸运", u"平凡之路", u"光年之外",
                                   u"起风了", u"告白气球", u"说散就散", u"年少有为"};
-const char *const kLatin[] = {"Luna", "Echo", "Mika", "Kai", "Nova", "Zed", "Ivy", "Leo"};
+// Among them characters code page 936 lacks (ǹ) or holds in one byte (€).
+const char16_t *const kLatin[] = {u"Luna", u"Echo", u"Mika", u"Kai", u"Nova", u"Zed€", u"Ivy", u"Lǹo"};
 
 QString tierName(int tier)
 {
@@ -56,7 +59,7 @@ Profile profile(qint64 id)
         return p;
     const int style = rng.below(6);
     if (style == 0) {
-        p.name = QString::fromLatin1(kLatin[rng.below(8)]) + QString::number(rng.below(1000));
+        p.name = QString::fromUtf16(kLatin[rng.below(8)]) + QString::number(rng.below(1000));
     } else {
         const int parts = 2 + rng.below(3);
         for (int i = 0; i < parts; ++i)
@@ -128,8 +131,10 @@ QByteArray page(const Profile &p, qint64 id, int targetBytes)
     html += QStringLiteral("</div>\n<div id=\"share_list\"></div>\n<footer>© Lirra</footer></body></html>\n");
     if (!p.gbk)
         return html.toUtf8();
-    QStringEncoder gbk("GB18030");
-    return gbk.encode(html);
+    // GB18030, as such a site serves it; a Qt without ICU has the files' code page 936 with
+    // GB18030 beyond it, the same bytes but for the euro sign.
+    QStringEncoder gb18030("GB18030");
+    return gb18030.isValid() ? QByteArray(gb18030.encode(html)) : Module1::encodeText(html);
 }
 
 QByteArray notFoundPage()

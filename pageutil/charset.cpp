@@ -1,7 +1,7 @@
 #include "pageutil.h"
+#include "codepages_p.h"
 
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <algorithm>
 
@@ -54,7 +54,7 @@ QByteArray metaCharset(const QByteArray &body)
 }
 
 // Decodes into out's own storage, so a buffer kept from the previous page is reused.
-void decodeInto(QStringDecoder &decoder, const QByteArray &body, QString &out)
+void decodeInto(QStringDecoder &decoder, QByteArrayView body, QString &out)
 {
     out.resize(decoder.requiredSpace(body.size()));
     QChar *const begin = out.data();
@@ -62,49 +62,61 @@ void decodeInto(QStringDecoder &decoder, const QByteArray &body, QString &out)
     out.resize(end - begin);
 }
 
-QStringDecoder decoderFor(QByteArray label)
+// A label as pages are read in it: the GB family as GB18030, whatever cannot be read as UTF-8.
+QByteArray readableLabel(QByteArray label)
 {
-    if (label == "gbk" || label == "gb2312" || label == "x-gbk" || label == "gb_2312-80"
-        || label == "cp936" || label == "windows-936")
-        label = "GB18030";
-    if (!label.isEmpty() && label != "utf-8" && label != "utf8") {
-        QStringDecoder decoder(label.constData());
-        if (decoder.isValid())
-            return decoder;
-    }
-    return QStringDecoder(QStringConverter::Utf8); // an unknown label falls back to UTF-8
+    if (label == "gbk" || label == "gb2312" || label == "x-gbk" || label == "gb_2312-80" || label == "cp936"
+        || label == "windows-936" || label == "gb18030")
+        return "GB18030";
+    if (label.isEmpty() || label == "utf-8" || label == "utf8")
+        return "UTF-8";
+    if (QStringDecoder(label.constData()).isValid() || detail::systemCodePage(label) != 0)
+        return label;
+    return "UTF-8"; // an unknown label falls back to UTF-8
 }
 
-// The decoder decodePage reads a body with.
-QStringDecoder decoderForPage(const QByteArray &body, const QByteArray &contentType)
+// The charset decodePage reads a body in.
+QByteArray pageCharset(const QByteArray &body, const QByteArray &contentType)
 {
     // A byte-order mark is skipped by the decoders; without a declared charset it decides.
     const QByteArray declared = labelAfterCharset(contentType);
     if (!declared.isEmpty())
-        return decoderFor(declared);
+        return readableLabel(declared);
     if (const auto bom = QStringConverter::encodingForData(body))
-        return QStringDecoder(*bom);
-    return decoderFor(metaCharset(body));
+        return QStringConverter::nameForEncoding(*bom);
+    return readableLabel(metaCharset(body));
+}
+
+void decodeAs(const QByteArray &label, const QByteArray &body, QString &out)
+{
+    if (label == "GB18030" && !detail::icuCodePages()) {
+        out = decodeText(body);
+        return;
+    }
+    QStringDecoder decoder(label.constData());
+    if (decoder.isValid())
+        decodeInto(decoder, body, out);
+    else
+        out = detail::systemDecode(detail::systemCodePage(label), body);
 }
 } // namespace
 
 void decodePage(const QByteArray &body, const QByteArray &contentType, QString &out)
 {
-    QStringDecoder decoder = decoderForPage(body, contentType);
-    decodeInto(decoder, body, out);
+    decodeAs(pageCharset(body, contentType), body, out);
 }
 
 void readPage(QByteArray &body, const QByteArray &contentType, Page &out)
 {
-    QStringDecoder decoder = decoderForPage(body, contentType);
+    const QByteArray label = pageCharset(body, contentType);
     // Valid UTF-8 is searched as it is: a marker's bytes can only stand where the marker
     // stands in the decoded text, so nothing needs decoding but the values cut out.
-    out.isUtf8 = qstrcmp(decoder.name(), "UTF-8") == 0 && QByteArrayView(body).isValidUtf8();
+    out.isUtf8 = label == "UTF-8" && QByteArrayView(body).isValidUtf8();
     if (out.isUtf8) {
         std::swap(out.utf8, body);
         out.text.resize(0);
     } else {
-        decodeInto(decoder, body, out.text);
+        decodeAs(label, body, out.text);
         out.utf8.resize(0);
     }
 }
@@ -136,32 +148,25 @@ QString decodePage(const QByteArray &body, const QByteArray &contentType)
 namespace {
 // Windows code page 936 where it has the character, so a spreadsheet on a Chinese system
 // reads the file as meant; GB18030's four-byte form for what it lacks (an emoji).
-// Opening a converter costs more than encoding a row with it, so one of each is kept. Whether
-// code page 936 has a text is told by reading the bytes back: ICU's error flag is not kept
-// reliably from one call to the next.
-QStringEncoder &gb18030()
-{
-    thread_local QStringEncoder encoder("GB18030");
-    return encoder;
-}
-
 bool isPrivateUse(QChar c) { return c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF; }
 
 // Two-byte codes read as code page 936 does, except where it gives a private-use character and
 // GB18030 a real one: such bytes were written for a character that code page 936 lacks (ǹ is
 // A8 BF in GB18030, a private-use character in code page 936).
-QString decodeCp936Run(QByteArrayView bytes, QStringDecoder &cp936, QStringDecoder &gb18030)
+QString decodeCp936Run(QByteArrayView bytes, bool &error)
 {
-    QString text = cp936.decode(bytes);
+    bool runError = false;
+    QString text = detail::cp936Decode(bytes, &runError);
+    error = error || runError;
     if (std::none_of(text.cbegin(), text.cend(), isPrivateUse))
         return text;
     text.clear();
     for (qsizetype i = 0; i < bytes.size();) {
         const qsizetype width = uchar(bytes[i]) >= 0x81 && uchar(bytes[i]) <= 0xFE && i + 1 < bytes.size() ? 2 : 1;
         const QByteArrayView code = bytes.sliced(i, width);
-        QString one = cp936.decode(code);
-        if (one.size() == 1 && isPrivateUse(one[0])) {
-            const QString other = gb18030.decode(code);
+        QString one = detail::cp936Decode(code);
+        if (one.size() == 1 && isPrivateUse(one[0]) && width == 2) {
+            const QString other = detail::gb18030Decode(code);
             if (other.size() == 1 && !isPrivateUse(other[0]))
                 one = other;
         }
@@ -171,14 +176,13 @@ QString decodeCp936Run(QByteArrayView bytes, QStringDecoder &cp936, QStringDecod
     return text;
 }
 
-// Whether the bytes of code page 936 read back as the text they were made from.
+// Whether the bytes of code page 936 read back as the text they were made from. ICU's error
+// flag is not kept reliably from one call to the next, so reading back is the test.
 bool encodeCp936(QStringView text, QByteArray &bytes)
 {
-    thread_local QStringEncoder encoder("windows-936");
-    thread_local QStringDecoder cp936("windows-936");
-    thread_local QStringDecoder gb18030("GB18030");
-    bytes = encoder.encode(text);
-    return decodeCp936Run(bytes, cp936, gb18030) == text;
+    bytes = detail::cp936Encode(text);
+    bool error = false;
+    return decodeCp936Run(bytes, error) == text;
 }
 
 void encodeRun(QStringView run, QByteArray &out)
@@ -192,7 +196,7 @@ void encodeRun(QStringView run, QByteArray &out)
     }
     for (qsizetype i = 0; i < run.size(); ++i) {
         const QStringView one = run.mid(i, 1);
-        out += encodeCp936(one, bytes) ? bytes : QByteArray(gb18030().encode(one));
+        out += encodeCp936(one, bytes) ? bytes : detail::gb18030Encode(one);
     }
 }
 
@@ -202,13 +206,18 @@ bool isFourByte(const char *p, qsizetype left)
     return left >= 4 && b(0) >= 0x81 && b(0) <= 0xFE && b(1) >= 0x30 && b(1) <= 0x39 && b(2) >= 0x81
         && b(2) <= 0xFE && b(3) >= 0x30 && b(3) <= 0x39;
 }
+
+bool haveCodePages()
+{
+    static const bool have = detail::icuCodePages() || detail::systemCodePage("windows-936") != 0;
+    return have;
+}
 } // namespace
 
 QByteArray encodeText(QStringView text)
 {
-    static const bool haveCodePages = QStringEncoder("windows-936").isValid() && gb18030().isValid();
-    if (!haveCodePages)
-        return text.toUtf8(); // a Qt without ICU: keep every character rather than lose it
+    if (!haveCodePages())
+        return text.toUtf8(); // no code page converters at all: keep every character rather than lose it
     QByteArray out;
     out.reserve(text.size() * 2);
     // Code page 936 has nothing beyond the BMP, so runs between such characters go whole.
@@ -218,7 +227,7 @@ QByteArray encodeText(QStringView text)
             continue;
         encodeRun(text.mid(runStart, i - runStart), out);
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            out += QByteArray(gb18030().encode(text.mid(i, 2)));
+            out += detail::gb18030Encode(text.mid(i, 2));
             ++i;
         } else {
             out += '?'; // half a character: no encoding has it
@@ -231,15 +240,14 @@ QByteArray encodeText(QStringView text)
 
 QString decodeText(const QByteArray &bytes, bool *ok)
 {
-    QStringDecoder cp936("windows-936");
-    QStringDecoder gb18030("GB18030");
-    if (!cp936.isValid() || !gb18030.isValid()) {
+    if (!haveCodePages()) {
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString text = utf8.decode(bytes);
         if (ok)
             *ok = !utf8.hasError();
         return text;
     }
+    bool error = false;
     QString out;
     const char *p = bytes.constData();
     const qsizetype n = bytes.size();
@@ -249,14 +257,16 @@ QString decodeText(const QByteArray &bytes, bool *ok)
             i += uchar(p[i]) >= 0x81 && uchar(p[i]) <= 0xFE && i + 1 < n ? 2 : 1;
             continue;
         }
-        out += decodeCp936Run(QByteArrayView(p + runStart, i - runStart), cp936, gb18030);
-        out += gb18030.decode(QByteArrayView(p + i, 4));
+        out += decodeCp936Run(QByteArrayView(p + runStart, i - runStart), error);
+        bool codeError = false;
+        out += detail::gb18030Decode(QByteArrayView(p + i, 4), &codeError);
+        error = error || codeError;
         i += 4;
         runStart = i;
     }
-    out += decodeCp936Run(QByteArrayView(p + runStart, qMin(i, n) - runStart), cp936, gb18030);
+    out += decodeCp936Run(QByteArrayView(p + runStart, qMin(i, n) - runStart), error);
     if (ok)
-        *ok = !cp936.hasError() && !gb18030.hasError();
+        *ok = !error;
     return out;
 }
 

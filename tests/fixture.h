@@ -29,7 +29,13 @@
 #include <QTest>
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+using NativeSocket = SOCKET;
+#else
 #include <sys/socket.h>
+using NativeSocket = int;
+#endif
 
 inline QByteArray readFile(const QString &path)
 {
@@ -51,7 +57,12 @@ inline QByteArray csvBytes(const QAbstractItemModel &list, bool header = true)
     return Module1::exportListToCsv(list, buffer, header) ? buffer.data() : QByteArray("<failed>");
 }
 
-inline QByteArray gbk(const QString &text) { return QStringEncoder("GB18030").encode(text); }
+// GB18030 by ICU; a Qt without ICU (Windows) has only the product's own to offer.
+inline QByteArray gbk(const QString &text)
+{
+    QStringEncoder icu("GB18030");
+    return icu.isValid() ? QByteArray(icu.encode(text)) : Module1::encodeText(text);
+}
 
 // Short fetch limits and retry waits, so that a stalled request or a retry costs a test
 // a second at most.
@@ -114,7 +125,7 @@ inline bool serveFault(const QString &fault, const LoopbackServer::Request &requ
         s->abort(); // closed before any answer: an empty reply
     } else if (fault == u"rst") { // closed with a reset, as a busy site's dropped connection
         const linger hard{1, 0};
-        setsockopt(int(s->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        setsockopt(NativeSocket(s->socketDescriptor()), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&hard), sizeof hard);
         s->abort();
     } else if (fault == u"loop") {
         LoopbackServer::respond(s, 302, "text/html", "", {{"Location", request.path}});

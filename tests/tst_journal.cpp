@@ -68,7 +68,7 @@ private Q_SLOTS:
             }
             h.serve(r, s);
         });
-        child.start(QStringLiteral(LAUNCHER), {QString::fromLatin1(h.server.baseUrl() + "/u/"), h.dir.path(), QString::number(kFirst),
+        child.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(LAUNCHER)), {QString::fromLatin1(h.server.baseUrl() + "/u/"), h.dir.path(), QString::number(kFirst),
                                                QString::number(kLast), QString::number(pauseMs), QString::number(parallel)});
         QVERIFY(child.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 30000);

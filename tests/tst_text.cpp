@@ -1,3 +1,4 @@
+#include "codepages_p.h"
 #include "fixture.h"
 #include "grade.h"
 
@@ -237,6 +238,23 @@ private Q_SLOTS:
         appendCsvRow(line, m, 0);
         if (!rowLine.contains('?'))
             QCOMPARE(decodeText(rowLine + "\r\n"), line);
+    }
+
+    // GB18030 from the table, as a Qt without ICU writes and reads it, is ICU's, code for code.
+    void gb18030Table()
+    {
+        if (!detail::icuCodePages())
+            QSKIP("no ICU here to hold the table against");
+        QStringEncoder icu("GB18030"), cp936("windows-936");
+        for (char32_t u = 0x80; u <= 0x10FFFF; u += u < 0x10000 ? 1 : 97) {
+            const QString one = QString::fromUcs4(&u, 1);
+            const QByteArray bytes = icu.encode(one), table = detail::gb18030TableEncode(u);
+            // Wherever GB18030 differs from code page 936, the table must say so.
+            if ((u < 0xD800 || u > 0xDFFF) && !bytes.isEmpty() && (bytes != cp936.encode(one) || !table.isEmpty())) {
+                QCOMPARE(table.toHex(), bytes.toHex());
+                QCOMPARE(detail::gb18030TableDecode(bytes), one);
+            }
+        }
     }
 
     // A save replaces the file whole, or leaves what was there untouched.

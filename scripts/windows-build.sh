@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Cross-builds the programs and their tests for 64-bit Windows into build-windows/, with
+# Debian's MinGW-w64 and the Qt for Windows of ../shared/toolchains/qt6-mingw64.tar.xz, runs
+# the suite under Wine on a Chinese system (code page 936), checks that the Windows build
+# writes the Debian build's files byte for byte, and makes the installer and a portable zip,
+# which it installs, uses and removes under Wine.
+#   scripts/windows-build.sh [--make-qt]   (--make-qt builds the Qt archive when it is missing: an hour)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+toolchains=$root/../shared/toolchains
+scripts/need-packages.sh g++-mingw-w64-x86-64-posix wine64 wine nsis xz-utils locales cmake ninja-build \
+    qt6-base-dev qt6-base-dev-tools
+if ! locale -a | grep -qi '^zh_CN.utf8$'; then
+    sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
+    locale-gen >/dev/null
+fi
+
+qt=build-windows/qt6-mingw64
+if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+    archive=$toolchains/qt6-mingw64.tar.xz
+    if [ ! -f "$archive" ]; then
+        if [ "${1:-}" != --make-qt ]; then
+            echo "No Qt for Windows at $archive. Make it with $toolchains/build-qt6-mingw64.sh" \
+                 "(about an hour), or run this script with --make-qt." >&2
+            exit 1
+        fi
+        archive=$("$toolchains/build-qt6-mingw64.sh" /tmp/qt6-mingw64-build | tail -n 1)
+    fi
+    mkdir -p build-windows
+    tar xf "$archive" -C build-windows
+fi
+
+if [ ! -f build-windows/CMakeCache.txt ]; then
+    cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchains/mingw64.cmake" \
+        -DVQ_MINGW_PREFIX="$root/$qt" -DCMAKE_PREFIX_PATH="$root/$qt" -DCMAKE_BUILD_TYPE=Release \
+        -DVQ_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh" >/dev/null
+fi
+cmake --build build-windows --parallel
+
+# The suite under Wine, as on a Chinese Windows system.
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build-windows --output-on-failure --timeout 600
+
+# The demo site (served by the Debian build) harvested by both builds: the window's saved list
+# and journal, and the command line's file, byte for byte the same.
+scripts/setup.sh >/dev/null
+check=$(mktemp -d)
+trap 'kill "$demo" 2>/dev/null || true; rm -rf "$check"' EXIT
+build/demo/vqlirra-demo --serve > "$check/url" &
+demo=$!
+for _ in $(seq 50); do [ -s "$check/url" ] && break; sleep 0.1; done
+url=$(head -n 1 "$check/url")
+mkdir -p "$check/debian" "$check/windows"
+build/tests/demo_files "$url" "$check/debian" 50147164 50147363
+scripts/wine-run.sh build-windows/tests/demo_files.exe "$url" "Z:${check//\//\\}\\windows" 50147164 50147363
+build/cli/vqlirra-cli --base-url "$url" --start 50147164 --end 50147363 --pause 0 --quiet --output "$check/debian/cli.csv"
+scripts/wine-run.sh build-windows/cli/vqlirra-cli.exe --base-url "$url" --start 50147164 --end 50147363 --pause 0 \
+    --quiet --output "Z:${check//\//\\}\\windows\\cli.csv"
+for f in $(cd "$check/debian" && ls -- *.csv); do
+    cmp "$check/debian/$f" "$check/windows/$f"
+    echo "same bytes on Debian and Windows: $f ($(wc -c < "$check/debian/$f") bytes)"
+done
+
+# What a Windows user installs: the programs with the Qt, libcurl and MinGW DLLs and the
+# plugins Qt loads, an installer made with NSIS and the same folder as a portable zip.
+stage=build-windows/stage/VqLirra
+rm -rf build-windows/stage && mkdir -p "$stage/platforms" "$stage/styles" "$stage/imageformats"
+cp build-windows/app/vqlirra.exe build-windows/cli/vqlirra-cli.exe build-windows/demo/vqlirra-demo.exe \
+    packaging/windows/vqlirra.ico "$stage/"
+for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network libcurl libstdc++-6 libgcc_s_seh-1 libwinpthread-1; do
+    cp "$qt/bin/$dll.dll" "$stage/"
+done
+cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$stage/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+cp "$qt/plugins/imageformats/qico.dll" "$stage/imageformats/"
+version=$(sed -n 's/^project(VqLirra VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+setup=$root/build-windows/VqLirra-$version-setup.exe
+makensis -V2 -DSTAGE="$root/$stage" -DOUTFILE="$setup" -DVERSION="$version" packaging/windows/installer.nsi
+(cd build-windows/stage && rm -f "../VqLirra-$version-portable.zip" &&
+    cmake -E tar cf "../VqLirra-$version-portable.zip" --format=zip VqLirra)
+echo "installer: $setup"
+echo "portable: $root/build-windows/VqLirra-$version-portable.zip"
+
+# The installer, silently under Wine: installed, used on the demo site, removed.
+installed="$root/build-windows/wine/drive_c/Program Files/VqLirra"
+scripts/wine-run.sh "$setup" /S
+[ -f "$installed/vqlirra-cli.exe" ] || { echo "the installer put no vqlirra-cli.exe in $installed" >&2; exit 1; }
+scripts/wine-run.sh "C:\\Program Files\\VqLirra\\vqlirra-cli.exe" --base-url "$url" --start 50147164 \
+    --end 50147363 --pause 0 --quiet --output "Z:${check//\//\\}\\installed.csv"
+cmp "$check/installed.csv" "$check/debian/cli.csv"
+echo "the installed vqlirra-cli.exe harvested the demo site: $(($(grep -c $'\r$' "$check/installed.csv") - 2)) rows"
+scripts/wine-run.sh "C:\\Program Files\\VqLirra\\uninstall.exe" /S
+for _ in $(seq 100); do [ -e "$installed/vqlirra-cli.exe" ] || break; sleep 0.1; done
+left=$(find "$installed" -type f 2>/dev/null || true)
+[ -z "$left" ] || { echo "left behind after uninstalling: $left" >&2; exit 1; }
+echo "uninstalled: nothing of it is left"
