@@ -23,8 +23,10 @@ ConsoleHost::ConsoleHost(const CliOptions &options, const RowFormat &format, boo
     : m_options(options), m_format(format), m_stream(streamRows),
       m_terminal(isTerminal(stderr))
 {
-    if (m_stream)
+    if (m_stream) {
+        passBytesAsTheyAre(stdout);
         m_out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
     m_clock.start();
     // The tick redraws the progress line, and wakes the run's waits to see a Ctrl-C.
     m_tick.setInterval(100);

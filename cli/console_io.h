@@ -9,6 +9,9 @@
 // whatever the console's code page.
 void writeText(std::FILE *stream, const QString &text);
 bool isTerminal(std::FILE *stream);
+// The stream passes bytes as they are (rows end in CR LF of their own; Windows' text mode would
+// add a CR before every LF).
+void passBytesAsTheyAre(std::FILE *stream);
 
 // Ctrl-C (and SIGTERM, or on Windows Ctrl-Break and the console's closing) asks the run to
 // stop; a second Ctrl-C ends the program at once with 130.

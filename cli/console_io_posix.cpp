@@ -25,6 +25,8 @@ void writeText(std::FILE *stream, const QString &text)
 
 bool isTerminal(std::FILE *stream) { return isatty(fileno(stream)) != 0; }
 
+void passBytesAsTheyAre(std::FILE *) {}
+
 void catchInterrupts()
 {
     std::signal(SIGINT, onSignal);

@@ -2,6 +2,7 @@
 
 #include <qt_windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <atomic>
@@ -45,6 +46,12 @@ void writeText(std::FILE *stream, const QString &text)
 }
 
 bool isTerminal(std::FILE *stream) { return consoleOf(stream) != nullptr; }
+
+void passBytesAsTheyAre(std::FILE *stream)
+{
+    std::fflush(stream);
+    _setmode(_fileno(stream), _O_BINARY);
+}
 
 void catchInterrupts() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 

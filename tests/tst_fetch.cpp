@@ -77,6 +77,10 @@ private Q_SLOTS:
         QFETCH(qint64, retryAfterMs);
         QFETCH(int, verdict);
         QFETCH(QString, reason);
+#ifdef Q_OS_WIN
+        if (answer == u"deflated" || answer == u"bomb")
+            QSKIP("the libcurl for Windows is built without zlib, so it asks for no compressed answer");
+#endif
         serve([&](const LoopbackServer::Request &r, QTcpSocket *s) {
             const QByteArray body = "<p>" + r.path + " 歌手</p>";
             const int code = answer.section(u' ', 0, 0).toInt();
