@@ -62,7 +62,8 @@ void decodeInto(QStringDecoder &decoder, QByteArrayView body, QString &out)
     out.resize(end - begin);
 }
 
-// A label as pages are read in it: the GB family as GB18030, whatever cannot be read as UTF-8.
+// A label as pages are read in it: the GB family as GB18030, and a charset neither Qt nor the
+// system can read as UTF-8.
 QByteArray readableLabel(QByteArray label)
 {
     if (label == "gbk" || label == "gb2312" || label == "x-gbk" || label == "gb_2312-80" || label == "cp936"
