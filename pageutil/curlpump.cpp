@@ -24,6 +24,16 @@ CurlPump::CurlPump(QObject *parent) : QObject(parent)
     curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlPump::onTimer);
     curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
+#ifdef Q_OS_WIN
+    m_check.setInterval(100);
+    connect(&m_check, &QTimer::timeout, this, [this] {
+        std::vector<curl_socket_t> sockets;
+        for (const auto &w : m_watches)
+            sockets.push_back(w.first);
+        for (curl_socket_t s : sockets)
+            act(s, 0); // 0: libcurl finds out itself what the socket is ready for
+    });
+#endif
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     m_clock.start();
@@ -83,6 +93,7 @@ void CurlPump::add(Transfer *transfer)
         return;
     }
     m_active.insert(transfer);
+    startOrStopCheck();
     // libcurl asks for its timeout at once to start the transfer: started here, the request
     // goes out without a pass of the event loop.
     act(CURL_SOCKET_TIMEOUT, 0);
@@ -105,6 +116,17 @@ void CurlPump::remove(Transfer *transfer)
 {
     if (m_active.erase(transfer))
         curl_multi_remove_handle(m_multi, transfer->easy);
+    startOrStopCheck();
+}
+
+void CurlPump::startOrStopCheck()
+{
+#ifdef Q_OS_WIN
+    if (m_active.empty())
+        m_check.stop();
+    else if (!m_check.isActive())
+        m_check.start();
+#endif
 }
 
 int CurlPump::onSocket(CURL *, curl_socket_t s, int what, void *pump, void *)
@@ -198,6 +220,7 @@ void CurlPump::collectDone()
             t->done = true;
         }
     }
+    startOrStopCheck();
 }
 
 } // namespace Module1::detail

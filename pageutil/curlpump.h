@@ -62,8 +62,14 @@ private:
     void retire(Watch &w);
     void setDue(long timeoutMs);
 
+    void startOrStopCheck();
+
     CURLM *m_multi = nullptr;
     QTimer m_timer;
+    // Windows reuses socket handles at once, and Qt's notifier of a closed socket can silence a
+    // new one of the same handle; while transfers run, libcurl looks at its sockets itself now
+    // and then, so such a transfer still ends.
+    QTimer m_check;
     QElapsedTimer m_clock;
     qint64 m_dueMs = -1; // when libcurl wants its timeout, on m_clock; -1 for never
     static constexpr size_t kSpareEasy = 2;

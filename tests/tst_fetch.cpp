@@ -158,8 +158,10 @@ private Q_SLOTS:
         qputenv("http_proxy", proxy.baseUrl());
         qunsetenv("no_proxy");
         const auto restore = qScopeGuard([] { qunsetenv("http_proxy"); });
+#ifndef Q_OS_WIN // Windows' proxy is the Internet settings', which a test cannot set for itself
         QCOMPARE(fetchPage(QString::fromLatin1("http://" + site + "/u/5")), QStringLiteral("via proxy"));
         QCOMPARE(viaProxy, (QList<QByteArray>{"http://" + site + "/u/5"}));
+#endif
         for (int i = 0; i < 5; ++i)
             QCOMPARE(fetchPage(url("/u/-6")), QStringLiteral("direct"));
         QCOMPARE(sockets.size(), 1);
@@ -233,7 +235,11 @@ private Q_SLOTS:
             if (r.path == "/u/3")
                 LoopbackServer::respond(s, 200, kHtml, huge); // at the cap, so kept
             else
+#ifdef Q_OS_WIN
+                serveFault(QStringLiteral("endless"), r, s); // no zlib in the libcurl for Windows: no bomb to defuse
+#else
                 serveFault(r.path == "/u/1" ? QStringLiteral("endless") : QStringLiteral("bomb"), r, s);
+#endif
         });
         h.harvest(1, 3);
         QCOMPARE(h.rows(), 1);
