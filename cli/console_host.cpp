@@ -103,11 +103,13 @@ void ConsoleHost::drawProgress(bool final)
     const double rate = m_pace.idsPerSecond() > 0 ? m_pace.idsPerSecond()
                                                   : ms > 0 ? double(m_done) * 1000.0 / double(ms) : 0.0;
     const QString left = rate > 0 ? duration(qint64(double(m_total - m_done) / rate)) : QStringLiteral("?");
-    const QString line = QStringLiteral("%1/%2 IDs (%3%), %4 rows, %5 failed, %6 IDs/s, %7 left")
+    const QString line = QStringLiteral("%1/%2 IDs (%3%), %4 rows, %5 failed, %6 IDs/s%7, %8 left")
                              .arg(m_done).arg(m_total)
                              .arg(100.0 * double(m_done) / double(m_total), 0, 'f', 1)
                              .arg(m_kept).arg(m_givenUp.size())
-                             .arg(rate, 0, 'f', 1).arg(left);
+                             .arg(rate, 0, 'f', 1)
+                             .arg(m_sitePace > 0 ? QStringLiteral(", held to the site's limit") : QString())
+                             .arg(left);
     if (m_terminal) {
         writeErr(u'\r' + line.leftJustified(79) + (final ? QStringLiteral("\n") : QString()));
         m_lineShown = !final;
@@ -130,6 +132,9 @@ void ConsoleHost::finish()
         text += m_failure + u'\n';
     if (!m_summary.isEmpty())
         text += m_summary + u'\n';
+    if (m_sitePace > 0)
+        text += QStringLiteral("The site refused requests beyond about %1 a second; the run held to that pace.\n")
+                    .arg(m_sitePace, 0, 'f', 1);
     if (!m_givenUp.isEmpty()) {
         QStringList ids;
         for (qint64 id : m_givenUp)

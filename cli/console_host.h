@@ -36,6 +36,7 @@ public:
     void gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt) override;
     void summary(const RunSummary &summary) override;
     void failed(qint64 id, const QString &message, int code) override;
+    void sitePace(double requestsPerSecond) override { m_sitePace = requestsPerSecond; }
     void completed() override { m_completed = true; }
     void stopAction() override {}
 
@@ -67,4 +68,5 @@ private:
     QStringList m_notes;
     QString m_summary;
     QString m_failure;
+    double m_sitePace = 0; // requests a second the site holds the run to; 0 while it has not refused
 };

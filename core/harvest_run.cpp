@@ -36,6 +36,27 @@ void HarvestRun::streamRows(qint64 rowsBefore)
 
 bool HarvestRun::keepWaiting() const { return m_host.running() && !m_host.closing(); }
 
+qint64 HarvestRun::runMs() const { return (m_clock.nsecsElapsed() + 999999) / 1000000; }
+
+bool HarvestRun::paceAnswered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 nowMs)
+{
+    const double before = m_pace.requestsPerSecond();
+    const bool refused = m_pace.answered(outcome, startedMs, nowMs, s_policy.maxRetryAfterMs);
+    if (m_pace.requestsPerSecond() != before)
+        m_host.sitePace(m_pace.requestsPerSecond());
+    return refused;
+}
+
+bool HarvestRun::waitForPace()
+{
+    const qint64 at = qMax(m_lastStartMs + m_pace.spacingMs(), m_pace.openAtMs());
+    const qint64 now = runMs();
+    if (at > now && !Module1::waitMs(int(at - now), [this] { return keepWaiting(); }))
+        return false;
+    m_lastStartMs = runMs();
+    return true;
+}
+
 // A row is complete (or as complete as a failure left it): journaled, and handed on.
 void HarvestRun::keep(int row)
 {
@@ -58,13 +79,19 @@ Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page, Mo
                                      std::optional<Module1::PendingFetch> &ahead)
 {
     const RetryPolicy policy = s_policy;
-    for (int attempt = 0;; ++attempt) {
+    int freeRefusals = 0;
+    for (int attempt = 0;;) {
         if (ahead) {
             outcome = ahead->finish(page, ProfilePage::nameMarkBytes());
             ahead.reset();
         } else {
+            if (!waitForPace())
+                return Fetched::Interrupted;
             outcome = Module1::fetchPageOutcome(url, page, ProfilePage::nameMarkBytes());
         }
+        // A refusal the pace caused is tried again at the new pace, not counted as an attempt.
+        if (paceAnswered(outcome, m_lastStartMs, runMs()) && freeRefusals++ < kFreeRefusals)
+            continue;
         switch (FetchVerdict::classify(outcome, page)) {
         case FetchVerdict::Page:
             return Fetched::Page;
@@ -82,6 +109,7 @@ Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page, Mo
         const int delay = outcome.retryAfterMs >= 0
             ? int(qMin<qint64>(outcome.retryAfterMs, policy.maxRetryAfterMs))
             : policy.delaysMs[attempt];
+        ++attempt;
         // Stop or closing ends the wait at once; what is left of the ID is not tried.
         if (!Module1::waitMs(delay, [this] { return keepWaiting(); }))
             return Fetched::Interrupted;
@@ -179,8 +207,11 @@ void HarvestRun::walk()
         const int pause = m_host.pauseMs();
         // Without a pause the next request goes out now and travels while this page is
         // read; the requests still go one after another, in order.
-        if (pause <= 0 && id < m_last && fetched != Fetched::GivenUp && m_host.running())
+        if (pause <= 0 && id < m_last && fetched != Fetched::GivenUp && m_host.running() && !m_pace.limited()
+            && m_pace.openAtMs() <= runMs()) {
+            m_lastStartMs = runMs();
             ahead.emplace(m_fetchBase + QString::number(id + 1));
+        }
         if (!settle(id, fetched, page, why))
             break;
         if (m_host.stopEndsPause())
@@ -217,6 +248,10 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
     m_lastFinished = m_first - 1;
     m_streak = 0;
     m_halfRow = -1;
+    m_clock.start();
+    m_pace = SitePace();
+    m_lastStartMs = 0;
+    m_freeRefusals.clear();
     try {
         if (endID < startID) {
             m_host.reversedRange();

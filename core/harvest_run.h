@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <optional>
 
 #include "in_order.h"
 #include "run_summary.h"
+#include "site_pace.h"
 
 class ResultModel;
 class Journal;
@@ -47,6 +50,8 @@ public:
     // So many IDs in a row were given up that the run stops; resumeAt is the first of them.
     virtual void gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt) = 0;
     virtual void summary(const RunSummary &summary) = 0;
+    // The site refused requests, and the run now holds to about so many a second.
+    virtual void sitePace(double requestsPerSecond) { Q_UNUSED(requestsPerSecond); }
     // A failure ended the run while it was at id.
     virtual void failed(qint64 id, const QString &message, int code) = 0;
     // The range is exhausted (the summary is out).
@@ -61,7 +66,6 @@ struct RetryPolicy
     QList<int> delaysMs = {1000, 2000}; // one wait before each further attempt
     int maxRetryAfterMs = 120000;       // a Retry-After beyond this is cut to it
     int giveUpStreak = 10;              // IDs given up in a row that end the run
-    int slowDownMs = 1000;              // a parallel run holds back after a 429 or 503 without Retry-After
 };
 
 
@@ -89,6 +93,8 @@ public:
     const RunSummary &summary() const;
 
     static constexpr int kMostInFlight = 16;
+    // A refusal the pace caused is tried again without counting as an attempt, so many times.
+    static constexpr int kFreeRefusals = 20;
 
 private:
     Fetched fetchWithRetries(const QString &url, Module1::Page &page, Module1::FetchOutcome &why,
@@ -101,6 +107,11 @@ private:
     template <typename View>
     void readProfile(View page, const QString &idText);
     bool keepWaiting() const;
+    qint64 runMs() const; // the run's clock, rounded up: a wait measured from it is never short
+    // Feeds the pace an answer; true when it was a refusal the pace caused (the site takes others).
+    bool paceAnswered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 nowMs);
+    // Waits until the pace lets the next request start; false when the run was stopped meanwhile.
+    bool waitForPace();
     void keep(int row);
     void setLastCell(int column, const QString &text);
     void complete();
@@ -119,4 +130,8 @@ private:
     int m_halfRow = -1; // a row being filled, journaled when a failure leaves it so
     bool m_streaming = false;
     qint64 m_rowsBefore = 0; // rows numbered before the list's first
+    QElapsedTimer m_clock;
+    SitePace m_pace;
+    qint64 m_lastStartMs = 0;
+    std::map<qint64, int> m_freeRefusals; // refusals of an ID not counted as attempts
 };

@@ -1,9 +1,9 @@
 #include "harvest_run.h"
 #include "fetch_verdict.h"
 #include "journal.h"
-#include "politeness.h"
 #include "profile_page.h"
 #include "request_schedule.h"
+#include "site_pace.h"
 
 #include <QElapsedTimer>
 #include <QScopeGuard>
@@ -21,11 +21,12 @@ struct Flight
 {
     qint64 id;
     int attempt;
+    qint64 startedMs;
     Module1::PendingFetch fetch;
 };
 } // namespace
 
-// Several requests in flight, spaced by the pause, slowed by the site's signals; what comes
+// Several requests in flight, spaced by the pause and the site's rate; what comes
 // back is settled strictly in ID order, so rows, log and journal are those of one at a time.
 void HarvestRun::walkInParallel(int most)
 {
@@ -34,12 +35,7 @@ void HarvestRun::walkInParallel(int most)
     // requests of a run nested in this one never exceed it.
     const int connectionsBefore = Module1::setConnectionsPerHost(most);
     const auto restore = qScopeGuard([connectionsBefore] { Module1::setConnectionsPerHost(connectionsBefore); });
-    QElapsedTimer clock;
-    clock.start();
-    // Milliseconds rounded up: a stamp is never earlier than the real time, so a wait measured
-    // from one is never shorter than asked.
-    const auto nowMs = [&clock] { return (clock.nsecsElapsed() + 999999) / 1000000; };
-    Politeness politeness(most);
+    const auto nowMs = [this] { return runMs(); };
     RequestSchedule schedule(m_first, m_last, kWindowPerRequest * most);
     InOrderCommit held(m_first);
     std::vector<Flight> flights;
@@ -57,7 +53,7 @@ void HarvestRun::walkInParallel(int most)
             InOrderCommit::Answer answer;
             answer.why = flight.fetch.finish(answer.page, ProfilePage::nameMarkBytes());
             // A millisecond on top: the site's Retry-After counts from its answer, sent a moment earlier.
-            politeness.answered(answer.why, nowMs() + 1, policy.slowDownMs, policy.maxRetryAfterMs);
+            const bool paceRefused = paceAnswered(answer.why, flight.startedMs, nowMs() + 1);
             switch (FetchVerdict::classify(answer.why, answer.page)) {
             case FetchVerdict::Page:
                 answer.fetched = Fetched::Page;
@@ -72,6 +68,11 @@ void HarvestRun::walkInParallel(int most)
                 interrupted = true;
                 continue;
             case FetchVerdict::Transient:
+                if (paceRefused && m_freeRefusals[flight.id]++ < kFreeRefusals) {
+                    // At the pace once there is one; until then after the first retry's wait.
+                    schedule.retryAt(flight.id, flight.attempt, nowMs() + (m_pace.limited() ? 0 : policy.delaysMs.value(0)));
+                    continue;
+                }
                 if (flight.attempt < policy.delaysMs.size()) {
                     const qint64 delay = answer.why.retryAfterMs >= 0
                         ? qMin<qint64>(answer.why.retryAfterMs, policy.maxRetryAfterMs)
@@ -100,10 +101,10 @@ void HarvestRun::walkInParallel(int most)
             m_host.summary(m_summary);
             return endRunHere();
         }
-        while (int(flights.size()) < politeness.limit()) {
+        while (int(flights.size()) < most) {
             const qint64 now = nowMs();
             const qint64 due = schedule.dueMs(held.oldestUnfinished());
-            if (due < 0 || qMax(due, politeness.openAtMs()) > now)
+            if (due < 0 || qMax(due, m_pace.openAtMs()) > now)
                 break;
             const std::optional<RequestSchedule::Next> next = schedule.take(now, held.oldestUnfinished());
             if (!next)
@@ -112,14 +113,15 @@ void HarvestRun::walkInParallel(int most)
             // A millisecond more for a request that goes out on a new connection, a little
             // later than one on a kept-alive connection.
             const qint32 pause = m_host.pauseMs();
-            schedule.started(nowMs(), pause > 0 ? qint64(pause) + 1 : 0);
-            flights.push_back({next->id, next->attempt, Module1::PendingFetch(m_fetchBase + QString::number(next->id))});
+            const qint64 startedMs = nowMs();
+            schedule.started(startedMs, qMax(pause > 0 ? qint64(pause) + 1 : 0, m_pace.spacingMs()));
+            flights.push_back({next->id, next->attempt, startedMs, Module1::PendingFetch(m_fetchBase + QString::number(next->id))});
         }
         // Sleep in the event loop until an answer comes, the next start is due, or the user acts.
         qint64 waitMs = kIdleWaitMs;
         const qint64 due = schedule.dueMs(held.oldestUnfinished());
-        if (int(flights.size()) < politeness.limit() && due >= 0)
-            waitMs = qBound<qint64>(1, qMax(due, politeness.openAtMs()) - nowMs(), qint64(kIdleWaitMs));
+        if (int(flights.size()) < most && due >= 0)
+            waitMs = qBound<qint64>(1, qMax(due, m_pace.openAtMs()) - nowMs(), qint64(kIdleWaitMs));
         Module1::waitMs(int(waitMs), [this, &flights] {
             if (!keepWaiting())
                 return false;

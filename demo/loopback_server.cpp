@@ -25,10 +25,39 @@ void LoopbackServer::setHandler(Handler handler) { m_handler = std::move(handler
 void LoopbackServer::setDelay(Delay delay) { m_delay = std::move(delay); }
 int LoopbackServer::inFlight() const { return m_inFlight; }
 int LoopbackServer::peakInFlight() const { return m_peak; }
+int LoopbackServer::acceptedCount() const { return m_accepted; }
+int LoopbackServer::refusedCount() const { return m_refused; }
+
+void LoopbackServer::setRateLimit(double perSecond, int burst, int status)
+{
+    if (!m_bucketClock.isValid())
+        m_bucketClock.start();
+    m_rate = perSecond;
+    m_burst = burst;
+    m_refusal = status;
+}
+
+bool LoopbackServer::overTheLimit()
+{
+    if (m_rate <= 0)
+        return false;
+    const qint64 now = m_bucketClock.nsecsElapsed();
+    m_level = qMax(0.0, m_level - double(now - m_leakedAtNs) * m_rate / 1e9);
+    m_leakedAtNs = now;
+    if (m_level > m_burst) {
+        ++m_refused;
+        return true;
+    }
+    m_level += 1;
+    ++m_accepted;
+    return false;
+}
 
 void LoopbackServer::answer(const Request &request, QTcpSocket *socket)
 {
-    if (m_handler)
+    if (request.refused)
+        respond(socket, m_refusal, "text/html", "<html>too many requests</html>");
+    else if (m_handler)
         m_handler(request, socket);
 }
 
@@ -59,6 +88,7 @@ void LoopbackServer::onReadable(QTcpSocket *socket)
                                         lines[i].mid(colon + 1).trimmed()});
         }
         ++m_requests;
+        request.refused = overTheLimit();
         const int delay = m_delay ? m_delay(request) : 0;
         if (delay <= 0) {
             answer(request, socket);

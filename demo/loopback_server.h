@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -22,6 +23,7 @@ public:
         QByteArray method;
         QByteArray path;
         QList<QPair<QByteArray, QByteArray>> headers;
+        bool refused = false; // over the rate limit: answered with its refusal, the handler not asked
     };
     using Handler = std::function<void(const Request &, QTcpSocket *)>;
     // How long the answer to a request is held back, as a far site's would be; 0 answers at once.
@@ -39,6 +41,11 @@ public:
     // Requests received and not yet answered: now, and the most there ever were.
     int inFlight() const;
     int peakInFlight() const;
+    // A rate limit as real sites keep one (a leaky bucket): perSecond requests a second, burst
+    // more at once, the rest refused at once with status and no Retry-After. 0 lifts it.
+    void setRateLimit(double perSecond, int burst, int status = 429);
+    int acceptedCount() const;
+    int refusedCount() const;
 
     // A complete response with Content-Length, kept alive.
     static void respond(QTcpSocket *socket, int status, const QByteArray &contentType,
@@ -56,4 +63,9 @@ private:
     Delay m_delay;
     int m_inFlight = 0, m_peak = 0;
     QHash<QTcpSocket *, int> m_pending; // delayed answers per connection
+    bool overTheLimit();
+    double m_rate = 0, m_level = 0;
+    int m_burst = 0, m_refusal = 429, m_accepted = 0, m_refused = 0;
+    QElapsedTimer m_bucketClock;
+    qint64 m_leakedAtNs = 0;
 };

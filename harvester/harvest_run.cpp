@@ -5,6 +5,7 @@
 #include "result_model.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -57,8 +58,17 @@ public:
         w.setStatusPanel(2, QStringLiteral("采集完成..."));
     }
     void stopAction() override { w.Command2_Click(); }
+    // Once when the site first holds the run back, then at most once a minute while it changes.
+    void sitePace(double requestsPerSecond) override
+    {
+        if (m_paceSaid.isValid() && m_paceSaid.elapsed() < 60000)
+            return;
+        m_paceSaid.start();
+        w.Ag(QStringLiteral("网站限速: 每秒约 %1 个请求").arg(qMax(1, qRound(requestsPerSecond))));
+    }
 
 private:
+    QElapsedTimer m_paceSaid;
     frmMain &w;
     const int m_parallel; // a run keeps the number it started with
 };

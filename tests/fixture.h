@@ -216,13 +216,14 @@ struct Harness
     {
         qint64 ms, id;
         int inFlight;
+        bool refused; // by the site's rate limit
     };
     QList<Arrival> arrivals;
     void delay(std::function<int(qint64)> delayMs)
     {
         server.setDelay([this, delayMs](const LoopbackServer::Request &r) {
             const qint64 id = r.path.mid(3).toLongLong();
-            arrivals.append({clock.elapsed(), id, server.inFlight() + 1});
+            arrivals.append({clock.elapsed(), id, server.inFlight() + 1, r.refused});
             return delayMs(id);
         });
     }

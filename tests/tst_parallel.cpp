@@ -1,8 +1,10 @@
 #include "fixture.h"
-#include "politeness.h"
+#include "site_pace.h"
 
 #include <QContextMenuEvent>
 #include <QGroupBox>
+
+#include <cmath>
 
 namespace {
 // Every ID answered p<ID>, rows 1.. in order.
@@ -26,7 +28,6 @@ private Q_SLOTS:
         quickFetches(2000, {20, 40});
         RetryPolicy policy = HarvestRun::retryPolicy();
         policy.maxRetryAfterMs = 300;
-        policy.slowDownMs = 300;
         HarvestRun::setRetryPolicy(policy);
     }
 
@@ -58,10 +59,15 @@ private Q_SLOTS:
             h->harvest(1, site.size());
         }
         QCOMPARE(eight.rowTexts(), one.rowTexts());
-        QStringList said = eight.messages();
+        // The pace each run found is its own; the rest of the log is the same.
+        const auto withoutPace = [](QStringList lines) {
+            lines.removeIf([](const QString &l) { return l.startsWith(QStringLiteral("网站限速: ")); });
+            return lines;
+        };
+        QStringList said = withoutPace(eight.messages());
         QCOMPARE(said.takeLast(), one.messages().last()); // started
         QCOMPARE(said.takeLast(), QStringLiteral("并发请求数: 8"));
-        QCOMPARE(said, one.messages().mid(0, said.size()));
+        QCOMPARE(said, withoutPace(one.messages()).mid(0, said.size()));
         for (int panel : {1, 2})
             QCOMPARE(eight.panel(panel), one.panel(panel));
         QCOMPARE(eight.window->running(), one.window->running());
@@ -90,8 +96,8 @@ private Q_SLOTS:
         QCOMPARE(h.server.peakInFlight(), 3); // a request answered in 250 ms, one started every 100 ms
     }
 
-    // A 429 with Retry-After: no request starts until it has passed, and half as many are in flight.
-    void tooManyRequestsHoldsBackAndHalves()
+    // A 429 with Retry-After: no request starts until it has passed.
+    void tooManyRequestsHoldsBack()
     {
         Harness h;
         h.otherwise = QStringLiteral("p%1");
@@ -107,13 +113,61 @@ private Q_SLOTS:
         int after = 0;
         for (const Harness::Arrival &a : h.arrivals) {
             QVERIFY2(a.ms <= refused + 20 || a.ms >= refused + 1000, qPrintable(QString::number(a.ms - refused)));
-            if (a.ms >= refused + 1000) {
-                ++after;
-                QVERIFY2(a.inFlight <= 4, qPrintable(QString::number(a.inFlight)));
-            }
+            after += a.ms >= refused + 1000;
         }
         QVERIFY(after >= 5);
         QCOMPARE(h.server.peakInFlight(), 8);
+    }
+
+    // A site that limits its rate as real ones do (a leaky bucket with a burst, refusing without
+    // a Retry-After): the run settles under the limit and gets every row, in order.
+    void paceHoldsTheSitesLimit_data()
+    {
+        QTest::addColumn<int>("parallel");
+        QTest::addColumn<int>("pause");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QList<int>>("limits"); // requests a second, each for a second; the last to the end
+        QTest::newRow("eight in flight, 429") << 8 << 0 << 429 << QList<int>{150};
+        QTest::newRow("sixteen in flight, 503") << 16 << 0 << 503 << QList<int>{150};
+        QTest::newRow("one at a time") << 1 << 0 << 429 << QList<int>{30};
+        QTest::newRow("a limit that drops and rises") << 8 << 0 << 429 << QList<int>{100, 25, 100};
+        QTest::newRow("a pause under the limit") << 4 << 10 << 429 << QList<int>{150};
+    }
+    void paceHoldsTheSitesLimit()
+    {
+        QFETCH(int, parallel);
+        QFETCH(int, pause);
+        QFETCH(int, status);
+        QFETCH(QList<int>, limits);
+        Harness h;
+        h.otherwise = QStringLiteral("p%1");
+        h.delay([](qint64) { return 20; });
+        h.server.setRateLimit(limits.first(), 5, status);
+        for (int i = 1; i < limits.size(); ++i)
+            QTimer::singleShot(1000 * i, h.window.get(), [&h, limit = limits[i], status] { h.server.setRateLimit(limit, 5, status); });
+        h.setParallel(parallel);
+        const qint64 ids = 200;
+        h.harvest(1, ids, pause);
+        QCOMPARE(h.rowTexts(), everyRow(1, ids));
+        const int refused = h.server.refusedCount();
+        QCOMPARE(h.server.acceptedCount(), int(ids));
+        QVERIFY2(refused <= ids / 4, qPrintable(QString::number(refused)));
+        // Settled: in the last stretch the site refuses next to nothing.
+        int late = 0;
+        for (qsizetype i = h.arrivals.size() * 2 / 3; i < h.arrivals.size(); ++i)
+            late += h.arrivals[i].refused;
+        QVERIFY2(late <= 4, qPrintable(QString::number(late)));
+        const qint64 took = h.arrivals.last().ms - h.arrivals.first().ms;
+        const double rate = double(ids - 5) * 1000.0 / double(qMax<qint64>(took, 1));
+        // Under the limit (with a little for the burst), never closer than the pause.
+        QVERIFY2(rate <= limits.last() * 1.15 || limits.size() > 1, qPrintable(QString::number(rate)));
+        for (int i = 1; pause > 0 && i < h.arrivals.size(); ++i)
+            QVERIFY(h.arrivals[i].ms - h.arrivals[i - 1].ms >= pause);
+        const QStringList said = h.messages().filter(QStringLiteral("网站限速: 每秒约 "));
+        if (pause == 0)
+            QVERIFY2(said.size() == 1 && said[0].endsWith(QStringLiteral(" 个请求")), qPrintable(h.messages().join(u'\n')));
+        else
+            QCOMPARE(refused, 0); // a site that never refuses is never held back beyond the pause
     }
 
     void stopOrCloseKeepsWhatIsFinishedInOrder_data()
@@ -178,30 +232,61 @@ private Q_SLOTS:
         QVERIFY(!h.window->running());
     }
 
-    // Halved by each sign of a busy site, not below one; one more after twenty good answers.
-    void politenessHalvesAndRecovers()
+    // The pace from the site's answers, on the run's clock: "a" an accepted answer, "r" a refusal,
+    // "d" a dropped connection, "R" a Retry-After of 5 s; each followed by the ms it came at and,
+    // after "/", the ms its request started. Then the rate held to and the hold.
+    void sitePaceSteps_data()
     {
-        Politeness p(8);
-        Module1::FetchOutcome ok, busy, later, dropped;
-        ok.transport = busy.transport = later.transport = Module1::Transport::Ok;
-        ok.httpStatus = later.httpStatus = 200;
-        busy.httpStatus = 503;
-        later.retryAfterMs = 5000;
-        dropped.transport = Module1::Transport::Reset;
-        QString seen;
-        const auto answer = [&](const Module1::FetchOutcome &o, int times) {
-            for (int i = 0; i < times; ++i)
-                p.answered(o, 100, 1000, 3000);
-            seen += QStringLiteral(" %1@%2").arg(p.limit()).arg(p.openAtMs());
-        };
-        answer(busy, 1);
-        answer(ok, 19);
-        answer(dropped, 5);
-        answer(ok, 1);
-        answer(later, 1);
-        answer(busy, 5);
-        answer(ok, 40);
-        QCOMPARE(seen, QStringLiteral(" 4@1100 4@1100 4@1100 5@1100 2@3100 1@3100 3@3100"));
+        QTest::addColumn<QString>("answers");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<qint64>("openAt");
+        QTest::addColumn<bool>("lastFree"); // the last refusal is one the pace caused
+        QString twenty, slower;
+        for (int ms = 50; ms <= 2000; ms += 50)
+            twenty += QStringLiteral(" a%1").arg(ms);
+        for (int ms = 2100; ms <= 3200; ms += 100)
+            slower += QStringLiteral(" a%1").arg(ms);
+        const double took = 40 * 1000.0 / 1961 * SitePace::kUnder; // 40 taken since the first answer at 49 ms
+        QTest::newRow("never refused") << twenty << 0.0 << qint64(0) << false;
+        QTest::newRow("settles under what the site took") << twenty + " r2010" << took << qint64(0) << true;
+        QTest::newRow("refusals sent at the old rate change nothing") << twenty + " r2010 r2020/2000" << took << qint64(0) << true;
+        QTest::newRow("a refusal at the new rate, too soon to read one") << twenty + " r2010 r2100/2050" << took * SitePace::kStillOver << qint64(0) << true;
+        QString probe = twenty + " r2010";
+        for (int i = 0; i < SitePace::kGoodToProbe; ++i)
+            probe += QStringLiteral(" a%1").arg(2100 + i * 50);
+        QTest::newRow("a stretch of accepted answers probes up") << probe << took * (1 + SitePace::kProbe) << qint64(0) << false;
+        for (int i = 0; i < SitePace::kGoodToProbe * 2; ++i)
+            probe += QStringLiteral(" a%1").arg(3000 + i * 60);
+        QTest::newRow("each further stretch by twice the step")
+            << probe << took * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe) * (1 + 4 * SitePace::kProbe) << qint64(0) << false;
+        // Twelve taken in the 1290 ms since the first refusal.
+        QTest::newRow("a limit that drops") << twenty + " r2010" + slower + " r3300/3250" << 12 * 1000.0 / 1290 * SitePace::kUnder << qint64(0) << true;
+        QTest::newRow("a dropped connection says nothing") << twenty + " d2010" << 0.0 << qint64(0) << false;
+        QTest::newRow("Retry-After holds and sets no rate") << twenty + " R2010" << 0.0 << qint64(7010) << false;
+        QTest::newRow("refused before a rate can be read") << QStringLiteral("a5 a10 a20 a30 r40") << 0.0 << qint64(0) << false;
+        QTest::newRow("refused when nothing was taken lately") << QStringLiteral("r5000") << 0.0 << qint64(0) << false;
+    }
+    void sitePaceSteps()
+    {
+        QFETCH(QString, answers);
+        QFETCH(double, rate);
+        QFETCH(qint64, openAt);
+        QFETCH(bool, lastFree);
+        SitePace pace;
+        bool free = false;
+        for (const QString &a : answers.split(u' ', Qt::SkipEmptyParts)) {
+            Module1::FetchOutcome o;
+            o.transport = a[0] == u'd' ? Module1::Transport::Reset : Module1::Transport::Ok;
+            o.httpStatus = a[0] == u'r' ? 429 : 200;
+            o.retryAfterMs = a[0] == u'R' ? 5000 : -1;
+            const qint64 at = a.mid(1).section(u'/', 0, 0).toLongLong();
+            const qint64 started = a.contains(u'/') ? a.section(u'/', 1).toLongLong() : at - 1;
+            free = pace.answered(o, started, at, 10000);
+        }
+        QVERIFY2(qAbs(pace.requestsPerSecond() - rate) < 0.01, qPrintable(QString::number(pace.requestsPerSecond())));
+        QCOMPARE(pace.spacingMs(), rate > 0 ? qint64(std::ceil(1000.0 / rate)) : 0);
+        QCOMPARE(pace.openAtMs(), openAt);
+        QCOMPARE(free, lastFree);
     }
 
     // The frame's menu, not the fields', chooses the number; a run keeps the one it started with.

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <deque>
+
+namespace Module1 {
+struct FetchOutcome;
+}
+
+// The rate at which a site takes requests, found from its own answers. Until the site refuses
+// one (429 or 503 without a Retry-After) nothing is held back beyond the pause. A refusal sets
+// the rate just under what the site was accepting then; a stretch of accepted answers raises it
+// a few percent, and further stretches by steps that double (so a site whose limit rose again is
+// found within seconds); the next refusal settles it just under the rate that drew it.
+// A Retry-After holds every request back until it has passed. Times are on the run's clock.
+class SitePace
+{
+public:
+    SitePace();
+
+    // The least time between two starts that the site's rate asks for; 0 while it has not
+    // refused.
+    qint64 spacingMs() const;
+    qint64 openAtMs() const; // no request starts before this (a Retry-After)
+    bool limited() const;
+    double requestsPerSecond() const; // the rate held to; 0 while not limited
+
+    // An answer came at nowMs to a request started at startedMs. True when the answer is a
+    // refusal of the pace's making: the site still took other requests lately.
+    bool answered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 nowMs, int maxWaitMs);
+
+    static constexpr double kUnder = 0.95;     // settles this far under a rate that drew a refusal
+    static constexpr double kProbe = 0.04;     // the first step up; each further one doubles, to kMostProbe
+    static constexpr double kMostProbe = 0.16;
+    static constexpr int kGoodToProbe = 10;    // accepted answers in a row before a step up,
+    static constexpr qint64 kProbeEveryMs = 500; // and at least this long after the last change
+    static constexpr qint64 kWindowMs = 2000;  // the recent answers the accepted rate is read from
+    static constexpr qint64 kLeastSpanMs = 250; // a shorter stretch of answers tells no rate
+    static constexpr int kLeastAnswers = 5;     // nor do fewer answers
+    static constexpr double kStillOver = 0.7;   // a step down while the site's rate is unknown
+    static constexpr double kLeastRate = 0.5;
+
+private:
+    int acceptedSince(qint64 fromMs) const;
+    double acceptedRate(qint64 fromMs, qint64 nowMs) const;
+
+    std::deque<qint64> m_accepted; // when recent accepted answers came
+    qint64 m_firstAnswerMs = -1;
+    qint64 m_firstRefusalMs = -1;
+    double m_rate = 0;            // requests a second; 0: not limited
+    qint64 m_changedAtMs = -1;    // a refusal of a request started before this drew the last change
+    int m_good = 0;
+    double m_probe = kProbe; // the next step up
+    qint64 m_openAt = 0;
+};
