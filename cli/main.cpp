@@ -5,6 +5,7 @@
 #include "options.h"
 #include "result_model.h"
 #include "row_format.h"
+#include "pageutil.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -54,6 +55,11 @@ int main(int argc, char *argv[])
     if (const int done = parseOptions(app, options); done >= 0)
         return done;
 
+    if (!options.userAgent.isEmpty()) {
+        Module1::FetchLimits limits;
+        limits.userAgent = options.userAgent.toUtf8();
+        Module1::setFetchLimits(limits);
+    }
     const RowFormat format(options);
     ResultModel list;
     std::unique_ptr<Journal> journal;

@@ -68,8 +68,8 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
                                       QStringLiteral("Requests in flight at once, 1 (default) to 16. Beyond 1 the "
                                                      "pause is the least time between the starts of two requests, "
                                                      "so the site gets up to N requests at a time and at most one "
-                                                     "per pause; it slows down by itself when the site answers "
-                                                     "429 or 503. Rows still come in ID order."),
+                                                     "per pause; when the site refuses (429 or 503) the run holds "
+                                                     "to the rate it accepts. Rows still come in ID order."),
                                       QStringLiteral("N"));
     const QCommandLineOption minGrade({QStringLiteral("min-grade")},
                                       QStringLiteral("Lowest grade kept: an index 0 to 25 or a label such as "
@@ -93,10 +93,14 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
                                      QStringLiteral("Profile pages are URL followed by the ID (default %1).")
                                          .arg(Site::fetchBaseUrl()),
                                      QStringLiteral("URL"));
+    const QCommandLineOption userAgent({QStringLiteral("user-agent")},
+                                       QStringLiteral("The User-Agent of every request (default VqLirra/%1).")
+                                           .arg(QCoreApplication::applicationVersion()),
+                                       QStringLiteral("TEXT"));
     const QCommandLineOption resume({QStringLiteral("resume")},
                                     QStringLiteral("Continue the interrupted run of --output."));
     const QCommandLineOption quiet({QStringLiteral("quiet")}, QStringLiteral("No progress line."));
-    parser.addOptions({start, end, pause, parallel, minGrade, maxGrade, output, format, encoding, baseUrl, resume, quiet});
+    parser.addOptions({start, end, pause, parallel, minGrade, maxGrade, output, format, encoding, baseUrl, userAgent, resume, quiet});
 
     if (!parser.parse(app.arguments())) {
         writeText(stderr, QStringLiteral("vqlirra-cli: ") + parser.errorText() + QStringLiteral(" (see --help)\n"));
@@ -153,6 +157,9 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
         const QUrl url(options.baseUrl, QUrl::StrictMode);
         if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || url.host().isEmpty())
             throw BadArgument{QStringLiteral("--base-url: '%1' is not an http or https URL").arg(options.baseUrl)};
+        options.userAgent = parser.value(userAgent);
+        if (parser.isSet(userAgent) && (options.userAgent.isEmpty() || options.userAgent.contains(u'\n')))
+            throw BadArgument{QStringLiteral("--user-agent: give a text of one line")};
         options.resume = parser.isSet(resume);
         if (options.resume && options.output.isEmpty())
             throw BadArgument{QStringLiteral("--resume: needs the --output of the interrupted run")};

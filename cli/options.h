@@ -21,6 +21,7 @@ struct CliOptions
     enum Encoding { WindowBytes, Utf8, Locale };
     Encoding encoding = WindowBytes;
     QString baseUrl;
+    QString userAgent; // empty: the tool's own
     bool resume = false;
     bool quiet = false;
 };

@@ -15,6 +15,8 @@ public:
     // Every answer comes ms late, as from a site far away; answers are still served side by side.
     void setDelayMs(int ms);
     int peakInFlight() const;
+    // The server itself, for a rate limit and its counts.
+    LoopbackServer &server() { return m_server; }
     // Pages near bytes long (40,000 by default), for harvests of millions in little time.
     static void setPageBytes(int bytes);
 

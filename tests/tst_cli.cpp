@@ -222,6 +222,18 @@ private Q_SLOTS:
         QCOMPARE(m_site->requested.size(), 1);
     }
 
+    void userAgent()
+    {
+        QByteArray said;
+        m_site->server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
+            for (const auto &h : r.headers)
+                said += h.first == "user-agent" ? h.second : QByteArray();
+            LoopbackServer::respond(s, 404, "text/html", "");
+        });
+        QCOMPARE(run({"--start", "1", "--end", "1", "--user-agent", "Harvest/2 (ops@example.org)"}).exitCode, 0);
+        QCOMPARE(said, QByteArray("Harvest/2 (ops@example.org)"));
+    }
+
     void version()
     {
         const Ran version = run({"--version"});

@@ -169,6 +169,7 @@ private Q_SLOTS:
         QCOMPARE(direct.first().method + ' ' + direct.first().path, QByteArray("GET /u/-6"));
         for (const auto &h : direct.first().headers)
             QVERIFY2(h.first != "cookie" && h.first != "referer", h.first.constData());
+        QVERIFY(direct.first().headers.contains({"user-agent", "VqLirra/" VQ_VERSION}));
     }
 
     // Fetches nested in a wait, and fetches started together and finished in any order,
