@@ -45,6 +45,13 @@ bool SitePace::answered(const Module1::FetchOutcome &outcome, qint64 startedMs, 
         if (outcome.transport != Module1::Transport::Ok)
             return false;
         m_accepted.push_back(nowMs);
+        // Once a stretch since the first refusal can be read, that is the site's rate: the first
+        // guesses, with the site's burst in them, were rough.
+        if (m_rate > 0 && !m_calibrated && nowMs - m_firstRefusalMs >= kLeastSpanMs
+            && acceptedSince(m_firstRefusalMs) >= kLeastAnswers) {
+            m_calibrated = true;
+            m_rate = qMax(kLeastRate, qMin(m_rate, acceptedRate(m_firstRefusalMs, nowMs)));
+        }
         if (m_rate > 0 && ++m_good >= kGoodToProbe && nowMs - m_changedAtMs >= kProbeEveryMs) {
             m_good = 0;
             m_rate *= 1 + m_probe;
@@ -69,7 +76,7 @@ bool SitePace::answered(const Module1::FetchOutcome &outcome, qint64 startedMs, 
     if (m_rate <= 0) {
         if (taken < kLeastAnswers)
             return false; // too few answers to read a rate from: tried again as any busy answer
-        rate = acceptedRate(from, nowMs) * kUnder;
+        rate = acceptedRate(from, nowMs) * kFirstGuess; // the burst is in it: well under, till it is read
     } else if (nowMs - from >= kLeastSpanMs && taken >= kLeastAnswers) {
         rate = qMin(rate, acceptedRate(from, nowMs)) * kUnder;
     } else {

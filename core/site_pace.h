@@ -34,10 +34,11 @@ public:
     static constexpr double kProbe = 0.04;     // the first step up; each further one doubles, to kMostProbe
     static constexpr double kMostProbe = 0.16;
     static constexpr int kGoodToProbe = 10;    // accepted answers in a row before a step up,
-    static constexpr qint64 kProbeEveryMs = 500; // and at least this long after the last change
+    static constexpr qint64 kProbeEveryMs = 1000; // and at least this long after the last change
     static constexpr qint64 kWindowMs = 2000;  // the recent answers the accepted rate is read from
     static constexpr qint64 kLeastSpanMs = 250; // a shorter stretch of answers tells no rate
     static constexpr int kLeastAnswers = 5;     // nor do fewer answers
+    static constexpr double kFirstGuess = 0.7;  // of what the site took before its first refusal, burst and all
     static constexpr double kStillOver = 0.7;   // a step down while the site's rate is unknown
     static constexpr double kLeastRate = 0.5;
 
@@ -50,6 +51,7 @@ private:
     qint64 m_firstRefusalMs = -1;
     double m_rate = 0;            // requests a second; 0: not limited
     qint64 m_changedAtMs = -1;    // a refusal of a request started before this drew the last change
+    bool m_calibrated = false; // the rate read since the first refusal has been taken
     int m_good = 0;
     double m_probe = kProbe; // the next step up
     qint64 m_openAt = 0;
