@@ -64,6 +64,8 @@ void ConsoleHost::rowKept(const ResultModel &list, int row)
 void ConsoleHost::givenUp(qint64 id, const Module1::FetchOutcome &why)
 {
     m_givenUp << id;
+    if (m_failedFile)
+        m_failedFile->add(id);
     Q_UNUSED(why);
 }
 
@@ -135,11 +137,19 @@ void ConsoleHost::finish()
     if (m_sitePace > 0)
         text += QStringLiteral("The site refused requests beyond about %1 a second; the run held to that pace.\n")
                     .arg(m_sitePace, 0, 'f', 1);
-    if (!m_givenUp.isEmpty()) {
-        QStringList ids;
-        for (qint64 id : m_givenUp)
-            ids << QString::number(id);
-        text += QStringLiteral("Failed IDs: ") + ids.join(QStringLiteral(", ")) + u'\n';
+    QList<qint64> ids = m_givenUp;
+    qint64 count = ids.size();
+    if (m_failedFile)
+        ids = m_failedFile->first(RunSummary::kIdsNamed, &count);
+    m_anyFailed = count > 0;
+    if (count > 0) {
+        QStringList named;
+        for (qint64 id : ids)
+            named << QString::number(id);
+        text += QStringLiteral("Failed IDs: ") + named.join(QStringLiteral(", "));
+        if (count > ids.size())
+            text += QStringLiteral(" and %1 more, all in %2").arg(count - ids.size()).arg(m_failedFile->path());
+        text += u'\n';
     }
     if (interrupted())
         text += QStringLiteral("Interrupted.\n");

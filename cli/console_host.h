@@ -1,5 +1,6 @@
 #pragma once
 
+#include "failed_ids.h"
 #include "harvest_run.h"
 #include "pace.h"
 #include "options.h"
@@ -40,10 +41,12 @@ public:
     void completed() override { m_completed = true; }
     void stopAction() override {}
 
+    // IDs given up go to this list as well, and the summary names those of the whole harvest.
+    void keepFailedIn(FailedIds *failed) { m_failedFile = failed; }
     // Ends the streamed rows and the progress line; prints the summary and the given-up IDs.
     void finish();
     bool completedRange() const { return m_completed; }
-    bool anyGivenUp() const { return !m_givenUp.isEmpty(); }
+    bool anyGivenUp() const { return m_anyFailed; }
     bool runFailed() const { return !m_failure.isEmpty(); }
 
 private:
@@ -68,5 +71,7 @@ private:
     QStringList m_notes;
     QString m_summary;
     QString m_failure;
+    FailedIds *m_failedFile = nullptr;
+    bool m_anyFailed = false; // in the whole harvest
     double m_sitePace = 0; // requests a second the site holds the run to; 0 while it has not refused
 };

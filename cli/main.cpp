@@ -1,5 +1,6 @@
 #include "console_host.h"
 #include "console_io.h"
+#include "failed_ids.h"
 #include "harvest_run.h"
 #include "journal.h"
 #include "options.h"
@@ -101,6 +102,13 @@ int main(int argc, char *argv[])
 
     ConsoleHost::catchSignals();
     ConsoleHost host(options, format, options.output.isEmpty());
+    std::unique_ptr<FailedIds> failed;
+    if (!options.output.isEmpty()) {
+        failed = std::make_unique<FailedIds>(options.output);
+        // A resumed harvest fetches again from start; one that had ended fetches nothing.
+        failed->start(options.resume, start <= end ? qint64(start) : std::numeric_limits<qint64>::max());
+        host.keepFailedIn(failed.get());
+    }
     // FILE is made from the journal: rows it could not take would be lost, so the run stops
     // there, to be resumed once the journal can be written again.
     bool journalFailed = false;
@@ -127,8 +135,10 @@ int main(int argc, char *argv[])
             return complain(CannotWrite, QStringLiteral("cannot write %1: %2").arg(options.output, error));
         if (journalFailed)
             return CannotWrite;
-        if (host.completedRange())
+        if (host.completedRange()) {
             journal->remove();
+            failed->finish();
+        }
     }
     if (ConsoleHost::interrupted())
         return Interrupted;

@@ -79,7 +79,8 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
                                       QStringLiteral("Highest grade kept (default 25)."), QStringLiteral("G"));
     const QCommandLineOption output({QStringLiteral("output")},
                                     QStringLiteral("Write the rows to FILE, complete when the run ends; the "
-                                                   "rows are journaled beside it as they come "
+                                                   "rows are journaled beside it as they come, and the "
+                                                   "IDs given up listed in FILE.failed "
                                                    "(default: standard output)."),
                                     QStringLiteral("FILE"));
     const QCommandLineOption format({QStringLiteral("format")}, QStringLiteral("csv (default) or jsonl."),

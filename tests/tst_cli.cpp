@@ -80,6 +80,7 @@ private Q_SLOTS:
                                                             "1 failed.\nFailed IDs: 50147166\n").arg(m_site->rows()).arg(39 - m_site->rows()));
         QCOMPARE(readFile(path("cli.csv")), saved);
         QVERIFY(!QFile::exists(path("cli.csv.journal.csv"))); // a finished run leaves no journal
+        QCOMPARE(readFile(path("cli.csv.failed")), QByteArray("50147166\n")); // the IDs to try again
         // Standard output follows the locale (UTF-8 here) unless an encoding is named.
         const Ran piped = run(range() << "--encoding" << "gb18030");
         QCOMPARE(piped.out, saved);
@@ -173,8 +174,12 @@ private Q_SLOTS:
         QFETCH(int, signal);
         QFETCH(QString, parallel);
         QFETCH(QStringList, format);
+        // One ID given up before the interruption, none after it.
+        m_site->setPage(kFirst.toLongLong() + 5, "403");
         const Ran whole = run(range() << format << "--output" << path("whole.csv"));
-        QCOMPARE(whole.exitCode, 0);
+        QCOMPARE(whole.exitCode, 1);
+        const QByteArray failedIds = QByteArray::number(kFirst.toLongLong() + 5) + '\n';
+        QCOMPARE(readFile(path("whole.csv.failed")), failedIds);
         m_site->requested.clear();
         QProcess p;
         const QByteArray stopAt = "/u/" + QByteArray::number(kFirst.toLongLong() + 12);
@@ -185,6 +190,7 @@ private Q_SLOTS:
         });
         const Ran first = run(range("100") << format << "--output" << path("cut.csv") << "--parallel" << parallel, &p);
         QCOMPARE(first.exitCode, 130);
+        QCOMPARE(readFile(path("cut.csv.failed")), failedIds);
         QVERIFY(first.err.endsWith("Interrupted.\n") && first.err.contains("Visited 13 IDs"));
         // The file holds the rows kept so far, complete.
         const QByteArray partial = readFile(path("cut.csv"));
@@ -195,8 +201,9 @@ private Q_SLOTS:
 
         m_site->requested.clear();
         const Ran resumed = run(QStringList{"--resume", "--pause", "0", "--output", path("cut.csv"), "--parallel", parallel} << format);
-        QCOMPARE(resumed.exitCode, 0);
+        QCOMPARE(resumed.exitCode, 1); // an ID of the whole harvest failed, if not of its last part
         QCOMPARE(resumed.err, whole.err);
+        QCOMPARE(readFile(path("cut.csv.failed")), failedIds);
         QCOMPARE(readFile(path("cut.csv")), readFile(path("whole.csv")));
         QCOMPARE(m_site->requested.first(), "/u/" + QByteArray::number(kFirst.toLongLong() + 13));
         for (const QByteArray &r : m_site->requested)
