@@ -104,7 +104,7 @@ int main(int argc, char *argv[])
     ConsoleHost host(options, format, options.output.isEmpty());
     std::unique_ptr<FailedIds> failed;
     if (!options.output.isEmpty()) {
-        failed = std::make_unique<FailedIds>(options.output);
+        failed = std::make_unique<FailedIds>(options.output + QStringLiteral(".failed"));
         // A resumed harvest fetches again from start; one that had ended fetches nothing.
         failed->start(options.resume, start <= end ? qint64(start) : std::numeric_limits<qint64>::max());
         host.keepFailedIn(failed.get());

@@ -1,6 +1,6 @@
 #include "run_summary.h"
 
-QStringList RunSummary::lines() const
+QStringList RunSummary::lines(const QString &wholeList) const
 {
     QStringList out{QStringLiteral("本次采集: 访问 %1 个ID, 保留 %2 行, 等级不符 %3 个, 无资料 %4 个, 下载失败 %5 个")
                         .arg(visited).arg(kept).arg(outOfRange).arg(absent).arg(failed)};
@@ -10,7 +10,8 @@ QStringList RunSummary::lines() const
             ids << QString::number(id);
         QString line = QStringLiteral("下载失败的ID: ") + ids.join(QStringLiteral(", "));
         if (failed > kIdsNamed)
-            line += QStringLiteral(" 等 %1 个").arg(failed);
+            line += QStringLiteral(" 等 %1 个").arg(failed)
+                + (wholeList.isEmpty() ? QString() : QStringLiteral(", 全部见 ") + wholeList);
         out << line;
     }
     return out;

@@ -9,6 +9,6 @@ struct RunSummary
     qint64 visited = 0, kept = 0, outOfRange = 0, absent = 0, failed = 0;
     QList<qint64> failedIds; // the first ones only, as many as the summary names
     static constexpr int kIdsNamed = 50;
-    // The summary as the window's log writes it.
-    QStringList lines() const;
+    // The summary as the window's log writes it; wholeList is where all the failed IDs are listed.
+    QStringList lines(const QString &wholeList = QString()) const;
 };

@@ -1,10 +1,12 @@
 #include "main_window.h"
+#include "failed_ids.h"
 #include "fetch_verdict.h"
 #include "grade.h"
 #include "harvest_run.h"
 #include "result_model.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,6 +36,7 @@ public:
     void reversedRange() override { w.Ag(QStringLiteral("结束ID小于开始ID,采集未进行...")); }
     void givenUp(qint64 id, const Module1::FetchOutcome &why) override
     {
+        FailedIds(w.failedIdsPath()).add(id);
         w.Ag(QStringLiteral("下载失败: ") + QString::number(id) + QStringLiteral(" (") + FetchVerdict::reason(why)
              + u')');
     }
@@ -44,7 +47,8 @@ public:
     }
     void summary(const RunSummary &summary) override
     {
-        for (const QString &line : summary.lines())
+        const bool more = summary.failed > RunSummary::kIdsNamed;
+        for (const QString &line : summary.lines(more ? QDir::toNativeSeparators(w.failedIdsPath()) : QString()))
             w.Ag(line);
     }
     // The log line has no place for the ID; it is handed over all the same.
@@ -132,3 +136,5 @@ void frmMain::vqstartGet(qint32 startID, qint32 endID)
     HarvestRun run(host, *m_list, m_fetchBaseUrl, m_journal.get());
     run.execute(startID, endID);
 }
+
+QString frmMain::failedIdsPath() const { return QDir(m_logDir).filePath(QStringLiteral("journal.failed")); }

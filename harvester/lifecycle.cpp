@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "failed_ids.h"
 #include "journal.h"
 #include "result_model.h"
 
@@ -52,7 +53,9 @@ void frmMain::closeEvent(QCloseEvent *event)
         Module1::cancelWaits();
     }
     // Rows saved since their last change, or none at all: nothing is left to recover.
-    if (m_journal && (!m_listChanged || m_list->rowCount() == 0))
+    if (m_journal && (!m_listChanged || m_list->rowCount() == 0)) {
         m_journal->remove();
+        FailedIds(failedIdsPath()).remove();
+    }
     QWidget::closeEvent(event);
 }

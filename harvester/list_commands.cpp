@@ -1,3 +1,4 @@
+#include "failed_ids.h"
 #include "main_window.h"
 #include "journal.h"
 #include "paths.h"
@@ -55,6 +56,7 @@ void frmMain::pmenu_Click(int Index)
                 m_list->clear();
                 if (m_journal)
                     m_journal->clear();
+                FailedIds(failedIdsPath()).remove();
             }
             break;
         case 4:

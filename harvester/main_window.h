@@ -95,6 +95,8 @@ private:
     QString m_fetchBaseUrl;
     QString m_saveDir; // saved lists
     QString m_logDir;  // roll-over logs and the journal
+    // The IDs given up while the list was made, beside its journal and going with it.
+    QString failedIdsPath() const;
     bool m_running = false;
     qint16 m_lowerBound = 0;
     qint16 m_upperBound = 0;

@@ -91,7 +91,7 @@ private Q_SLOTS:
         failedIds.removeIf([](const QString &id) { return id.endsWith(u'0'); });
         row("a summary names the first fifty failed IDs", {"1", "60"}, manyBlocked, all.join(u' '),
             {"10 p10 尚未出道", "20 p10 尚未出道", "30 p10 尚未出道", "40 p10 尚未出道", "50 p10 尚未出道", "60 p10 尚未出道"},
-            {kStopped, "下载失败的ID: " + failedIds.mid(0, 50).join(QStringLiteral(", ")) + " 等 54 个"}, kDone);
+            {kStopped, "下载失败的ID: " + failedIds.mid(0, 50).join(QStringLiteral(", ")) + " 等 54 个, 全部见 %failed"}, kDone);
         row("nine given up in a row go on", {"1", "20"}, blocked + blocked, all.mid(0, 20).join(u' '), {"10 p10 尚未出道", "20 p10 尚未出道"},
             {kStopped, "下载失败的ID: " + failedIds.mid(0, 18).join(QStringLiteral(", ")), summary(20, 2, 0, 0, 18)}, kDone);
         for (int id = 100; id < 110; ++id) {
@@ -181,7 +181,16 @@ private Q_SLOTS:
                                                         k.section(u' ', 0, 0), "87654321", k.section(u' ', 2),
                                                         "1024", "12", "3", "45", "678"}.join(u'|'));
         QCOMPARE(h.rowTexts(), expected);
+        const QString failedPath = h.dir.filePath(QStringLiteral("Log/journal.failed"));
+        log.replaceInStrings(QStringLiteral("%failed"), QDir::toNativeSeparators(failedPath));
         QCOMPARE(h.messages().mid(0, log.size()), log);
+        // Every ID given up is listed beside the journal, once, in the order given up.
+        QByteArray givenUp;
+        for (const QString &m : h.messages()) {
+            if (m.startsWith(QStringLiteral("下载失败: ")))
+                givenUp.prepend(m.section(u' ', 1, 1).toLatin1() + '\n');
+        }
+        QCOMPARE(QFile::exists(failedPath) ? readFile(failedPath) : QByteArray(), givenUp);
         const bool stillRunning = ending == u"running";
         QCOMPARE(h.window->running(), stillRunning);
         if (!action.endsWith(u"close")) {

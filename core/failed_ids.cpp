@@ -1,9 +1,11 @@
 #include "failed_ids.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
-FailedIds::FailedIds(const QString &outputPath) : m_path(outputPath + QStringLiteral(".failed")) {}
+FailedIds::FailedIds(const QString &path) : m_path(path) {}
 
 QList<qint64> FailedIds::read() const
 {
@@ -41,6 +43,7 @@ void FailedIds::start(bool resumed, qint64 resumeFrom)
 void FailedIds::add(qint64 id)
 {
     // Opened for each ID: it is on disk at once, whatever ends the program after.
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
     QFile file(m_path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Append))
         file.write(QByteArray::number(id) + '\n');
@@ -56,5 +59,7 @@ QList<qint64> FailedIds::first(int most, qint64 *count) const
 void FailedIds::finish()
 {
     if (read().isEmpty())
-        QFile::remove(m_path);
+        remove();
 }
+
+void FailedIds::remove() { QFile::remove(m_path); }
