@@ -9,8 +9,9 @@ struct FetchOutcome;
 }
 
 // The rate at which a site takes requests, found from its own answers. Until the site refuses
-// one (429 or 503 without a Retry-After) nothing is held back beyond the pause. A refusal sets
-// the rate just under what the site was accepting then; a stretch of accepted answers raises it
+// one (429 or 503 without a Retry-After) nothing is held back beyond the pause. A first refusal
+// sets the rate well under what the site took (its burst is in that), and once answers since
+// then tell the site's own rate, the rate comes down to it; a stretch of accepted answers raises it
 // a few percent, and further stretches by steps that double (so a site whose limit rose again is
 // found within seconds); the next refusal settles it just under the rate that drew it.
 // A Retry-After holds every request back until it has passed. Times are on the run's clock.
