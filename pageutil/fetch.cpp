@@ -146,7 +146,9 @@ PendingFetch::PendingFetch(const QString &url) : d(std::make_unique<State>())
         curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(e, CURLOPT_MAXREDIRS, long(s_limits.maxRedirects));
-        curl_easy_setopt(e, CURLOPT_USERAGENT, s_limits.userAgent.constData()); // copied by libcurl
+        static const QByteArray ownAgent = "VqLirra/" VQ_VERSION;
+        const QByteArray &agent = s_limits.userAgent.isEmpty() ? ownAgent : s_limits.userAgent;
+        curl_easy_setopt(e, CURLOPT_USERAGENT, agent.constData()); // copied by libcurl
         curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, ""); // every encoding libcurl decodes
         curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(s_limits.totalMs));
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(s_limits.connectMs));

@@ -54,8 +54,8 @@ struct FetchLimits
     int connectMs = 10000;
     // Hosts pinned to addresses, as "host:port:address" (curl's --resolve), looked up in no DNS.
     QList<QByteArray> pinnedHosts;
-    // Who is asking, so that a site can tell the tool's requests apart.
-    QByteArray userAgent = "VqLirra/" VQ_VERSION;
+    // Who is asking, so that a site can tell the tool's requests apart; empty: VqLirra/VERSION.
+    QByteArray userAgent;
 };
 
 void setFetchLimits(const FetchLimits &limits);

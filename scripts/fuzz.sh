@@ -10,7 +10,7 @@ if [ ! -f build-fuzz/CMakeCache.txt ]; then
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
         -DVQ_FUZZ=ON -DBUILD_TESTING=OFF -DVQ_WERROR=ON >/dev/null
 fi
-cmake --build build-fuzz --parallel >/dev/null
+cmake --build build-fuzz --parallel >build-fuzz/build.log || { tail -n 30 build-fuzz/build.log >&2; exit 1; }
 export QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 for target in textops fieldnumber grade decode csv; do
     mkdir -p "build-fuzz/corpus/$target"
