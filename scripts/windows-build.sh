@@ -94,7 +94,8 @@ scripts/wine-run.sh "C:\\Program Files\\VqLirra\\vqlirra-cli.exe" --base-url "$u
 cmp "$check/installed.csv" "$check/debian/cli.csv"
 echo "the installed vqlirra-cli.exe harvested the demo site: $(($(grep -c $'\r$' "$check/installed.csv") - 2)) rows"
 scripts/wine-run.sh "C:\\Program Files\\VqLirra\\uninstall.exe" /S
-for _ in $(seq 100); do [ -e "$installed/vqlirra-cli.exe" ] || break; sleep 0.1; done
+# The uninstaller runs on from a copy of itself after wine returns: wait for it, 60 s at most.
+for _ in $(seq 600); do [ -z "$(find "$installed" -type f 2>/dev/null)" ] && break; sleep 0.1; done
 left=$(find "$installed" -type f 2>/dev/null || true)
 [ -z "$left" ] || { echo "left behind after uninstalling: $left" >&2; exit 1; }
 echo "uninstalled: nothing of it is left"
