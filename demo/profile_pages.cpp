@@ -131,10 +131,13 @@ QByteArray page(const Profile &p, qint64 id, int targetBytes)
     html += QStringLiteral("</div>\n<div id=\"share_list\"></div>\n<footer>© Lirra</footer></body></html>\n");
     if (!p.gbk)
         return html.toUtf8();
-    // GB18030, as such a site serves it; a Qt without ICU has the files' code page 936 with
-    // GB18030 beyond it, the same bytes but for the euro sign.
-    QStringEncoder gb18030("GB18030");
-    return gb18030.isValid() ? QByteArray(gb18030.encode(html)) : Module1::encodeText(html);
+    return gb18030(html);
+}
+
+QByteArray gb18030(const QString &text)
+{
+    QStringEncoder icu("GB18030");
+    return icu.isValid() ? QByteArray(icu.encode(text)) : Module1::encodeText(text);
 }
 
 QByteArray notFoundPage()

@@ -25,6 +25,10 @@ struct Profile
 
 Profile profile(qint64 id);
 
+// Text as a GBK site serves it: GB18030 by ICU; a Qt without ICU has the files' code page 936
+// with GB18030 beyond it, the same bytes but for the euro sign.
+QByteArray gb18030(const QString &text);
+
 // The page body in its own encoding (UTF-8, or GBK when profile.gbk), near targetBytes long.
 QByteArray page(const Profile &profile, qint64 id, int targetBytes = 40000);
 

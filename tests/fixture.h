@@ -6,6 +6,7 @@
 #include "loopback_server.h"
 #include "main_window.h"
 #include "pageutil.h"
+#include "profile_pages.h"
 #include "profile_site.h"
 #include "result_model.h"
 
@@ -57,12 +58,7 @@ inline QByteArray csvBytes(const QAbstractItemModel &list, bool header = true)
     return Module1::exportListToCsv(list, buffer, header) ? buffer.data() : QByteArray("<failed>");
 }
 
-// GB18030 by ICU; a Qt without ICU (Windows) has only the product's own to offer.
-inline QByteArray gbk(const QString &text)
-{
-    QStringEncoder icu("GB18030");
-    return icu.isValid() ? QByteArray(icu.encode(text)) : Module1::encodeText(text);
-}
+inline QByteArray gbk(const QString &text) { return DemoPages::gb18030(text); }
 
 // Short fetch limits and retry waits, so that a stalled request or a retry costs a test
 // a second at most.
