@@ -42,10 +42,10 @@ bool ConsoleHost::gradeInRange(const QString &grade)
     return m_options.minGrade <= index && index <= m_options.maxGrade;
 }
 
-void ConsoleHost::progress(qint64 id, qint64 first, qint64 last)
+void ConsoleHost::progress(qint64, qint64 position, qint64 count)
 {
-    m_done = id - first + 1;
-    m_total = last - first + 1;
+    m_done = position + 1;
+    m_total = count;
     m_pace.record(m_done, m_total);
 }
 
@@ -71,6 +71,7 @@ void ConsoleHost::givenUp(qint64 id, const Module1::FetchOutcome &why)
 
 void ConsoleHost::gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt)
 {
+    m_silentMs = -1;
     m_notes << QStringLiteral("%1 IDs in a row failed (%2): stopped. Continue from ID %3 later.")
                    .arg(streak)
                    .arg(FetchVerdict::englishReason(why))
@@ -91,6 +92,32 @@ void ConsoleHost::failed(qint64 id, const QString &message, int code)
 
 void ConsoleHost::writeErr(const QString &text) { writeText(stderr, text); }
 
+void ConsoleHost::say(const QString &text)
+{
+    writeErr(m_lineShown ? u'\r' + text.leftJustified(79) + u'\n' : text + u'\n');
+    m_lineShown = false;
+}
+
+// Said when the wait begins and at every try after it; the progress line counts down between.
+void ConsoleHost::siteSilent(qint64 resumeAt, qint64 msToTry, bool waitBegins)
+{
+    const bool newTry = waitBegins || msToTry > m_silentMs;
+    m_silentMs = msToTry;
+    if (!newTry)
+        return;
+    say(QStringLiteral("%1: next try of ID %2 in %3.")
+            .arg(waitBegins ? QStringLiteral("The site does not answer; waiting for it")
+                            : QStringLiteral("Still no answer from the site"))
+            .arg(resumeAt)
+            .arg(duration((msToTry + 999) / 1000)));
+}
+
+void ConsoleHost::siteBack(qint64 resumeAt)
+{
+    m_silentMs = -1;
+    say(QStringLiteral("The site answers again; going on from ID %1.").arg(resumeAt));
+}
+
 void ConsoleHost::drawProgress(bool final)
 {
     if (m_options.quiet || m_total == 0)
@@ -105,7 +132,10 @@ void ConsoleHost::drawProgress(bool final)
     const double rate = m_pace.idsPerSecond() > 0 ? m_pace.idsPerSecond()
                                                   : ms > 0 ? double(m_done) * 1000.0 / double(ms) : 0.0;
     const QString left = rate > 0 ? duration(qint64(double(m_total - m_done) / rate)) : QStringLiteral("?");
-    const QString line = QStringLiteral("%1/%2 IDs (%3%), %4 rows, %5 failed, %6 IDs/s%7, %8 left")
+    const QString line = m_silentMs >= 0
+        ? QStringLiteral("%1/%2 IDs, %3 rows, %4 failed, the site does not answer: next try in %5")
+              .arg(m_done).arg(m_total).arg(m_kept).arg(m_givenUp.size()).arg(duration((m_silentMs + 999) / 1000))
+        : QStringLiteral("%1/%2 IDs (%3%), %4 rows, %5 failed, %6 IDs/s%7, %8 left")
                              .arg(m_done).arg(m_total)
                              .arg(100.0 * double(m_done) / double(m_total), 0, 'f', 1)
                              .arg(m_kept).arg(m_givenUp.size())

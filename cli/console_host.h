@@ -29,7 +29,7 @@ public:
     int parallel() const override { return m_options.parallel; }
     qint32 pauseMs() override { return m_options.pauseMs; }
     bool gradeInRange(const QString &grade) override;
-    void progress(qint64 id, qint64 first, qint64 last) override;
+    void progress(qint64 id, qint64 position, qint64 count) override;
     void counted(int) override {}
     void rowKept(const ResultModel &list, int row) override;
     void reversedRange() override {}
@@ -38,6 +38,8 @@ public:
     void summary(const RunSummary &summary) override;
     void failed(qint64 id, const QString &message, int code) override;
     void sitePace(double requestsPerSecond) override { m_sitePace = requestsPerSecond; }
+    void siteSilent(qint64 resumeAt, qint64 msToTry, bool waitBegins) override;
+    void siteBack(qint64 resumeAt) override;
     void completed() override { m_completed = true; }
     void stopAction() override {}
 
@@ -52,6 +54,8 @@ public:
 private:
     void drawProgress(bool final);
     void writeErr(const QString &text);
+    // A line of its own on standard error, clear of the progress line.
+    void say(const QString &text);
 
     const CliOptions &m_options;
     const RowFormat &m_format;
@@ -73,5 +77,6 @@ private:
     QString m_failure;
     FailedIds *m_failedFile = nullptr;
     bool m_anyFailed = false; // in the whole harvest
+    qint64 m_silentMs = -1; // while the site does not answer, the time to the next try
     double m_sitePace = 0; // requests a second the site holds the run to; 0 while it has not refused
 };

@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 enum Exit { AllRead = 0, SomeFailed = 1, BadArgument = 2, CannotWrite = 3, Interrupted = 130 };
 
@@ -61,6 +63,9 @@ int main(int argc, char *argv[])
         limits.userAgent = options.userAgent.toUtf8();
         Module1::setFetchLimits(limits);
     }
+    RetryPolicy policy = HarvestRun::retryPolicy();
+    policy.patienceMs = options.patienceMs;
+    HarvestRun::setRetryPolicy(policy);
     const RowFormat format(options);
     ResultModel list;
     std::unique_ptr<Journal> journal;
@@ -78,6 +83,10 @@ int main(int argc, char *argv[])
                             .arg(options.output, found.setAside));
         if (options.resume) {
             rowsBefore = found.rowCount;
+            if (found.unfinished && options.listed && found.end != options.end)
+                return complain(BadArgument, QStringLiteral("the interrupted run of %1 was not of this list of IDs "
+                                                            "(it ends at ID %2, the list at %3)")
+                                                 .arg(options.output).arg(found.end).arg(options.end));
             if (found.unfinished) {
                 start = qint32(found.resumeFrom);
                 end = qint32(found.end);
@@ -119,11 +128,19 @@ int main(int argc, char *argv[])
             complain(0, QStringLiteral("cannot write the journal %1; stopped, continue with --resume").arg(path));
         });
     }
-    if (start <= end) {
+    IdSequence ids(start, end);
+    if (options.listed) {
+        std::vector<qint32> left(options.ids.begin(), options.ids.end());
+        left.erase(left.begin(), std::lower_bound(left.begin(), left.end(), start));
+        if (start > end)
+            left.clear();
+        ids = IdSequence(std::move(left));
+    }
+    if (ids.size() > 0) {
         HarvestRun run(host, list, options.baseUrl, journal.get());
         run.carryOver(earlier);
         run.streamRows(rowsBefore); // each row goes to standard output or the journal, then is gone
-        run.execute(start, end);
+        run.execute(ids);
     } else {
         host.completed();
     }

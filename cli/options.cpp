@@ -1,10 +1,12 @@
 #include "options.h"
 #include "console_io.h"
 #include "grade.h"
+#include "id_list.h"
 #include "site.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QUrl>
 
 namespace {
@@ -35,6 +37,23 @@ qint32 wholeNumber(const QString &name, const QString &text)
     return qint32(value);
 }
 
+// The IDs of a list file, or of standard input for "-".
+std::vector<qint32> listedIds(const QString &path)
+{
+    QFile file;
+    const bool opened = path == u"-" ? file.open(stdin, QIODevice::ReadOnly) : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    if (!opened)
+        throw BadArgument{QStringLiteral("--ids: cannot read %1: %2").arg(path, file.errorString())};
+    std::vector<qint32> ids;
+    QString error;
+    const QString name = path == u"-" ? QStringLiteral("standard input") : path;
+    if (!IdList::read(file, ids, error))
+        throw BadArgument{QStringLiteral("--ids: %1, %2").arg(name, error)};
+    if (ids.empty())
+        throw BadArgument{QStringLiteral("--ids: %1 lists no ID").arg(name)};
+    return ids;
+}
+
 int grade(const QString &name, const QString &text)
 {
     bool ok = false;
@@ -61,6 +80,20 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
                                    QStringLiteral("ID"));
     const QCommandLineOption end({QStringLiteral("end")}, QStringLiteral("Last profile ID (default 50147260)."),
                                  QStringLiteral("ID"));
+    const QCommandLineOption ids({QStringLiteral("ids")},
+                                 QStringLiteral("Harvest exactly the IDs FILE lists, one a line, instead of "
+                                                "--start to --end: in ascending order, each once; blank lines "
+                                                "and lines starting with # are skipped. \"-\" reads the list "
+                                                "from standard input. FILE.failed of an earlier run is such a "
+                                                "list."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption patience({QStringLiteral("patience")},
+                                      QStringLiteral("When a site that had answered stops answering (10 IDs in a "
+                                                     "row fail), wait for it up to MINUTES, asking again after "
+                                                     "10 s, then twice as long each time up to 5 minutes apart, "
+                                                     "and go on where it stopped (default 30; 0 ends the run "
+                                                     "at once)."),
+                                      QStringLiteral("MINUTES"));
     const QCommandLineOption pause({QStringLiteral("pause")},
                                    QStringLiteral("Pause after each ID in milliseconds (default 50)."),
                                    QStringLiteral("MS"));
@@ -101,7 +134,7 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
     const QCommandLineOption resume({QStringLiteral("resume")},
                                     QStringLiteral("Continue the interrupted run of --output."));
     const QCommandLineOption quiet({QStringLiteral("quiet")}, QStringLiteral("No progress line."));
-    parser.addOptions({start, end, pause, parallel, minGrade, maxGrade, output, format, encoding, baseUrl, userAgent, resume, quiet});
+    parser.addOptions({start, end, ids, patience, pause, parallel, minGrade, maxGrade, output, format, encoding, baseUrl, userAgent, resume, quiet});
 
     if (!parser.parse(app.arguments())) {
         writeText(stderr, QStringLiteral("vqlirra-cli: ") + parser.errorText() + QStringLiteral(" (see --help)\n"));
@@ -124,6 +157,21 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
             options.end = wholeNumber(QStringLiteral("end"), parser.value(end));
         if (parser.isSet(pause))
             options.pauseMs = wholeNumber(QStringLiteral("pause"), parser.value(pause));
+        if (parser.isSet(ids)) {
+            if (parser.isSet(start) || parser.isSet(end))
+                throw BadArgument{QStringLiteral("--ids: give either a list of IDs or --start and --end")};
+            options.listed = true;
+            options.ids = listedIds(parser.value(ids));
+            options.start = options.ids.front();
+            options.end = options.ids.back();
+        }
+        if (parser.isSet(patience)) {
+            const qint32 minutes = wholeNumber(QStringLiteral("patience"), parser.value(patience));
+            if (minutes < 0 || minutes > 7 * 24 * 60)
+                throw BadArgument{QStringLiteral("--patience: '%1' is not a number of minutes from 0 to 10080")
+                                      .arg(parser.value(patience))};
+            options.patienceMs = qint64(minutes) * 60000;
+        }
         if (options.end < options.start)
             throw BadArgument{QStringLiteral("--end: %1 lies below --start %2").arg(options.end).arg(options.start)};
         if (parser.isSet(parallel)) {

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <vector>
+
 class QCoreApplication;
 
 // What the command line asks for, read strictly.
@@ -22,6 +24,10 @@ struct CliOptions
     Encoding encoding = WindowBytes;
     QString baseUrl;
     QString userAgent; // empty: the tool's own
+    // --ids: exactly these IDs, ascending, each once, instead of start to end.
+    bool listed = false;
+    std::vector<qint32> ids;
+    qint64 patienceMs = 30 * 60000; // how long a run waits for a site that stopped answering
     bool resume = false;
     bool quiet = false;
 };

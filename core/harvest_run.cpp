@@ -144,41 +144,71 @@ void HarvestRun::readProfile(View page, const QString &idText)
     m_host.counted(int(m_rowsBefore + m_list.rowCount()));
 }
 
-bool HarvestRun::settle(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why)
+HarvestRun::Settled HarvestRun::settle(qint64 id, Fetched fetched, const Module1::Page &page,
+                                       const Module1::FetchOutcome &why)
+{
+    if (fetched != Fetched::GivenUp) {
+        commitStreak();
+        commit(id, fetched, page, why);
+        return Settled::Go;
+    }
+    m_streak.emplace_back(id, why);
+    if (int(m_streak.size()) >= s_policy.giveUpStreak) {
+        // A site that answered before has gone quiet: wait for it rather than end a long run.
+        if (m_siteAnswered && s_policy.patienceMs > 0)
+            return Settled::SiteSilent;
+        giveUpOnSite();
+        return Settled::Ended;
+    }
+    if (id == m_last)
+        commitStreak();
+    return Settled::Go;
+}
+
+void HarvestRun::commitStreak()
+{
+    for (const auto &[id, why] : m_streak)
+        commit(id, Fetched::GivenUp, Module1::Page(), why);
+    m_streak.clear();
+}
+
+// Too many IDs in a row were given up: they count as failed, and the next run starts at the first.
+void HarvestRun::giveUpOnSite()
+{
+    const int streak = int(m_streak.size());
+    const qint64 resumeAt = m_streak.front().first;
+    const Module1::FetchOutcome why = m_streak.back().second;
+    commitStreak();
+    m_host.gaveUpOnSite(streak, why, resumeAt);
+    m_lastFinished = resumeAt - 1;
+    m_host.summary(m_summary);
+    m_host.stopAction();
+}
+
+void HarvestRun::commit(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why)
 {
     m_at = id;
-    m_host.progress(id, m_first, m_last);
+    m_host.progress(id, m_ids.positionOf(id), m_ids.size());
     ++m_summary.visited;
     if (fetched == Fetched::GivenUp) {
         ++m_summary.failed;
         if (m_summary.failedIds.size() < RunSummary::kIdsNamed)
             m_summary.failedIds << id;
         m_host.givenUp(id, why);
-        if (m_streak++ == 0)
-            m_streakStart = id;
-        if (m_streak >= s_policy.giveUpStreak) {
-            m_host.gaveUpOnSite(m_streak, why, m_streakStart);
-            m_lastFinished = m_streakStart - 1;
-            m_host.summary(m_summary);
-            m_host.stopAction();
-            return false;
-        }
-    } else {
-        m_streak = 0;
-    }
-    if (fetched == Fetched::Page) {
+    } else if (fetched == Fetched::Page) {
+        m_siteAnswered = true;
         const QString idText = QString::number(id);
         if (page.isUtf8)
             readProfile(QUtf8StringView(page.utf8), idText);
         else
             readProfile(QStringView(page.text), idText);
     } else if (fetched == Fetched::Absent) {
+        m_siteAnswered = true;
         ++m_summary.absent;
     }
     m_lastFinished = id;
     if (m_journal)
         m_journal->progress(m_first, m_last, m_lastFinished, m_summary);
-    return true;
 }
 
 void HarvestRun::complete()
@@ -194,10 +224,9 @@ void HarvestRun::walk()
     Module1::FetchOutcome why;
     Module1::Page page; // its storage serves every page of the run
     std::optional<Module1::PendingFetch> ahead; // the next ID's page, on its way
-    for (qint64 id = m_first; id <= m_last; ++id) {
-        m_at = id;
-        const QString idText = QString::number(id);
-        const Fetched fetched = fetchWithRetries(m_fetchBase + idText, page, why, ahead);
+    for (qint64 at = 0; at < m_ids.size(); ++at) {
+        const qint64 id = m_at = m_ids.at(at);
+        const Fetched fetched = fetchWithRetries(m_fetchBase + QString::number(id), page, why, ahead);
         if (m_host.closing())
             break;
         if (fetched == Fetched::Interrupted) {
@@ -210,10 +239,24 @@ void HarvestRun::walk()
         if (pause <= 0 && id < m_last && fetched != Fetched::GivenUp && m_host.running() && !m_pace.limited()
             && m_pace.openAtMs() <= runMs()) {
             m_lastStartMs = runMs();
-            ahead.emplace(m_fetchBase + QString::number(id + 1));
+            ahead.emplace(m_fetchBase + QString::number(m_ids.at(at + 1)));
         }
-        if (!settle(id, fetched, page, why))
+        const Settled settled = settle(id, fetched, page, why);
+        if (settled == Settled::Ended)
             break;
+        if (settled == Settled::SiteSilent) {
+            const qint64 from = m_streak.front().first;
+            const Silence silence = waitForSite();
+            if (silence == Silence::Answers) {
+                at = m_ids.positionOf(from) - 1;
+                continue;
+            }
+            if (silence == Silence::Over)
+                giveUpOnSite();
+            else if (!m_host.closing())
+                m_host.summary(m_summary);
+            break;
+        }
         if (m_host.stopEndsPause())
             Module1::waitMs(pause, [this] { return m_host.running(); });
         else
@@ -243,20 +286,30 @@ void HarvestRun::execute(qint32 startID, qint32 endID)
 {
     // IDs are walked in 64 bits: a range may end at the largest 32-bit ID, and a span
     // wider than 2^31 still shows its true numbers.
-    m_first = m_at = startID;
-    m_last = endID;
+    if (endID < startID) {
+        m_at = startID;
+        m_host.reversedRange();
+        return;
+    }
+    execute(IdSequence(startID, endID));
+}
+
+void HarvestRun::execute(const IdSequence &ids)
+{
+    m_ids = ids;
+    if (m_ids.size() == 0)
+        return;
+    m_first = m_at = m_ids.first();
+    m_last = m_ids.last();
     m_lastFinished = m_first - 1;
-    m_streak = 0;
+    m_streak.clear();
+    m_siteAnswered = false;
     m_halfRow = -1;
     m_clock.start();
     m_pace = SitePace();
     m_lastStartMs = 0;
     m_freeRefusals.clear();
     try {
-        if (endID < startID) {
-            m_host.reversedRange();
-            return;
-        }
         const int parallel = qBound(1, m_host.parallel(), kMostInFlight);
         if (parallel > 1)
             walkInParallel(parallel);

@@ -7,7 +7,9 @@
 
 #include <map>
 #include <optional>
+#include <vector>
 
+#include "id_sequence.h"
 #include "in_order.h"
 #include "run_summary.h"
 #include "site_pace.h"
@@ -39,8 +41,8 @@ public:
     // The pause after each ID, read afresh every time; may raise a failure.
     virtual qint32 pauseMs() = 0;
     virtual bool gradeInRange(const QString &grade) = 0;
-    // Before the page of id is read; first and last are the run's range.
-    virtual void progress(qint64 id, qint64 first, qint64 last) = 0;
+    // Before the page of id is read; it is the position-th (from 0) of the count IDs walked.
+    virtual void progress(qint64 id, qint64 position, qint64 count) = 0;
     // After every page with a display name, kept or not.
     virtual void counted(int rows) = 0;
     // A row of list is complete (or, after a failure, as complete as it got).
@@ -50,6 +52,14 @@ public:
     // So many IDs in a row were given up that the run stops; resumeAt is the first of them.
     virtual void gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt) = 0;
     virtual void summary(const RunSummary &summary) = 0;
+    // The site stopped answering: the run holds back and asks again for resumeAt in msToTry.
+    // Told when the wait begins (waitBegins) and every second of it after that.
+    virtual void siteSilent(qint64 resumeAt, qint64 msToTry, bool waitBegins)
+    {
+        Q_UNUSED(resumeAt); Q_UNUSED(msToTry); Q_UNUSED(waitBegins);
+    }
+    // The site answers again; the run goes on from resumeAt, which is fetched anew.
+    virtual void siteBack(qint64 resumeAt) { Q_UNUSED(resumeAt); }
     // The site refused requests, and the run now holds to about so many a second.
     virtual void sitePace(double requestsPerSecond) { Q_UNUSED(requestsPerSecond); }
     // A failure ended the run while it was at id.
@@ -66,6 +76,11 @@ struct RetryPolicy
     QList<int> delaysMs = {1000, 2000}; // one wait before each further attempt
     int maxRetryAfterMs = 120000;       // a Retry-After beyond this is cut to it
     int giveUpStreak = 10;              // IDs given up in a row that end the run
+    // ...unless the site had answered before: then the run waits for it, asking again after
+    // the first wait, then twice as long each time up to the longest, for patienceMs in all.
+    qint64 patienceMs = 30 * 60000;     // 0: end at once
+    qint64 firstSilentWaitMs = 10000;
+    qint64 longestSilentWaitMs = 5 * 60000;
 };
 
 
@@ -89,6 +104,8 @@ public:
 
     // Walks startID to endID; returns when the run has ended.
     void execute(qint32 startID, qint32 endID);
+    // Walks exactly the IDs of ids, in their ascending order.
+    void execute(const IdSequence &ids);
 
     const RunSummary &summary() const;
 
@@ -101,9 +118,17 @@ private:
                              std::optional<Module1::PendingFetch> &ahead);
     void walk();
     void walkInParallel(int most);
-    // What is done with an ID once its fetch has ended, in ID order; false when it was the
-    // last of too many given up in a row and the run has stopped.
-    bool settle(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
+    enum class Settled { Go, Ended, SiteSilent };
+    // What is done with an ID once its fetch has ended, in ID order. IDs given up are held
+    // while they run in a row: Ended when too many ended the run, SiteSilent when the run is
+    // to wait for the site.
+    Settled settle(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
+    void commit(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
+    void commitStreak();
+    void giveUpOnSite();
+    enum class Silence { Answers, Over, Stopped };
+    // Waits for a site that stopped answering, asking again for the first ID of the streak.
+    Silence waitForSite();
     template <typename View>
     void readProfile(View page, const QString &idText);
     bool keepWaiting() const;
@@ -125,8 +150,10 @@ private:
     qint64 m_first = 0, m_last = 0;
     qint64 m_at = 0;           // the ID being fetched or settled
     qint64 m_lastFinished = 0; // the last ID finished in order
-    qint64 m_streakStart = 0;
-    int m_streak = 0;
+    IdSequence m_ids{0, -1};
+    // IDs given up in a row, with why: committed once an answer breaks the streak.
+    std::vector<std::pair<qint64, Module1::FetchOutcome>> m_streak;
+    bool m_siteAnswered = false; // some page or absence read in this run
     int m_halfRow = -1; // a row being filled, journaled when a failure leaves it so
     bool m_streaming = false;
     qint64 m_rowsBefore = 0; // rows numbered before the list's first

@@ -19,7 +19,7 @@ constexpr int kIdleWaitMs = 60000;
 
 struct Flight
 {
-    qint64 id;
+    qint64 at; // position in the IDs walked
     int attempt;
     qint64 startedMs;
     Module1::PendingFetch fetch;
@@ -36,8 +36,10 @@ void HarvestRun::walkInParallel(int most)
     const int connectionsBefore = Module1::setConnectionsPerHost(most);
     const auto restore = qScopeGuard([connectionsBefore] { Module1::setConnectionsPerHost(connectionsBefore); });
     const auto nowMs = [this] { return runMs(); };
-    RequestSchedule schedule(m_first, m_last, kWindowPerRequest * most);
-    InOrderCommit held(m_first);
+    // Requests and answers are counted by position in the IDs walked.
+    const qint64 lastAt = m_ids.size() - 1;
+    RequestSchedule schedule(0, lastAt, kWindowPerRequest * most);
+    InOrderCommit held(0);
     std::vector<Flight> flights;
 
     for (;;) {
@@ -68,30 +70,52 @@ void HarvestRun::walkInParallel(int most)
                 interrupted = true;
                 continue;
             case FetchVerdict::Transient:
-                if (paceRefused && m_freeRefusals[flight.id]++ < kFreeRefusals) {
+                if (paceRefused && m_freeRefusals[flight.at]++ < kFreeRefusals) {
                     // At the pace once there is one; until then after the first retry's wait.
-                    schedule.retryAt(flight.id, flight.attempt, nowMs() + (m_pace.limited() ? 0 : policy.delaysMs.value(0)));
+                    schedule.retryAt(flight.at, flight.attempt, nowMs() + (m_pace.limited() ? 0 : policy.delaysMs.value(0)));
                     continue;
                 }
                 if (flight.attempt < policy.delaysMs.size()) {
                     const qint64 delay = answer.why.retryAfterMs >= 0
                         ? qMin<qint64>(answer.why.retryAfterMs, policy.maxRetryAfterMs)
                         : policy.delaysMs[flight.attempt];
-                    schedule.retryAt(flight.id, flight.attempt + 1, nowMs() + delay);
+                    schedule.retryAt(flight.at, flight.attempt + 1, nowMs() + delay);
                     continue;
                 }
                 answer.fetched = Fetched::GivenUp;
                 break;
             }
-            held.put(flight.id, std::move(answer));
+            held.put(flight.at, std::move(answer));
         }
-        while (held.nextReady()) {
-            const qint64 id = held.oldestUnfinished();
+        bool silent = false;
+        while (!silent && held.nextReady()) {
+            const qint64 at = held.oldestUnfinished();
             const InOrderCommit::Answer answer = held.takeNext();
-            if (!settle(id, answer.fetched, answer.page, answer.why))
+            const Settled settled = settle(m_ids.at(at), answer.fetched, answer.page, answer.why);
+            if (settled == Settled::Ended)
                 return endRunHere();
-            if (id == m_last)
+            silent = settled == Settled::SiteSilent;
+            if (!silent && at == lastAt)
                 return complete();
+        }
+        if (silent) {
+            // Nothing is asked of a silent site; what was in flight is dropped and asked again.
+            flights.clear();
+            const qint64 from = m_ids.positionOf(m_streak.front().first);
+            const Silence silence = waitForSite();
+            if (silence == Silence::Over) {
+                giveUpOnSite();
+                return endRunHere();
+            }
+            if (silence == Silence::Stopped) {
+                if (!m_host.closing())
+                    m_host.summary(m_summary);
+                return endRunHere();
+            }
+            schedule = RequestSchedule(from, lastAt, kWindowPerRequest * most);
+            held = InOrderCommit(from);
+            m_freeRefusals.clear();
+            continue;
         }
         if (m_host.closing())
             return endRunHere();
@@ -109,13 +133,13 @@ void HarvestRun::walkInParallel(int most)
             const std::optional<RequestSchedule::Next> next = schedule.take(now, held.oldestUnfinished());
             if (!next)
                 break;
-            m_at = held.oldestUnfinished();
+            m_at = m_ids.at(held.oldestUnfinished());
             // A millisecond more for a request that goes out on a new connection, a little
             // later than one on a kept-alive connection.
             const qint32 pause = m_host.pauseMs();
             const qint64 startedMs = nowMs();
             schedule.started(startedMs, qMax(pause > 0 ? qint64(pause) + 1 : 0, m_pace.spacingMs()));
-            flights.push_back({next->id, next->attempt, startedMs, Module1::PendingFetch(m_fetchBase + QString::number(next->id))});
+            flights.push_back({next->id, next->attempt, startedMs, Module1::PendingFetch(m_fetchBase + QString::number(m_ids.at(next->id)))});
         }
         // Sleep in the event loop until an answer comes, the next start is due, or the user acts.
         qint64 waitMs = kIdleWaitMs;

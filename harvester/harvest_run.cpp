@@ -25,11 +25,11 @@ public:
     int parallel() const override { return m_parallel; }
     qint32 pauseMs() override { return Module1::fieldNumber(w.Txt[2]->text()); }
     bool gradeInRange(const QString &grade) override { return w.gradeInRange(grade); }
-    void progress(qint64 id, qint64 first, qint64 last) override
+    void progress(qint64 id, qint64 position, qint64 count) override
     {
-        w.showProgress(id - first, last - first + 1);
+        w.showProgress(position, count);
         w.setStatusPanel(2, QStringLiteral("正在采集用户: ") + QString::number(id) + QStringLiteral("  完成进度[")
-                                + QString::number(last - first) + u'/' + QString::number(id - first)
+                                + QString::number(count - 1) + u'/' + QString::number(position)
                                 + QStringLiteral("]..."));
     }
     void counted(int rows) override { w.setStatusPanel(1, QStringLiteral("总数: ") + QString::number(rows)); }
@@ -62,6 +62,21 @@ public:
         w.setStatusPanel(2, QStringLiteral("采集完成..."));
     }
     void stopAction() override { w.Command2_Click(); }
+    // The log says once that the run waits; the status panel and the title count down to the next try.
+    void siteSilent(qint64 resumeAt, qint64 msToTry, bool waitBegins) override
+    {
+        if (waitBegins)
+            w.Ag(QStringLiteral("网站无响应, 等待后自动继续"));
+        const QString wait = QStringLiteral("网站无响应, %1 秒后重试ID %2").arg((msToTry + 999) / 1000).arg(resumeAt);
+        w.setStatusPanel(2, wait + QStringLiteral("..."));
+        w.setWindowTitle(kTitle + QStringLiteral(" - ") + wait);
+    }
+    void siteBack(qint64) override
+    {
+        w.Ag(QStringLiteral("网站已恢复, 继续采集"));
+        w.setWindowTitle(kTitle);
+        w.m_nextTitleMs = 0;
+    }
     // Once when the site first holds the run back, then at most once a minute while it changes.
     void sitePace(double requestsPerSecond) override
     {

@@ -72,6 +72,7 @@ inline Module1::FetchLimits quickFetches(int totalMs, QList<int> retryDelaysMs, 
     Module1::setFetchLimits(limits);
     RetryPolicy quick;
     quick.delaysMs = retryDelaysMs;
+    quick.patienceMs = 0; // a silent site ends the run, unless a test waits for it
     HarvestRun::setRetryPolicy(quick);
     return limits;
 }

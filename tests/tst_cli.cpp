@@ -141,6 +141,8 @@ private Q_SLOTS:
         QTest::newRow("unknown encoding") << QStringList{"--encoding", "latin1"} << 2 << "--encoding: 'latin1' is unknown";
         QTest::newRow("not http") << QStringList{"--base-url", "ftp://127.0.0.1/u/"} << 2 << "--base-url: 'ftp://127.0.0.1/u/' is not an http";
         QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << "Unknown option 'colour'";
+        QTest::newRow("a list and a range") << QStringList{"--ids", "-", "--end", "5"} << 2 << "--ids: give either a list of IDs or --start and --end";
+        QTest::newRow("patience below nothing") << QStringList{"--patience", "-1"} << 2 << "--patience: '-1' is not a number of minutes";
         QTest::newRow("resume without output") << QStringList{"--resume"} << 2 << "--resume: needs the --output";
         QTest::newRow("output cannot be written") << QStringList{"--output", "/proc/no/such/dir/out.csv"} << 3 << "cannot write /proc/no/such/dir/out.csv";
     }
@@ -227,6 +229,44 @@ private Q_SLOTS:
         QCOMPARE(run({"--start", "1", "--end", "5", "--output", path("never.csv")}, &p).exitCode, 130);
         QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed()))); // not the 30 s time-out
         QCOMPARE(m_site->requested.size(), 1);
+    }
+
+    // A list is harvested as a range of exactly its IDs; a bad line stops it before any request.
+    void idsListHarvestsExactlyThose()
+    {
+        const qint64 first = kFirst.toLongLong();
+        const QList<qint64> ids{first + 30, first + 2, first + 7};
+        writeFile(path("list"), QByteArray::number(ids[0]) + "\n# watched\n\n " + QByteArray::number(ids[1]) + "\r\n"
+                                    + QByteArray::number(ids[2]) + "\n" + QByteArray::number(ids[0]) + "\n");
+        const auto withoutIndex = [](const QByteArray &jsonLines) {
+            QList<QJsonObject> rows;
+            for (const QByteArray &line : jsonLines.trimmed().split('\n')) {
+                QJsonObject o = QJsonDocument::fromJson(line).object();
+                o.remove(QStringLiteral("index"));
+                rows << o;
+            }
+            return rows;
+        };
+        QList<QJsonObject> expected;
+        for (const QJsonObject &o : withoutIndex(run(range() << "--format" << "jsonl").out)) {
+            if (ids.contains(o.value(QStringLiteral("homepage_id")).toString().toLongLong()))
+                expected << o;
+        }
+        QCOMPARE(expected.size(), 3);
+        m_site->requested.clear();
+        const Ran listed = run({"--ids", path("list"), "--format", "jsonl", "--pause", "0"});
+        QCOMPARE(listed.exitCode, 0);
+        QCOMPARE(withoutIndex(listed.out), expected);
+        QCOMPARE(m_site->requested, (QList<QByteArray>{"/u/" + QByteArray::number(ids[1]), "/u/" + QByteArray::number(ids[2]),
+                                                       "/u/" + QByteArray::number(ids[0])}));
+        m_site->requested.clear();
+        QProcess p;
+        writeFile(path("bad"), "5\n\n# x\n12a\n");
+        p.setStandardInputFile(path("bad"));
+        const Ran bad = run({"--ids", "-"}, &p);
+        QCOMPARE(bad.exitCode, 2);
+        QCOMPARE(bad.err, QByteArray("vqlirra-cli: --ids: standard input, line 4: '12a' is not a profile ID from -2147483648 to 2147483647\n"));
+        QVERIFY(m_site->requested.isEmpty());
     }
 
     void userAgent()

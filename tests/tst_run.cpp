@@ -208,6 +208,84 @@ private Q_SLOTS:
         QCOMPARE(h.rowTexts(), expected);
     }
 
+    void silentSiteIsWaitedFor_data()
+    {
+        QTest::addColumn<int>("parallel");
+        QTest::addColumn<int>("downFrom");    // the site stops answering at this ID's first request
+        QTest::addColumn<int>("refusedAsks"); // asks of the waiting run refused before it is back; -1: never back
+        QTest::addColumn<bool>("stop");       // Stop pressed as the wait begins
+        QTest::newRow("back, one at a time") << 1 << 5 << 2 << false;
+        QTest::newRow("back, eight in flight") << 8 << 5 << 1 << false;
+        QTest::newRow("never back") << 8 << 5 << -1 << false;
+        QTest::newRow("stopped while waiting") << 1 << 5 << -1 << true;
+        QTest::newRow("silent from the start") << 1 << 1 << -1 << false;
+    }
+    // A site that had answered and then went quiet is waited for, and nothing is lost to it;
+    // one that never answered ends the run at once.
+    void silentSiteIsWaitedFor()
+    {
+        QFETCH(int, parallel);
+        QFETCH(int, downFrom);
+        QFETCH(int, refusedAsks);
+        QFETCH(bool, stop);
+        RetryPolicy policy = HarvestRun::retryPolicy();
+        policy.firstSilentWaitMs = stop ? 60000 : 100;
+        policy.longestSilentWaitMs = 200;
+        policy.patienceMs = refusedAsks < 0 ? 700 : 60000;
+        HarvestRun::setRetryPolicy(policy);
+        const QString waiting = QStringLiteral("网站无响应, 等待后自动继续"), back = QStringLiteral("网站已恢复, 继续采集");
+        Harness h;
+        h.otherwise = QStringLiteral("p%1");
+        h.setParallel(parallel);
+        bool down = false, wasDown = false;
+        int asks = 0;
+        QString title;
+        h.server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
+            if (!wasDown && r.path == "/u/" + QByteArray::number(downFrom))
+                down = wasDown = true;
+            if (down && h.messages().contains(waiting)) {
+                title = h.window->windowTitle();
+                down = refusedAsks < 0 || asks++ < refusedAsks;
+            }
+            if (!down)
+                return h.serve(r, s);
+            h.requested.append(r.path);
+            serveFault(QStringLiteral("rst"), r, s);
+        });
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (h.messages().contains(waiting)) {
+                title = h.window->windowTitle();
+                h.window->Command2_Click();
+                watch.stop();
+            }
+        });
+        if (stop)
+            watch.start(10);
+        h.harvest(1, 30);
+        QCOMPARE(h.window->running(), false);
+        const QStringList said = h.messages();
+        QCOMPARE(said.count(waiting), downFrom > 1 ? 1 : 0);
+        QVERIFY2(downFrom == 1 || QRegularExpression(QStringLiteral("^VqLirra辅助 - 网站无响应, \\d+ 秒后重试ID 5$")).match(title).hasMatch(),
+                 qPrintable(title));
+        const int failed = int(said.filter(QStringLiteral("下载失败: ")).size());
+        if (refusedAsks >= 0) {
+            QCOMPARE(said.count(back), 1);
+            QCOMPARE(failed, 0);
+            QCOMPARE(h.rows(), 30);
+            QCOMPARE(said.first(), kStopped);
+            QCOMPARE(said.value(1), summary(30, 30, 0, 0, 0));
+        } else if (stop) {
+            QCOMPARE(said.first(), summary(4, 4, 0, 0, 0)); // the IDs of the silence are not counted
+            h.restart();
+            QCOMPARE(h.field(0)->text(), QStringLiteral("5")); // and the next run begins with them
+        } else {
+            QCOMPARE(said.count(back), 0);
+            QCOMPARE(failed, 10);
+            QVERIFY(said.contains(QStringLiteral("连续10个ID下载失败, 采集已停止: 连接被重置, 下次可从ID %1 开始").arg(downFrom)));
+        }
+    }
+
     void retryAfterIsHonoured_data()
     {
         QTest::addColumn<QString>("fault");
