@@ -128,7 +128,7 @@ void HarvestRun::walkInParallel(int most)
         while (int(flights.size()) < most) {
             const qint64 now = nowMs();
             const qint64 due = schedule.dueMs(held.oldestUnfinished());
-            if (due < 0 || qMax(due, m_pace.openAtMs()) > now)
+            if (due < 0 || qMax(due, m_pace.openAtMs()) > now || (m_pace.holding() && !flights.empty()))
                 break;
             const std::optional<RequestSchedule::Next> next = schedule.take(now, held.oldestUnfinished());
             if (!next)
@@ -144,7 +144,7 @@ void HarvestRun::walkInParallel(int most)
         // Sleep in the event loop until an answer comes, the next start is due, or the user acts.
         qint64 waitMs = kIdleWaitMs;
         const qint64 due = schedule.dueMs(held.oldestUnfinished());
-        if (int(flights.size()) < most && due >= 0)
+        if (int(flights.size()) < most && due >= 0 && !(m_pace.holding() && !flights.empty()))
             waitMs = qBound<qint64>(1, qMax(due, m_pace.openAtMs()) - nowMs(), qint64(kIdleWaitMs));
         Module1::waitMs(int(waitMs), [this, &flights] {
             if (!keepWaiting())

@@ -45,6 +45,7 @@ bool SitePace::answered(const Module1::FetchOutcome &outcome, qint64 startedMs, 
         if (outcome.transport != Module1::Transport::Ok)
             return false;
         m_accepted.push_back(nowMs);
+        m_holding = false;
         // Once a stretch since the first refusal can be read, that is the site's rate: the first
         // guesses, with the site's burst in them, were rough.
         if (m_rate > 0 && !m_calibrated && nowMs - m_firstRefusalMs >= kLeastSpanMs
@@ -74,8 +75,10 @@ bool SitePace::answered(const Module1::FetchOutcome &outcome, qint64 startedMs, 
     const int taken = acceptedSince(from);
     double rate = m_rate;
     if (m_rate <= 0) {
-        if (taken < kLeastAnswers)
+        if (taken < kLeastAnswers) {
+            m_holding = true;
             return false; // too few answers to read a rate from: tried again as any busy answer
+        }
         rate = acceptedRate(from, nowMs) * kFirstGuess; // the burst is in it: well under, till it is read
     } else if (nowMs - from >= kLeastSpanMs && taken >= kLeastAnswers) {
         rate = qMin(rate, acceptedRate(from, nowMs)) * kUnder;

@@ -25,6 +25,9 @@ public:
     qint64 spacingMs() const;
     qint64 openAtMs() const; // no request starts before this (a Retry-After)
     bool limited() const;
+    // Refused before any rate could be read: no new request until the site has taken one, so
+    // that refusals answered at once do not free their places for more of the same.
+    bool holding() const { return m_holding; }
     double requestsPerSecond() const; // the rate held to; 0 while not limited
 
     // An answer came at nowMs to a request started at startedMs. True when the answer is a
@@ -56,4 +59,5 @@ private:
     int m_good = 0;
     double m_probe = kProbe; // the next step up
     qint64 m_openAt = 0;
+    bool m_holding = false;
 };
