@@ -11,8 +11,9 @@ bool read(QIODevice &in, std::vector<qint32> &ids, QString &error)
 {
     ids.clear();
     qint64 number = 0;
-    while (!in.atEnd()) {
-        const QByteArray raw = in.readLine();
+    // Read whole, then cut at LF: standard input on Windows does not read back line by line.
+    const QByteArray all = in.readAll();
+    for (const QByteArray &raw : all.split('\n')) {
         ++number;
         // A list saved by a Windows editor ends its lines in CR LF and may start with a BOM.
         QByteArray line = raw.trimmed();

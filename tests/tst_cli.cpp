@@ -269,6 +269,19 @@ private Q_SLOTS:
         QVERIFY(m_site->requested.isEmpty());
     }
 
+    // --patience 0: a site that goes quiet ends the run at once, as a script that retries by itself wants.
+    void noPatienceEndsAtOnce()
+    {
+        m_site->server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
+            if (r.path == "/u/1")
+                return m_site->serve(r, s);
+            serveFault(QStringLiteral("rst"), r, s);
+        });
+        const Ran ran = run({"--start", "1", "--end", "40", "--pause", "0", "--parallel", "16", "--patience", "0", "--quiet"});
+        QCOMPARE(ran.exitCode, 1);
+        QVERIFY2(ran.err.startsWith("10 IDs in a row failed (") && ran.err.contains("): stopped. Continue from ID 2 later.\n"), ran.err.constData());
+    }
+
     void userAgent()
     {
         QByteArray said;
