@@ -3,6 +3,7 @@
 #include "journal.h"
 #include "result_model.h"
 
+#include <QDir>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
@@ -28,7 +29,7 @@ void frmMain::openJournal()
     }
     Journal::Recovery found = journal->recover();
     if (!found.setAside.isEmpty())
-        Ag(QStringLiteral("恢复记录无法读取, 已移至: ") + found.setAside);
+        Ag(QStringLiteral("恢复记录无法读取, 已移至: ") + QDir::toNativeSeparators(found.setAside));
     if (found.rowCount > 0) {
         m_list->appendRows(std::move(found.rows));
         Ag(QStringLiteral("已恢复上次未保存的 %1 行").arg(found.rowCount));

@@ -38,17 +38,16 @@ bool waitMs(int ms, const std::function<bool()> &keepWaiting)
     // A monotonic 64-bit deadline: no overflow however long the machine has been up.
     const QDeadlineTimer deadline(ms, Qt::PreciseTimer);
     const quint64 generation = s_generation;
+    // The wake repeats, at least every 100 ms: a wait nested in an event this one dispatched
+    // may take its firing, and Windows' event loop then sleeps on until something else comes.
     QTimer wake;
-    wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
     wake.callOnTimeout([] {});
     while (!deadline.hasExpired()) {
         if (generation != s_generation || !keepWaiting())
             return false;
-        if (!wake.isActive()) {
-            const qint64 leftNs = deadline.remainingTimeNSecs();
-            wake.start(int(qMax<qint64>(1, (leftNs + 999999) / 1000000)));
-        }
+        const qint64 leftMs = (deadline.remainingTimeNSecs() + 999999) / 1000000;
+        wake.start(int(qBound(qint64(1), leftMs, qint64(100))));
         detail::waitForEvents();
     }
     return true;

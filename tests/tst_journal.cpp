@@ -25,7 +25,7 @@ class TestJournal : public QObject
             h.window->Ag(QStringLiteral("after"));
             const QStringList lines = h.messages();
             QCOMPARE(lines.size(), 2);
-            QVERIFY2(lines[0].startsWith(QStringLiteral("日志文件写入失败: ")) && lines[0].contains(file), qPrintable(lines[0]));
+            QVERIFY2(lines[0].startsWith(QStringLiteral("日志文件写入失败: ")) && lines[0].contains(QDir::toNativeSeparators(file)), qPrintable(lines[0]));
             QCOMPARE(lines[1], QStringLiteral("after"));
         }
     }
