@@ -237,7 +237,7 @@ private Q_SLOTS:
         const qint64 first = kFirst.toLongLong();
         const QList<qint64> ids{first + 30, first + 2, first + 7};
         writeFile(path("list"), QByteArray::number(ids[0]) + "\n# watched\n\n " + QByteArray::number(ids[1]) + "\r\n"
-                                    + QByteArray::number(ids[2]) + "\n" + QByteArray::number(ids[0]) + "\n");
+                                    + QByteArray::number(ids[2]) + "\n" + QByteArray::number(ids[1]) + "\n");
         const auto withoutIndex = [](const QByteArray &jsonLines) {
             QList<QJsonObject> rows;
             for (const QByteArray &line : jsonLines.trimmed().split('\n')) {
