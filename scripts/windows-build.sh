@@ -83,6 +83,23 @@ makensis -V2 -DSTAGE="$root/$stage" -DOUTFILE="$setup" -DVERSION="$version" pack
 echo "installer: $setup"
 echo "portable: $root/build-windows/VqLirra-$version-portable.zip"
 
+# The portable copy where a user keeps it, on a desktop whose path has Chinese characters and a
+# space: its programs start there, and the window's saved list and Log folder go beside it.
+portable="$root/build-windows/wine/drive_c/users/用户/桌面/VqLirra 辅助"
+winportable='C:\users\用户\桌面\VqLirra 辅助'
+rm -rf "$portable" && mkdir -p "$portable"
+cp -r "$stage/." "$portable/"
+cp build-windows/tests/demo_files.exe "$portable/"
+scripts/wine-run.sh "$winportable\\vqlirra-cli.exe" --base-url "$url" --start 50147164 --end 50147363 --pause 0 \
+    --quiet --output "$winportable\\cli.csv"
+scripts/wine-run.sh "$winportable\\demo_files.exe" "$url" "$winportable" 50147164 50147363
+for f in $(cd "$check/debian" && ls -- *.csv); do
+    cmp "$check/debian/$f" "$portable/$f"
+done
+[ -f "$portable/Log/journal.csv" ] || { echo "no Log folder beside the portable copy" >&2; exit 1; }
+echo "the portable copy works from $winportable: the same files, its Log folder beside it"
+rm -rf "$portable"
+
 # The installer, silently under Wine: installed, used on the demo site, removed.
 installed="$root/build-windows/wine/drive_c/Program Files/VqLirra"
 scripts/wine-run.sh "$setup" /S
