@@ -266,6 +266,19 @@ struct Harness
         auto *lv = child<QTableView>("Lv");
         lv->selectionModel()->select(lv->model()->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
+    // Whether menu opens when trigger is done; it is closed again at once.
+    static bool opens(QMenu *menu, const std::function<void()> &trigger)
+    {
+        bool opened = false;
+        const auto seen = QObject::connect(menu, &QMenu::aboutToShow, menu, [&opened, menu] {
+            opened = true;
+            QTimer::singleShot(0, menu, &QMenu::close);
+        });
+        trigger();
+        QTest::qWait(50);
+        QObject::disconnect(seen);
+        return opened;
+    }
     bool startEnabled() const { return child<QPushButton>("Command1")->isEnabled(); }
     bool stopEnabled() const { return child<QPushButton>("Command2")->isEnabled(); }
 

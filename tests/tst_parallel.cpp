@@ -322,16 +322,11 @@ private Q_SLOTS:
         QCOMPARE(h.field(2)->toolTip(), QStringLiteral("右键选择并发请求数"));
         h.window->show();
         for (const char *target : {"Lab(2)", "Txt(0)"}) {
-            bool opened = false;
-            const auto seen = connect(menu, &QMenu::aboutToShow, menu, [&opened, menu] {
-                opened = true;
-                QTimer::singleShot(0, menu, &QMenu::close);
-            });
             auto *widget = h.window->findChild<QWidget *>(QLatin1String(target));
-            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), widget->mapToGlobal(QPoint(2, 2)));
-            QApplication::sendEvent(widget, &event);
-            QTest::qWait(50);
-            disconnect(seen);
+            const bool opened = Harness::opens(menu, [widget] {
+                QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), widget->mapToGlobal(QPoint(2, 2)));
+                QApplication::sendEvent(widget, &event);
+            });
             for (QMenu *other : h.window->findChildren<QMenu *>())
                 if (other != menu && other->isVisible())
                     other->close();

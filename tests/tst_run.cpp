@@ -143,7 +143,7 @@ private Q_SLOTS:
         bounds("bounds: only the unranked", "0", "0", {"1 a 尚未出道"});
         bounds("bounds: crossed, nothing kept", "20", "5", {});
         bounds("bounds: the top of the scale", "25", "25", {"4 d 超级巨星 5"});
-        const QStringList p123{"1 p1 尚未出道", "2 p2 尚未出道", "3 p3 尚未出道"};
+        const QStringList p123 = everyP(3);
         row("stop during a pause ends after that ID", {"1", "5", "300", "@100 stop"}, {"*p%1"}, "1", p123.mid(0, 1),
             {summary(1, 1, 0, 0, 0), kStopped}, "正在采集用户: 1  完成进度[4/0]..."); // the run notices after Stop
         row("a wide span shows its true numbers", {"-2000000000", "2000000000", "100", "@30 stop"}, {"*"}, "-2000000000", {}, {},
@@ -260,26 +260,22 @@ private Q_SLOTS:
         Harness h;
         h.otherwise = QStringLiteral("p%1");
         h.setParallel(parallel);
-        QString title;
+        QString title; // once the wait shows; then the site is back, or Stop is pressed
         h.server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
-            const bool waited = h.messages().contains(waiting);
-            if (waited && title.isEmpty())
-                title = h.window->windowTitle();
-            if (r.path.mid(3).toInt() < 5 || (waited && !stop))
+            if (r.path.mid(3).toInt() < 5 || !title.isEmpty())
                 return h.serve(r, s);
             h.requested.append(r.path);
             serveFault(QStringLiteral("rst"), r, s);
         });
-        QTimer watch; // Stop as soon as the wait shows
+        QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, h.window.get(), [&] {
-            if (h.messages().contains(waiting)) {
+            if (title.isEmpty() && h.messages().contains(waiting)) {
                 title = h.window->windowTitle();
-                h.window->Command2_Click();
-                watch.stop();
+                if (stop)
+                    h.window->Command2_Click();
             }
         });
-        if (stop)
-            watch.start(20);
+        watch.start(20);
         QElapsedTimer took;
         took.start();
         h.harvest(1, 30);

@@ -45,16 +45,8 @@ class TestWindow : public QObject
     // Releases a mouse button over the list and reports whether the menu opened.
     static bool menuOpensOn(Harness &h, Qt::MouseButton button)
     {
-        bool opened = false;
-        QMenu *menu = h.window->contextMenu();
-        const auto seen = connect(menu, &QMenu::aboutToShow, menu, [&opened, menu] {
-            opened = true;
-            QTimer::singleShot(0, menu, &QMenu::close);
-        });
-        QTest::mouseRelease(h.child<QTableView>("Lv")->viewport(), button, {}, QPoint(200, 200));
-        QTest::qWait(50);
-        disconnect(seen);
-        return opened;
+        return Harness::opens(h.window->contextMenu(),
+                              [&] { QTest::mouseRelease(h.child<QTableView>("Lv")->viewport(), button, {}, QPoint(200, 200)); });
     }
 
 public Q_SLOTS:
