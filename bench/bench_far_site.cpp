@@ -1,10 +1,7 @@
-#include "harvest_run.h"
 #include "quiet_host.h"
 #include "profile_site.h"
-#include "result_model.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTextStream>
 
 // A profile site far away: the demo site on 127.0.0.1 answering every request LATENCY ms
@@ -24,13 +21,8 @@ int main(int argc, char *argv[])
             ProfileSite site;
             site.listen();
             site.setDelayMs(latency);
-            QuietHost host(parallel, pause);
-            ResultModel list;
-            HarvestRun run(host, list, site.profileBaseUrl());
-            QElapsedTimer clock;
-            clock.start();
-            run.execute(50147164, 50147164 + ids - 1);
-            const double seconds = double(clock.nsecsElapsed()) / 1e9;
+            const TimedHarvest took = timedHarvest(site.profileBaseUrl(), parallel, pause, ids);
+            const double seconds = took.seconds;
             // One at a time, a pause follows each answer; beyond one it spaces the starts.
             const double floorSeconds = parallel == 1 ? ids * (latency + pause) / 1000.0
                                                       : ids * qMax(double(latency) / parallel, double(pause)) / 1000.0;
@@ -38,7 +30,7 @@ int main(int argc, char *argv[])
                 << QString::number(ids / seconds, 'f', 1) << " floor_ids_per_sec "
                 << QString::number(ids / floorSeconds, 'f', 1) << " of_floor "
                 << QString::number(floorSeconds / seconds, 'f', 3) << " peak_in_flight " << site.peakInFlight()
-                << " rows " << list.rowCount() << "\n";
+                << " rows " << took.rows << "\n";
             out.flush();
         }
     }

@@ -1,10 +1,7 @@
-#include "harvest_run.h"
 #include "profile_site.h"
 #include "quiet_host.h"
-#include "result_model.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTextStream>
 
 // A far profile site that limits its rate as real sites do (a leaky bucket with a burst,
@@ -31,21 +28,16 @@ int main(int argc, char *argv[])
                 site.listen();
                 site.setDelayMs(latency);
                 site.server().setRateLimit(limit.rate, limit.burst, status);
-                QuietHost host(parallel, 0);
-                ResultModel list;
-                HarvestRun run(host, list, site.profileBaseUrl());
-                QElapsedTimer clock;
-                clock.start();
-                run.execute(50147164, 50147164 + ids - 1);
-                const double seconds = double(clock.nsecsElapsed()) / 1e9;
+                const TimedHarvest took = timedHarvest(site.profileBaseUrl(), parallel, 0, ids);
+                const double seconds = took.seconds;
                 const int refused = site.server().refusedCount();
                 const int requests = refused + site.server().acceptedCount();
                 out << "limit " << limit.rate << "/s burst " << limit.burst << " refusal " << status << " parallel "
                     << parallel << " seconds " << QString::number(seconds, 'f', 1) << " share_of_limit "
                     << QString::number(double(ids - limit.burst) / limit.rate / seconds, 'f', 3) << " refused "
                     << refused << " (" << QString::number(100.0 * refused / qMax(1, requests), 'f', 1) << "%)"
-                    << " peak_in_flight " << site.peakInFlight() << " rows " << list.rowCount()
-                    << " failed " << run.summary().failed << "\n";
+                    << " peak_in_flight " << site.peakInFlight() << " rows " << took.rows
+                    << " failed " << took.failed << "\n";
                 out.flush();
             }
         }
