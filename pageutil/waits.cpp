@@ -46,8 +46,10 @@ bool waitMs(int ms, const std::function<bool()> &keepWaiting)
     while (!deadline.hasExpired()) {
         if (generation != s_generation || !keepWaiting())
             return false;
-        const qint64 leftMs = (deadline.remainingTimeNSecs() + 999999) / 1000000;
-        wake.start(int(qBound(qint64(1), leftMs, qint64(100))));
+        // Set again only to come sooner: events keep coming while transfers run.
+        const qint64 leftMs = qMax(qint64(1), (deadline.remainingTimeNSecs() + 999999) / 1000000);
+        if (!wake.isActive() || leftMs < wake.interval())
+            wake.start(int(qMin(leftMs, qint64(100))));
         detail::waitForEvents();
     }
     return true;
