@@ -53,6 +53,7 @@ bool HarvestRun::waitForPace()
     if (at > now && !Module1::waitMs(int(at - now), [this] { return keepWaiting(); }))
         return false;
     m_lastStartMs = runMs();
+    m_pace.started(m_lastStartMs);
     return true;
 }
 
@@ -143,6 +144,7 @@ void HarvestRun::walk()
         if (pause <= 0 && id < m_last && fetched != Fetched::GivenUp && m_host.running() && !m_pace.limited()
             && m_pace.openAtMs() <= runMs()) {
             m_lastStartMs = runMs();
+            m_pace.started(m_lastStartMs);
             ahead.emplace(m_fetchBase + QString::number(m_ids.at(at + 1)));
         }
         const Settled settled = settle(id, fetched, page, why);

@@ -138,6 +138,7 @@ void HarvestRun::walkInParallel(int most)
             // later than one on a kept-alive connection.
             const qint32 pause = m_host.pauseMs();
             const qint64 startedMs = nowMs();
+            m_pace.started(startedMs);
             schedule.started(startedMs, qMax(pause > 0 ? qint64(pause) + 1 : 0, m_pace.spacingMs()));
             flights.push_back({next->id, next->attempt, startedMs, Module1::PendingFetch(m_fetchBase + QString::number(m_ids.at(next->id)))});
         }

@@ -33,26 +33,41 @@ public:
     // An answer came at nowMs to a request started at startedMs. True when the answer is a
     // refusal of the pace's making: the site still took other requests lately.
     bool answered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 nowMs, int maxWaitMs);
+    void started(qint64 nowMs); // a request went out
 
     static constexpr double kUnder = 0.95;     // settles this far under a rate that drew a refusal
     static constexpr double kProbe = 0.04;     // the first step up; each further one doubles, to kMostProbe
     static constexpr double kMostProbe = 0.16;
     static constexpr int kGoodToProbe = 10;    // accepted answers in a row before a step up,
-    static constexpr qint64 kProbeEveryMs = 1000; // and at least this long after the last change
+    static constexpr qint64 kProbeEveryMs = 1000; // and at least this long after the last change;
+    static constexpr qint64 kLongestProbeEveryMs = 4000; // twice as long after each step up refused
     static constexpr qint64 kWindowMs = 2000;  // the recent answers the accepted rate is read from
     static constexpr qint64 kLeastSpanMs = 250; // a shorter stretch of answers tells no rate
     static constexpr int kLeastAnswers = 5;     // nor do fewer answers
     static constexpr double kFirstGuess = 0.7;  // of what the site took before its first refusal, burst and all
+    static constexpr double kAfterHold = 0.35;  // of what the site took at once before a hold
     static constexpr double kStillOver = 0.7;   // a step down while the site's rate is unknown
     static constexpr double kLeastRate = 0.5;
 
 private:
+    struct Accepted
+    {
+        qint64 startedMs, answeredMs;
+    };
+    qint64 readFrom(qint64 fromMs) const;
     int acceptedSince(qint64 fromMs) const;
     double acceptedRate(qint64 fromMs, qint64 nowMs) const;
+    void setRate(double rate, qint64 nowMs);
 
-    std::deque<qint64> m_accepted; // when recent accepted answers came
+    std::deque<Accepted> m_accepted; // recent accepted answers
+    qint64 m_firstStartMs = -1;
+    int m_started = 0, m_refused = 0;
+    qint64 m_probeEveryMs = kProbeEveryMs;
+    bool m_probed = false; // the last change was a step up
     qint64 m_firstAnswerMs = -1;
+    qint64 m_firstTakenMs = -1; // when the first accepted answer came
     qint64 m_firstRefusalMs = -1;
+    qint64 m_firstCountedMs = -1; // the first accepted answer to a request sent since the first refusal
     double m_rate = 0;            // requests a second; 0: not limited
     qint64 m_changedAtMs = -1;    // a refusal of a request started before this drew the last change
     bool m_calibrated = false; // the rate read since the first refusal has been taken

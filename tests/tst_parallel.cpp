@@ -269,12 +269,26 @@ private Q_SLOTS:
         for (int i = 0; i < 10; ++i)
             probe += QStringLiteral(" a%1").arg(2110 + i * 100);
         QTest::newRow("the rate read after the refusal, then a step up") << probe << 10 * (1 + SitePace::kProbe) << qint64(0) << false;
+        // Answers to requests sent before the refusal tell nothing of the rate the site keeps.
+        QString late = twenty + " r2010 a2110 a2150/2000 a2160/2000 a2170/2000";
+        for (int i = 1; i < 10; ++i)
+            late += QStringLiteral(" a%1").arg(2110 + i * 100);
+        QTest::newRow("answers to requests sent before the refusal left out") << late << 10 * (1 + SitePace::kProbe) << qint64(0) << false;
         for (int i = 0; i < 20; ++i)
             probe += QStringLiteral(" a%1").arg(3110 + i * 100);
         QTest::newRow("each further step twice the last")
             << probe << 10 * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe) * (1 + 4 * SitePace::kProbe) << qint64(0) << false;
-        // Twelve taken in the 1290 ms since the first refusal.
-        QTest::newRow("a limit that drops") << twenty + " r2010" + slower + " r3300/3150" << 12 * 1000.0 / 1290 * SitePace::kUnder << qint64(0) << true;
+        // Nine taken after the first answer to a request sent since the first refusal, at 2110.
+        QTest::newRow("a step up refused: the next waits twice as long")
+            << probe.left(probe.indexOf(QStringLiteral(" a3110"))) + " r3100/3050 a3200 a3300 a3400 a3500 a3600 a3700 a3800 a3900 a4000 a4100"
+            << 9 * 1000.0 / 990 * SitePace::kUnder << qint64(0) << false;
+        // Eleven taken in the 1200 ms since the first answer to a request sent after the first refusal.
+        QTest::newRow("a limit that drops") << twenty + " r2010" + slower + " r3300/3150" << 11 * 1000.0 / 1200 * SitePace::kUnder << qint64(0) << true;
+        // "s": a request started. Eight at once, two refused before any answer: six taken in 100 ms.
+        QTest::newRow("a hold ends under what the site took at once")
+            << QStringLiteral("s0 s0 s0 s0 s0 s0 s0 s0 r5/0 r6/0 a100/0") << 6 * 1000.0 / 100 * SitePace::kAfterHold << qint64(0) << false;
+        QTest::newRow("a refusal within the first two answer times")
+            << QStringLiteral("s0 a100/0 a101/0 a102/0 a103/0 a104/0 r150/120") << 5 * 1000.0 / 150 * SitePace::kAfterHold << qint64(0) << true;
         QTest::newRow("a dropped connection says nothing") << twenty + " d2010" << 0.0 << qint64(0) << false;
         QTest::newRow("Retry-After holds and sets no rate") << twenty + " R2010" << 0.0 << qint64(7010) << false;
         QTest::newRow("refused before a rate can be read") << QStringLiteral("a5 a10 a20 a30 r40") << 0.0 << qint64(0) << false;
@@ -289,6 +303,10 @@ private Q_SLOTS:
         SitePace pace;
         bool free = false;
         for (const QString &a : answers.split(u' ', Qt::SkipEmptyParts)) {
+            if (a[0] == u's') {
+                pace.started(a.mid(1).toLongLong());
+                continue;
+            }
             Module1::FetchOutcome o;
             o.transport = a[0] == u'd' ? Module1::Transport::Reset : Module1::Transport::Ok;
             o.httpStatus = a[0] == u'r' ? 429 : 200;
