@@ -13,7 +13,9 @@ struct FetchOutcome;
 // sets the rate well under what the site took (its burst is in that), and once answers since
 // then tell the site's own rate, the rate comes down to it; a stretch of accepted answers raises it
 // a few percent, and further stretches by steps that double (so a site whose limit rose again is
-// found within seconds); the next refusal settles it just under the rate that drew it.
+// found within seconds); the next refusal settles it just under the rate that drew it, and makes
+// the next step wait twice as long. A refusal before any answer holds every new request until
+// the site has taken one.
 // A Retry-After holds every request back until it has passed. Times are on the run's clock.
 class SitePace
 {
