@@ -282,6 +282,12 @@ private Q_SLOTS:
         QTest::newRow("a step up refused: the next waits twice as long")
             << probe.left(probe.indexOf(QStringLiteral(" a3110"))) + " r3100/3050 a3200 a3300 a3400 a3500 a3600 a3700 a3800 a3900 a4000 a4100"
             << 9 * 1000.0 / 990 * SitePace::kUnder << qint64(0) << false;
+        QString held = probe.left(probe.indexOf(QStringLiteral(" a3110"))) + " r3100/3050";
+        for (int ms = 3200; ms <= 8100; ms += 100)
+            held += QStringLiteral(" a%1").arg(ms);
+        QTest::newRow("a step up that holds: the next comes sooner again") // at 5100, 7100, and only 1 s later at 8100
+            << held << 9 * 1000.0 / 990 * SitePace::kUnder * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe) * (1 + 4 * SitePace::kProbe)
+            << qint64(0) << false;
         // Eleven taken in the 1200 ms since the first answer to a request sent after the first refusal.
         QTest::newRow("a limit that drops") << twenty + " r2010" + slower + " r3300/3150" << 11 * 1000.0 / 1200 * SitePace::kUnder << qint64(0) << true;
         // "s": a request started. Eight at once, two refused before any answer: six taken in 100 ms.
