@@ -10,25 +10,9 @@
 #include "profile_site.h"
 #include "result_model.h"
 
-#include <QAction>
-#include <QBuffer>
-#include <QComboBox>
-#include <QDateTime>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QHash>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QStringEncoder>
-#include <QTableView>
-#include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtNetwork>
+#include <QtTest>
+#include <QtWidgets>
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
@@ -56,6 +40,28 @@ inline QByteArray csvBytes(const QAbstractItemModel &list, bool header = true)
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     return Module1::exportListToCsv(list, buffer, header) ? buffer.data() : QByteArray("<failed>");
+}
+
+// The log's account of a run.
+inline QString summary(int visited, int kept, int outOfRange, int absent, int failed)
+{
+    return QStringLiteral("本次采集: 访问 %1 个ID, 保留 %2 行, 等级不符 %3 个, 无资料 %4 个, 下载失败 %5 个")
+        .arg(visited).arg(kept).arg(outOfRange).arg(absent).arg(failed);
+}
+
+// The rows of IDs first..last each answered p<ID>, numbered from 1.
+inline QStringList everyRow(qint64 first, qint64 last)
+{
+    QStringList rows;
+    for (qint64 id = first; id <= last; ++id)
+        rows << QStringLiteral("%1|p%2|%2|87654321|尚未出道|1024|12|3|45|678").arg(id - first + 1).arg(id);
+    return rows;
+}
+
+// A saved list's name: the day and the two ID fields as they stand.
+inline QString savedName(const QString &first, const QString &last)
+{
+    return QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + u'-' + first + u'-' + last + QStringLiteral(".csv");
 }
 
 inline QByteArray gbk(const QString &text) { return DemoPages::gb18030(text); }

@@ -1,9 +1,6 @@
 #include "fixture.h"
 #include "journal.h"
 
-#include <QScopeGuard>
-#include <QStandardPaths>
-
 namespace {
 const qint64 kFirst = 50147164, kLast = 50147203;
 const QString kHeader = QStringLiteral("Index,Lirra用户名,主页ID,用户ID,歌手等级,试听量,作品数,转发数,关注数,粉丝数,\r\n");
@@ -225,7 +222,7 @@ private Q_SLOTS:
         QDir().mkpath(program + QStringLiteral("/Log"));
         while (QTime::currentTime().second() >= 57) // one log file name for the whole test
             QTest::qWait(250);
-        const QString saved = program + u'/' + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("-1-300.csv");
+        const QString saved = program + u'/' + savedName("1", "300");
         const QString logFile = program + QStringLiteral("/Log/")
             + QDateTime::currentDateTime().toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt");
         QVERIFY(writeFile(saved, "an earlier save\r\n") && writeFile(logFile, "earlier log\r\n"));
@@ -262,8 +259,7 @@ private Q_SLOTS:
         h.harvest(1, 2);
         h.window->pmenu_Click(4);
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        const QString saved = QDir::toNativeSeparators(documents + QStringLiteral("/VqLirra/")
-                                                       + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("-1-2.csv"));
+        const QString saved = QDir::toNativeSeparators(documents + QStringLiteral("/VqLirra/") + savedName("1", "2"));
         QCOMPARE(h.messages().first(), QStringLiteral("文件保存成功: ") + saved);
         QVERIFY(readFile(saved).startsWith("Index,"));
         const QString logDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Log");

@@ -1,8 +1,6 @@
 #include "fixture.h"
 #include "pace.h"
 
-#include <QRegularExpression>
-
 namespace {
 const QString kStarted = QStringLiteral("开始采集..."), kStopped = QStringLiteral("采集已经停止..."),
               kDone = QStringLiteral("采集完成..."), kLaunched = QStringLiteral("启动程序...");
@@ -11,12 +9,6 @@ const QString kReset = QStringLiteral("服务器无响应"); // a reset before a
 #else
 const QString kReset = QStringLiteral("连接被重置");
 #endif
-QString summary(int visited, int kept, int outOfRange, int absent, int failed)
-{
-    return QStringLiteral("本次采集: 访问 %1 个ID, 保留 %2 行, 等级不符 %3 个, 无资料 %4 个, 下载失败 %5 个")
-        .arg(visited).arg(kept).arg(outOfRange).arg(absent).arg(failed);
-}
-
 // Runs action once, in the pause that follows the first kept row.
 void afterFirstRow(Harness &h, std::function<void()> action)
 {
@@ -59,12 +51,6 @@ private Q_SLOTS:
         };
         const QStringList done{kStopped}, started{kStarted, kLaunched};
         const QString running = QStringLiteral("running");
-        const auto everyP = [](int last) {
-            QStringList kept;
-            for (int id = 1; id <= last; ++id)
-                kept << QStringLiteral("%1 p%1 尚未出道").arg(id);
-            return kept;
-        };
         row("whole run", {"100", "108"},
             {"无等级", "", "新人 1x2", "500 出错也有名 2x3", "偶像 3x5", "明\"星,\r\n🎤 4x1 1x4", "巨星 5x5", "超出等级 3x6",
              "raw <html>a page without a display name</html>"},
@@ -129,10 +115,10 @@ private Q_SLOTS:
             asked << QStringList(3, QString::number(id));
         }
         asked << "3" << "3";
-        row("a quiet site is waited for", {"1", "14"}, quiet + QStringList{"p13", "p14"}, (asked + all.mid(2, 12)).join(u' '), everyP(14),
+        row("a quiet site is waited for", {"1", "14"}, quiet + QStringList{"p13", "p14"}, (asked + all.mid(2, 12)).join(u' '), everyRow(1, 14),
             QStringList{kStopped, summary(14, 14, 0, 0, 0), "网站已恢复, 继续采集", "网站无响应, 等待后自动继续"} + started, kDone);
         row("a site quiet beyond the patience ends the run", {"1", "14"}, QStringList{"*rst", "p1", "p2"}, asked.join(u' '),
-            everyP(2), {kStopped, "下载失败的ID: " + all.mid(2, 10).join(QStringLiteral(", ")), summary(12, 2, 0, 0, 10),
+            everyRow(1, 2), {kStopped, "下载失败的ID: " + all.mid(2, 10).join(QStringLiteral(", ")), summary(12, 2, 0, 0, 10),
                         "连续10个ID下载失败, 采集已停止: " + kReset + ", 下次可从ID 3 开始"}, "正在采集用户: 12  完成进度[13/11]...");
         const QStringList graded{"a", "b 2x2", "c 4x4", "d 5x5", "e 5x6"}; // e: never kept
         const auto bounds = [&](const char *name, const char *lower, const char *upper, const QStringList &kept) {
@@ -143,7 +129,7 @@ private Q_SLOTS:
         bounds("bounds: only the unranked", "0", "0", {"1 a 尚未出道"});
         bounds("bounds: crossed, nothing kept", "20", "5", {});
         bounds("bounds: the top of the scale", "25", "25", {"4 d 超级巨星 5"});
-        const QStringList p123 = everyP(3);
+        const QStringList p123 = everyRow(1, 3);
         row("stop during a pause ends after that ID", {"1", "5", "300", "@100 stop"}, {"*p%1"}, "1", p123.mid(0, 1),
             {summary(1, 1, 0, 0, 0), kStopped}, "正在采集用户: 1  完成进度[4/0]..."); // the run notices after Stop
         row("a wide span shows its true numbers", {"-2000000000", "2000000000", "100", "@30 stop"}, {"*"}, "-2000000000", {}, {},
@@ -292,31 +278,6 @@ private Q_SLOTS:
             QCOMPARE(h.rows(), 30);
             QCOMPARE(said.mid(1, 2), (QStringList{summary(30, 30, 0, 0, 0), QStringLiteral("网站已恢复, 继续采集")}));
         }
-    }
-
-    void retryAfterIsHonoured_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<int>("atLeastMs");
-        QTest::addColumn<int>("capMs");
-        QTest::newRow("http date") << "retry-date" << 900 << 120000;
-        QTest::newRow("cut to the cap") << "retry-long" << 250 << 300;
-    }
-    void retryAfterIsHonoured()
-    {
-        QFETCH(QString, fault);
-        QFETCH(int, atLeastMs);
-        QFETCH(int, capMs);
-        RetryPolicy policy = HarvestRun::retryPolicy();
-        policy.maxRetryAfterMs = capMs;
-        HarvestRun::setRetryPolicy(policy);
-        Harness h;
-        h.script[3] = QStringList{fault, "p3"};
-        h.harvest(3, 3);
-        QCOMPARE(h.rows(), 1);
-        const QList<qint64> at = h.times.value(3);
-        QCOMPARE(at.size(), 2);
-        QVERIFY2(at[1] - at[0] >= atLeastMs && at[1] - at[0] < atLeastMs + 20000, qPrintable(QString::number(at[1] - at[0])));
     }
 
     void summaryOfExactlyFiftyFailuresNamesThemAll()

@@ -2,10 +2,6 @@
 #include "fixture.h"
 #include "grade.h"
 
-#include <QAbstractItemModelTester>
-#include <QBuffer>
-#include <QStandardItemModel>
-
 using namespace Module1;
 
 namespace {
@@ -279,17 +275,6 @@ private Q_SLOTS:
         QBuffer readOnly;
         readOnly.open(QIODevice::ReadOnly);
         QVERIFY(!exportListToCsv(second, readOnly, true));
-    }
-
-    void resultModel()
-    {
-        ResultModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        fillRow(model, {"1", "x"});
-        model.setCell(1, 5, QStringLiteral("ignored")); // beyond the rows: no effect
-        QCOMPARE(model.rowCount(), 1);
-        model.clear();
-        QCOMPARE(model.rowCount(), 0);
     }
 };
 
