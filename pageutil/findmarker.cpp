@@ -2,6 +2,7 @@
 
 #include <QtAlgorithms>
 
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
@@ -14,18 +15,19 @@ namespace Module1 {
 #ifdef VQ_HAVE_SSE2
 namespace {
 // How common a character is in web pages, roughly: higher is more common. Characters
-// outside ASCII count as rare; a run of Chinese text rarely repeats a given one.
-int commonness(char16_t c)
-{
-    static constexpr char order[] = "zqjx#k9876v5y43bw2g1f0u_mp:.dhlcrnsi-o/=a><t\"e ";
-    if (c >= 128)
-        return 0;
-    for (int i = 0; order[i]; ++i) {
-        if (order[i] == char(c))
-            return i + 2;
-    }
-    return 1;
-}
+// outside ASCII count as rare; a run of Chinese text rarely repeats a given one. A table,
+// since every search weighs each character of its marker.
+constexpr std::array<unsigned char, 128> kCommonness = [] {
+    constexpr char order[] = "zqjx#k9876v5y43bw2g1f0u_mp:.dhlcrnsi-o/=a><t\"e ";
+    std::array<unsigned char, 128> rank{};
+    for (unsigned char &r : rank)
+        r = 1;
+    for (int i = int(sizeof order) - 2; i >= 0; --i)
+        rank[size_t(order[i])] = static_cast<unsigned char>(i + 2);
+    return rank;
+}();
+
+int commonness(char16_t c) { return c >= 128 ? 0 : kCommonness[c]; }
 } // namespace
 #endif
 
