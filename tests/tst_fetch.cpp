@@ -154,36 +154,6 @@ private Q_SLOTS:
         QVERIFY(direct.first().headers.contains({"user-agent", "VqLirra/" VQ_VERSION}));
     }
 
-    // Fetches nested in a wait, and fetches started together and finished in any order,
-    // each get their own page; one abandoned unfinished leaves the others alone.
-    void concurrentFetchesEachGetTheirOwnPage()
-    {
-        QList<QTcpSocket *> waiting;
-        serve([&waiting](const LoopbackServer::Request &r, QTcpSocket *s) {
-            if (r.path == "/u/slow")
-                waiting.append(s);
-            else
-                LoopbackServer::respond(s, 200, kHtml, r.path);
-        });
-        QString inner;
-        QTimer::singleShot(50, this, [&] {
-            inner = fetchPage(url("/u/fast"));
-            for (QTcpSocket *s : waiting)
-                LoopbackServer::respond(s, 200, kHtml, "outer");
-        });
-        QCOMPARE(fetchPage(url("/u/slow")), QStringLiteral("outer"));
-        QCOMPARE(inner, QStringLiteral("/u/fast"));
-
-        PendingFetch a(url("/u/a")), b(url("/u/b"));
-        std::optional<PendingFetch> dropped(url("/u/c"));
-        dropped.reset();
-        Page pa, pb;
-        QCOMPARE(b.finish(pb).httpStatus, 200);
-        QCOMPARE(a.finish(pa).httpStatus, 200);
-        QCOMPARE(pa.utf8, QByteArray("/u/a"));
-        QCOMPARE(pb.utf8, QByteArray("/u/b"));
-    }
-
     void pausesRunEventsForTheirTime()
     {
         for (int ms : {0, -5, int(std::numeric_limits<qint32>::min())}) {
