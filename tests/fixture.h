@@ -2,6 +2,15 @@
 
 // What every test shares: files, page builders, the faults a site can serve, and a window
 // on a loopback profile site scripted answer by answer.
+// winsock2.h before anything that brings in windows.h.
+#ifdef _WIN32
+#include <winsock2.h>
+using NativeSocket = SOCKET;
+#else
+#include <sys/socket.h>
+using NativeSocket = int;
+#endif
+
 #include "harvest_run.h"
 #include "loopback_server.h"
 #include "main_window.h"
@@ -13,14 +22,6 @@
 #include <QtNetwork>
 #include <QtTest>
 #include <QtWidgets>
-
-#ifdef Q_OS_WIN
-#include <winsock2.h>
-using NativeSocket = SOCKET;
-#else
-#include <sys/socket.h>
-using NativeSocket = int;
-#endif
 
 inline QByteArray readFile(const QString &path)
 {
