@@ -2,6 +2,7 @@
 
 // What every test shares: files, page builders, the faults a site can serve, and a window
 // on a loopback profile site scripted answer by answer.
+
 // winsock2.h before anything that brings in windows.h.
 #ifdef _WIN32
 #include <winsock2.h>

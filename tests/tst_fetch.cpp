@@ -1,7 +1,6 @@
 #include "fetch_verdict.h"
 #include "fixture.h"
 
-
 using namespace Module1;
 
 namespace {
@@ -113,6 +112,11 @@ private Q_SLOTS:
         QCOMPARE(outcome.retryAfterMs, retryAfterMs);
         QCOMPARE(int(FetchVerdict::classify(outcome, text)), verdict);
         QCOMPARE(FetchVerdict::reason(outcome), reason);
+        if (answer == u"refused") { // as a name that cannot be looked up, which no test may make
+            FetchOutcome noHost = outcome;
+            noHost.transport = Transport::NoHost;
+            QVERIFY(FetchVerdict::classify(noHost, text) == FetchVerdict::Transient && FetchVerdict::reason(noHost) == u"无法解析主机名");
+        }
     }
 
     // Plain GETs without our headers, over one kept-alive connection, straight to this
