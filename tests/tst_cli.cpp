@@ -104,6 +104,7 @@ private Q_SLOTS:
                 rows << (o.size() == 10 ? cells.join(u'|') : QString::fromUtf8(line));
             }
             QCOMPARE(rows == m_site->rowTexts(), format.contains("jsonl"));
+            QCOMPARE(streamed.out.contains("\\td\\u001e/"), format.contains("jsonl")); // escaped, not raw
         }
     }
 
