@@ -65,7 +65,7 @@ private Q_SLOTS:
     // extracted; whatever a name holds comes back exactly.
     void csvIsTheWindowsSave()
     {
-        m_site->setPage(kFirst.toLongLong(), QStringLiteral("a\"b\\c\td\x01e/歌🎤 3x1"));
+        m_site->setPage(kFirst.toLongLong(), QStringLiteral("a\"b\\c\td\x01" "e/歌🎤 3x1"));
         m_site->setPage(kFirst.toLongLong() + 2, "403");
         m_site->harvest(kFirst.toLongLong(), kLast.toLongLong());
         m_site->window->pmenu_Click(4);
@@ -104,7 +104,7 @@ private Q_SLOTS:
                 rows << (o.size() == 10 ? cells.join(u'|') : QString::fromUtf8(line));
             }
             QCOMPARE(rows == m_site->rowTexts(), format.contains("jsonl"));
-            QCOMPARE(streamed.out.contains("\\td\\u001e/"), format.contains("jsonl")); // escaped, not raw
+            QCOMPARE(streamed.out.contains("\\td\\u0001e/"), format.contains("jsonl")); // escaped, not raw
         }
     }
 

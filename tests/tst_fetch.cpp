@@ -5,7 +5,6 @@ using namespace Module1;
 
 namespace {
 const QByteArray kHtml = "text/html; charset=utf-8";
-
 } // namespace
 
 class TestFetch : public QObject
