@@ -53,8 +53,8 @@ demo=$!
 for _ in $(seq 50); do [ -s "$check/url" ] && break; sleep 0.1; done
 url=$(head -n 1 "$check/url")
 mkdir -p "$check/debian" "$check/windows"
-build/tests/demo_files "$url" "$check/debian" 50147164 50147363
-scripts/wine-run.sh build-windows/tests/demo_files.exe "$url" "Z:${check//\//\\}\\windows" 50147164 50147363
+build/tests/window_launcher "$url" "$check/debian" 50147164 50147363
+scripts/wine-run.sh build-windows/tests/window_launcher.exe "$url" "Z:${check//\//\\}\\windows" 50147164 50147363
 build/cli/vqlirra-cli --base-url "$url" --start 50147164 --end 50147363 --pause 0 --quiet --output "$check/debian/cli.csv"
 scripts/wine-run.sh build-windows/cli/vqlirra-cli.exe --base-url "$url" --start 50147164 --end 50147363 --pause 0 \
     --quiet --output "Z:${check//\//\\}\\windows\\cli.csv"
@@ -89,10 +89,10 @@ portable="$root/build-windows/wine/drive_c/users/用户/桌面/VqLirra 辅助"
 winportable='C:\users\用户\桌面\VqLirra 辅助'
 rm -rf "$portable" && mkdir -p "$portable"
 cp -r "$stage/." "$portable/"
-cp build-windows/tests/demo_files.exe "$portable/"
+cp build-windows/tests/window_launcher.exe "$portable/"
 scripts/wine-run.sh "$winportable\\vqlirra-cli.exe" --base-url "$url" --start 50147164 --end 50147363 --pause 0 \
     --quiet --output "$winportable\\cli.csv"
-scripts/wine-run.sh "$winportable\\demo_files.exe" "$url" "$winportable" 50147164 50147363
+scripts/wine-run.sh "$winportable\\window_launcher.exe" "$url" "$winportable" 50147164 50147363
 for f in $(cd "$check/debian" && ls -- *.csv); do
     cmp "$check/debian/$f" "$portable/$f"
 done

@@ -167,7 +167,8 @@ struct Harness
     QTemporaryDir dir;
     std::unique_ptr<frmMain> window;
 
-    Harness() : server([this](const LoopbackServer::Request &r, QTcpSocket *s) { serve(r, s); })
+    explicit Harness(const QString &otherwiseAnswer = QString())
+        : otherwise(otherwiseAnswer), server([this](const LoopbackServer::Request &r, QTcpSocket *s) { serve(r, s); })
     {
         clock.start();
         server.listen();

@@ -55,8 +55,7 @@ class TestCli : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_site = std::make_unique<Harness>();
-        m_site->otherwise = QStringLiteral("demo");
+        m_site = std::make_unique<Harness>(QStringLiteral("demo"));
     }
 
     // The file is byte for byte the window's save, and so are the rows streamed to a pipe

@@ -5,6 +5,10 @@ using namespace Module1;
 
 namespace {
 const QByteArray kHtml = "text/html; charset=utf-8";
+
+// What a fetch makes of an answer: the page text, what happened, and what a run makes of it
+// (the reason of a failure; "HTTP status" for any answer).
+struct Answer { QString page; Transport transport; int status; FetchVerdict::Kind verdict; const char *reason = ""; qint64 retryAfterMs = -1; };
 } // namespace
 
 class TestFetch : public QObject
@@ -26,50 +30,35 @@ private Q_SLOTS:
     // empty text, what happened, and what a run makes of that.
     void answer_data()
     {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<int>("transport");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<qint64>("retryAfterMs");
-        QTest::addColumn<int>("verdict");
-        QTest::addColumn<QString>("reason"); // of a failure; "HTTP status" for any answer
+        QTest::addColumn<Answer>("expected"); // the row's name is the answer served
         using V = FetchVerdict::Kind;
-        const auto row = [](const char *answer, const QString &page, Transport t, int status, V verdict,
-                            const char *reason = "", qint64 retryAfter = -1) {
-            QTest::newRow(answer) << QString::fromLatin1(answer) << page << int(t) << status << retryAfter << int(verdict)
-                                  << (t == Transport::Ok ? QStringLiteral("HTTP %1").arg(status) : QString::fromUtf8(reason));
-        };
+        const auto row = [](const char *answer, const Answer &expected) { QTest::newRow(answer) << expected; };
         const QString body = QStringLiteral("<p>/u/1 歌手</p>"), profile = QString::fromUtf8(profilePage(QStringLiteral("x")));
-        row("200", body, Transport::Ok, 200, V::Absent);
-        row("404", body, Transport::Ok, 404, V::Absent);
-        row("500", body, Transport::Ok, 500, V::Transient);
-        row("503 come back in 7 s", body, Transport::Ok, 503, V::Transient, "", 7000);
-        row("429 zero asks for nothing more", body, Transport::Ok, 429, V::Transient);
-        row("403 blocks", body, Transport::Ok, 403, V::GiveUp);
-        row("400", body, Transport::Ok, 400, V::GiveUp);
-        row("501", body, Transport::Ok, 501, V::GiveUp);
-        row("403 with a profile", profile, Transport::Ok, 403, V::Page);
-        row("at the cap", QString(64 * 1024, u'a'), Transport::Ok, 200, V::Absent);
-        row("deflated", QStringLiteral("<b>") + QString(20000, u'z') + QStringLiteral("</b>"), Transport::Ok, 200, V::Absent);
-        row("redirect", QStringLiteral("landed /u/2"), Transport::Ok, 200, V::Absent);
-        row("halfway", {}, Transport::Timeout, 0, V::Transient, "超时"); // libcurl's deadline moved on, then nothing came
-        row("over the cap", {}, Transport::TooLarge, 0, V::GiveUp, "页面过大");
-        row("bomb", {}, Transport::TooLarge, 0, V::GiveUp, "页面过大");
-        row("endless", {}, Transport::TooLarge, 0, V::GiveUp, "页面过大");
-        row("short", {}, Transport::Partial, 0, V::Transient, "数据不完整");
-        row("reset", {}, Transport::EmptyReply, 0, V::Transient, "服务器无响应");
-        row("redirect to a local file", {}, Transport::Scheme, 0, V::GiveUp, "不支持的协议"); // never reads the file
-        row("refused", {}, Transport::Refused, 0, V::Transient, "无法连接服务器"); // no server there any more
+        row("200", {body, Transport::Ok, 200, V::Absent});
+        row("404", {body, Transport::Ok, 404, V::Absent});
+        row("500", {body, Transport::Ok, 500, V::Transient});
+        row("503 come back in 7 s", {body, Transport::Ok, 503, V::Transient, "", 7000});
+        row("429 zero asks for nothing more", {body, Transport::Ok, 429, V::Transient});
+        row("403 blocks", {body, Transport::Ok, 403, V::GiveUp});
+        row("400", {body, Transport::Ok, 400, V::GiveUp});
+        row("501", {body, Transport::Ok, 501, V::GiveUp});
+        row("403 with a profile", {profile, Transport::Ok, 403, V::Page});
+        row("at the cap", {QString(64 * 1024, u'a'), Transport::Ok, 200, V::Absent});
+        row("deflated", {QStringLiteral("<b>") + QString(20000, u'z') + QStringLiteral("</b>"), Transport::Ok, 200, V::Absent});
+        row("redirect", {QStringLiteral("landed /u/2"), Transport::Ok, 200, V::Absent});
+        row("halfway", {{}, Transport::Timeout, 0, V::Transient, "超时"}); // libcurl's deadline moved on, then nothing came
+        row("over the cap", {{}, Transport::TooLarge, 0, V::GiveUp, "页面过大"});
+        row("bomb", {{}, Transport::TooLarge, 0, V::GiveUp, "页面过大"});
+        row("endless", {{}, Transport::TooLarge, 0, V::GiveUp, "页面过大"});
+        row("short", {{}, Transport::Partial, 0, V::Transient, "数据不完整"});
+        row("reset", {{}, Transport::EmptyReply, 0, V::Transient, "服务器无响应"});
+        row("redirect to a local file", {{}, Transport::Scheme, 0, V::GiveUp, "不支持的协议"}); // never reads the file
+        row("refused", {{}, Transport::Refused, 0, V::Transient, "无法连接服务器"}); // no server there any more
     }
     void answer()
     {
-        QFETCH(QString, answer);
-        QFETCH(QString, page);
-        QFETCH(int, transport);
-        QFETCH(int, status);
-        QFETCH(qint64, retryAfterMs);
-        QFETCH(int, verdict);
-        QFETCH(QString, reason);
+        QFETCH(Answer, expected);
+        const QString answer = QString::fromLatin1(QTest::currentDataTag());
 #ifdef Q_OS_WIN
         if (answer == u"deflated" || answer == u"bomb")
             QSKIP("the libcurl for Windows is built without zlib, so it asks for no compressed answer");
@@ -82,11 +71,11 @@ private Q_SLOTS:
             if (code == 503 || code == 429)
                 LoopbackServer::respond(s, code, kHtml, body, {{"Retry-After", code == 503 ? "7" : "0"}});
             else if (code > 0)
-                LoopbackServer::respond(s, code, kHtml, answer.endsWith(u"profile") ? page.toUtf8() : body);
+                LoopbackServer::respond(s, code, kHtml, answer.endsWith(u"profile") ? expected.page.toUtf8() : body);
             else if (answer == u"at the cap" || answer == u"over the cap")
                 LoopbackServer::respond(s, 200, kHtml, QByteArray(64 * 1024 + (answer == u"over the cap"), 'a'));
             else if (answer == u"deflated")
-                LoopbackServer::respond(s, 200, kHtml, qCompress(page.toUtf8()).mid(4), {{"Content-Encoding", "deflate"}});
+                LoopbackServer::respond(s, 200, kHtml, qCompress(expected.page.toUtf8()).mid(4), {{"Content-Encoding", "deflate"}});
             else if (answer == u"redirect" && r.path == "/u/1")
                 LoopbackServer::respond(s, 301, kHtml, "", {{"Location", "/u/2"}});
             else if (answer == u"redirect")
@@ -105,12 +94,13 @@ private Q_SLOTS:
         QString text = QStringLiteral("stale");
         const FetchOutcome outcome = fetchPageOutcome(target, text);
         QVERIFY2(clock.elapsed() < 10000, "a fetch did not end by itself");
-        QCOMPARE(text, page);
-        QCOMPARE(int(outcome.transport), transport);
-        QCOMPARE(outcome.httpStatus, status);
-        QCOMPARE(outcome.retryAfterMs, retryAfterMs);
-        QCOMPARE(int(FetchVerdict::classify(outcome, text)), verdict);
-        QCOMPARE(FetchVerdict::reason(outcome), reason);
+        QCOMPARE(text, expected.page);
+        QCOMPARE(int(outcome.transport), int(expected.transport));
+        QCOMPARE(outcome.httpStatus, expected.status);
+        QCOMPARE(outcome.retryAfterMs, expected.retryAfterMs);
+        QCOMPARE(int(FetchVerdict::classify(outcome, text)), int(expected.verdict));
+        QCOMPARE(FetchVerdict::reason(outcome), expected.transport == Transport::Ok ? QStringLiteral("HTTP %1").arg(expected.status)
+                                                                                   : QString::fromUtf8(expected.reason));
         if (answer == u"refused") { // as a name that cannot be looked up, which no test may make
             FetchOutcome noHost = outcome;
             noHost.transport = Transport::NoHost;

@@ -16,6 +16,16 @@ void spacedBy(const QList<Harness::Arrival> &arrivals, int pauseMs)
         QVERIFY2(arrivals[i].ms - arrivals[i - 1].ms >= pauseMs, qPrintable(QString::number(arrivals[i].ms - arrivals[i - 1].ms)));
 #endif
 }
+
+// A Retry-After (served as fault) with a number in flight: how long it holds every request, and
+// the cap set on the wait.
+struct Hold { QString fault; int parallel, heldMs, capMs; };
+// A site's rate limit and refusal status: requests a second, each for a second, the last to
+// the end; the run's number in flight and pause.
+struct Limit { int parallel, pause, status; QList<int> limits; };
+// The pace's answers, and then the rate held to, the hold, and whether the last refusal is one
+// the pace caused.
+struct Steps { QString answers; double rate; qint64 openAt; bool lastFree; };
 } // namespace
 
 // Several requests in flight against a loopback site whose answers come late and out of
@@ -84,27 +94,21 @@ private Q_SLOTS:
 
     void retryAfterHoldsEveryRequest_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<int>("parallel");
-        QTest::addColumn<int>("heldMs");
-        QTest::addColumn<int>("capMs");
-        QTest::newRow("429, eight in flight") << "retry-429" << 8 << 1000 << 120000;
-        QTest::newRow("an HTTP date") << "retry-date" << 1 << 900 << 120000;
-        QTest::newRow("cut to the cap") << "retry-long" << 4 << 250 << 300;
+        QTest::addColumn<Hold>("hold");
+        QTest::newRow("429, eight in flight") << Hold{"retry-429", 8, 1000, 120000};
+        QTest::newRow("an HTTP date") << Hold{"retry-date", 1, 900, 120000};
+        QTest::newRow("cut to the cap") << Hold{"retry-long", 4, 250, 300};
     }
     // A Retry-After (or the cap set on it) passes before any request starts, and the ID is
     // asked for again then.
     void retryAfterHoldsEveryRequest()
     {
-        QFETCH(QString, fault);
-        QFETCH(int, parallel);
-        QFETCH(int, heldMs);
-        QFETCH(int, capMs);
+        QFETCH(Hold, hold);
+        const auto [fault, parallel, heldMs, capMs] = hold;
         RetryPolicy policy = HarvestRun::retryPolicy();
         policy.maxRetryAfterMs = capMs;
         HarvestRun::setRetryPolicy(policy);
-        Harness h;
-        h.otherwise = QStringLiteral("p%1");
+        Harness h("p%1");
         h.script[3] = QStringList{fault, "p3"};
         h.delay([](qint64) { return 60; });
         h.setParallel(parallel);
@@ -125,28 +129,22 @@ private Q_SLOTS:
     // a Retry-After): the run settles under the limit and gets every row, in order.
     void paceHoldsTheSitesLimit_data()
     {
-        QTest::addColumn<int>("parallel");
-        QTest::addColumn<int>("pause");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QList<int>>("limits"); // requests a second, each for a second; the last to the end
-        QTest::newRow("eight in flight, 429") << 8 << 0 << 429 << QList<int>{150};
-        QTest::newRow("sixteen in flight, 503") << 16 << 0 << 503 << QList<int>{150};
-        QTest::newRow("one at a time") << 1 << 0 << 429 << QList<int>{30};
-        QTest::newRow("a limit that drops and rises") << 8 << 0 << 429 << QList<int>{100, 25, 100};
-        QTest::newRow("a pause under the limit") << 4 << 10 << 429 << QList<int>{150};
+        QTest::addColumn<Limit>("limit");
+        QTest::newRow("eight in flight, 429") << Limit{8, 0, 429, QList<int>{150}};
+        QTest::newRow("sixteen in flight, 503") << Limit{16, 0, 503, QList<int>{150}};
+        QTest::newRow("one at a time") << Limit{1, 0, 429, QList<int>{30}};
+        QTest::newRow("a limit that drops and rises") << Limit{8, 0, 429, QList<int>{100, 25, 100}};
+        QTest::newRow("a pause under the limit") << Limit{4, 10, 429, QList<int>{150}};
     }
     void paceHoldsTheSitesLimit()
     {
-        QFETCH(int, parallel);
-        QFETCH(int, pause);
-        QFETCH(int, status);
-        QFETCH(QList<int>, limits);
-        Harness h;
-        h.otherwise = QStringLiteral("p%1");
+        QFETCH(Limit, limit);
+        const auto [parallel, pause, status, limits] = limit;
+        Harness h("p%1");
         h.delay([](qint64) { return 20; });
         h.server.setRateLimit(limits.first(), 5, status);
         for (int i = 1; i < limits.size(); ++i)
-            QTimer::singleShot(1000 * i, h.window.get(), [&h, limit = limits[i], status] { h.server.setRateLimit(limit, 5, status); });
+            QTimer::singleShot(1000 * i, h.window.get(), [&h, perSecond = limits[i], refusal = status] { h.server.setRateLimit(perSecond, 5, refusal); });
         h.setParallel(parallel);
         const qint64 ids = 200;
         h.harvest(1, ids, pause);
@@ -183,8 +181,7 @@ private Q_SLOTS:
     void stopOrCloseKeepsWhatIsFinishedInOrder()
     {
         QFETCH(QString, action);
-        Harness h;
-        h.otherwise = QStringLiteral("p%1");
+        Harness h("p%1");
         h.delay([](qint64 id) { return id == 3 ? 700 : 20; });
         h.setParallel(8);
         h.window->show();
@@ -214,8 +211,7 @@ private Q_SLOTS:
     // the two together never have more in flight at the site than the number chosen.
     void nestedRunKeepsItsOwnOrder()
     {
-        Harness h;
-        h.otherwise = QStringLiteral("p%1");
+        Harness h("p%1");
         h.delay([](qint64 id) { return id == 2 ? 600 : 40; });
         h.setParallel(4);
         QObject::connect(h.window->resultList(), &QAbstractItemModel::rowsInserted, h.window.get(), [&h] {
@@ -239,64 +235,51 @@ private Q_SLOTS:
     // after "/", the ms its request started. Then the rate held to and the hold.
     void sitePaceSteps_data()
     {
-        QTest::addColumn<QString>("answers");
-        QTest::addColumn<double>("rate");
-        QTest::addColumn<qint64>("openAt");
-        QTest::addColumn<bool>("lastFree"); // the last refusal is one the pace caused
-        QString twenty, slower;
-        for (int ms = 50; ms <= 2000; ms += 50)
-            twenty += QStringLiteral(" a%1").arg(ms);
-        for (int ms = 2100; ms <= 3200; ms += 100)
-            slower += QStringLiteral(" a%1").arg(ms);
+        QTest::addColumn<Steps>("steps");
+        const auto accepted = [](int fromMs, int toMs, int stepMs) {
+            QString out;
+            for (int ms = fromMs; ms <= toMs; ms += stepMs)
+                out += QStringLiteral(" a%1").arg(ms);
+            return out;
+        };
+        const QString twenty = accepted(50, 2000, 50);
         // 40 taken since the first answer at 49 ms; a first guess under it, the burst being in it.
         const double guess = 40 * 1000.0 / 1961 * SitePace::kFirstGuess;
-        QTest::newRow("never refused") << twenty << 0.0 << qint64(0) << false;
-        QTest::newRow("a first refusal sets a rate under what the site took") << twenty + " r2010" << guess << qint64(0) << true;
-        QTest::newRow("refusals sent at the old rate change nothing") << twenty + " r2010 r2020/2000" << guess << qint64(0) << true;
-        QTest::newRow("a refusal at the new rate, too soon to read one") << twenty + " r2010 r2100/2050" << guess * SitePace::kStillOver << qint64(0) << true;
+        QTest::newRow("never refused") << Steps{twenty, 0.0, qint64(0), false};
+        QTest::newRow("a first refusal sets a rate under what the site took") << Steps{twenty + " r2010", guess, qint64(0), true};
+        QTest::newRow("refusals sent at the old rate change nothing") << Steps{twenty + " r2010 r2020/2000", guess, qint64(0), true};
+        QTest::newRow("a refusal at the new rate, too soon to read one") << Steps{twenty + " r2010 r2100/2050", guess * SitePace::kStillOver, qint64(0), true};
         // After the first refusal the site takes ten a second: read once five have come, then
         // each second of accepted answers a step up, each step twice the last.
-        QString probe = twenty + " r2010";
-        for (int i = 0; i < 10; ++i)
-            probe += QStringLiteral(" a%1").arg(2110 + i * 100);
-        QTest::newRow("the rate read after the refusal, then a step up") << probe << 10 * (1 + SitePace::kProbe) << qint64(0) << false;
+        QString probe = twenty + " r2010" + accepted(2110, 3010, 100);
+        QTest::newRow("the rate read after the refusal, then a step up") << Steps{probe, 10 * (1 + SitePace::kProbe), qint64(0), false};
         // Answers to requests sent before the refusal tell nothing of the rate the site keeps.
-        QString late = twenty + " r2010 a2110 a2150/2000 a2160/2000 a2170/2000";
-        for (int i = 1; i < 10; ++i)
-            late += QStringLiteral(" a%1").arg(2110 + i * 100);
-        QTest::newRow("answers to requests sent before the refusal left out") << late << 10 * (1 + SitePace::kProbe) << qint64(0) << false;
-        for (int i = 0; i < 20; ++i)
-            probe += QStringLiteral(" a%1").arg(3110 + i * 100);
+        const QString late = twenty + " r2010 a2110 a2150/2000 a2160/2000 a2170/2000" + accepted(2210, 3010, 100);
+        QTest::newRow("answers to requests sent before the refusal left out") << Steps{late, 10 * (1 + SitePace::kProbe), qint64(0), false};
         QTest::newRow("each further step twice the last")
-            << probe << 10 * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe) * (1 + 4 * SitePace::kProbe) << qint64(0) << false;
+            << Steps{probe + accepted(3110, 5010, 100), 10 * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe) * (1 + 4 * SitePace::kProbe), qint64(0), false};
         // Nine taken after the first answer to a request sent since the first refusal, at 2110.
         QTest::newRow("a step up refused: the next waits twice as long")
-            << probe.left(probe.indexOf(QStringLiteral(" a3110"))) + " r3100/3050 a3200 a3300 a3400 a3500 a3600 a3700 a3800 a3900 a4000 a4100"
-            << 9 * 1000.0 / 990 * SitePace::kUnder << qint64(0) << false;
-        QString held = probe.left(probe.indexOf(QStringLiteral(" a3110"))) + " r3100/3050";
-        for (int ms = 3200; ms <= 8100; ms += 100)
-            held += QStringLiteral(" a%1").arg(ms);
+            << Steps{probe + " r3100/3050" + accepted(3200, 4100, 100), 9 * 1000.0 / 990 * SitePace::kUnder, qint64(0), false};
         QTest::newRow("a step up that holds: the next comes sooner again") // at 5100, 7100, and only 1 s later at 8100
-            << held << 9 * 1000.0 / 990 * SitePace::kUnder * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe) * (1 + 4 * SitePace::kProbe)
-            << qint64(0) << false;
+            << Steps{probe + " r3100/3050" + accepted(3200, 8100, 100), 9 * 1000.0 / 990 * SitePace::kUnder * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe) * (1 + 4 * SitePace::kProbe),
+                     qint64(0), false};
         // Eleven taken in the 1200 ms since the first answer to a request sent after the first refusal.
-        QTest::newRow("a limit that drops") << twenty + " r2010" + slower + " r3300/3150" << 11 * 1000.0 / 1200 * SitePace::kUnder << qint64(0) << true;
+        QTest::newRow("a limit that drops") << Steps{twenty + " r2010" + accepted(2100, 3200, 100) + " r3300/3150", 11 * 1000.0 / 1200 * SitePace::kUnder, qint64(0), true};
         // "s": a request started. Eight at once, two refused before any answer: six taken in 100 ms.
         QTest::newRow("a hold ends under what the site took at once")
-            << QStringLiteral("s0 s0 s0 s0 s0 s0 s0 s0 r5/0 r6/0 a100/0") << 6 * 1000.0 / 100 * SitePace::kAfterHold << qint64(0) << false;
+            << Steps{QStringLiteral("s0 s0 s0 s0 s0 s0 s0 s0 r5/0 r6/0 a100/0"), 6 * 1000.0 / 100 * SitePace::kAfterHold, qint64(0), false};
         QTest::newRow("a refusal within the first two answer times")
-            << QStringLiteral("s0 a100/0 a101/0 a102/0 a103/0 a104/0 r150/120") << 5 * 1000.0 / 150 * SitePace::kAfterHold << qint64(0) << true;
-        QTest::newRow("a dropped connection says nothing") << twenty + " d2010" << 0.0 << qint64(0) << false;
-        QTest::newRow("Retry-After holds and sets no rate") << twenty + " R2010" << 0.0 << qint64(7010) << false;
-        QTest::newRow("refused before a rate can be read") << QStringLiteral("a5 a10 a20 a30 r40") << 0.0 << qint64(0) << false;
-        QTest::newRow("refused when nothing was taken lately") << QStringLiteral("r5000") << 0.0 << qint64(0) << false;
+            << Steps{QStringLiteral("s0 a100/0 a101/0 a102/0 a103/0 a104/0 r150/120"), 5 * 1000.0 / 150 * SitePace::kAfterHold, qint64(0), true};
+        QTest::newRow("a dropped connection says nothing") << Steps{twenty + " d2010", 0.0, qint64(0), false};
+        QTest::newRow("Retry-After holds and sets no rate") << Steps{twenty + " R2010", 0.0, qint64(7010), false};
+        QTest::newRow("refused before a rate can be read") << Steps{QStringLiteral("a5 a10 a20 a30 r40"), 0.0, qint64(0), false};
+        QTest::newRow("refused when nothing was taken lately") << Steps{QStringLiteral("r5000"), 0.0, qint64(0), false};
     }
     void sitePaceSteps()
     {
-        QFETCH(QString, answers);
-        QFETCH(double, rate);
-        QFETCH(qint64, openAt);
-        QFETCH(bool, lastFree);
+        QFETCH(Steps, steps);
+        const auto [answers, rate, openAt, lastFree] = steps;
         SitePace pace;
         bool free = false;
         for (const QString &a : answers.split(u' ', Qt::SkipEmptyParts)) {
@@ -321,7 +304,7 @@ private Q_SLOTS:
     // The frame's menu, not the fields', chooses the number; a run keeps the one it started with.
     void frameMenuChoosesTheRequestsInFlight()
     {
-        Harness h;
+        Harness h("p%1");
         QMenu *menu = h.window->parallelMenu();
         const auto items = [menu](bool onlyChecked) {
             QStringList out;
@@ -347,7 +330,6 @@ private Q_SLOTS:
                     other->close();
             QCOMPARE(opened, QByteArray(target) == "Lab(2)");
         }
-        h.otherwise = QStringLiteral("p%1");
         h.delay([](qint64) { return 50; });
         QTimer::singleShot(30, h.window.get(), [&h] { h.setParallel(8); });
         h.harvest(1, 6);

@@ -7,6 +7,11 @@ using namespace Module1;
 namespace {
 const qint64 kOverflow = qint64(1) << 40; // stands for failure 6
 
+struct Cut { QString text, start, end, expected; };
+// A body as it came, read for extraction: whether it is kept as it came (UTF-8 and valid), and
+// whether it may hold "class" (else a fetch looking for it need not decode the page).
+struct Decoded { QByteArray body, contentType; QString expected; bool keptAsUtf8, mayHoldClass; };
+
 void fillRow(ResultModel &m, const QStringList &cells)
 {
     m.appendRow(cells.value(0));
@@ -23,38 +28,33 @@ private Q_SLOTS:
     // end cuts after start as an anchor, "#" counts start instead; "!5" stands for failure 5.
     void textBetween_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("end");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("first pair") << "ab[12]cd[34]" << "[" << "]" << "12";
-        QTest::newRow("adjacent markers give empty") << "ab[]" << "[" << "]" << "";
-        QTest::newRow("absent start gives Nothing") << "abc" << "[" << "]" << "Nothing";
-        QTest::newRow("empty text gives Nothing") << "" << "[" << "]" << "Nothing";
-        QTest::newRow("end only before start fails") << "x]ab[12" << "[" << "]" << "!5";
-        QTest::newRow("end overlapping start is not found") << "<a<" << "<a" << "a<" << "!5";
-        QTest::newRow("case sensitive start") << "Name:x;" << "name:" << ";" << "Nothing";
-        QTest::newRow("multi-unit markers") << "个转发<12个转发<" << "发<" << "个转发<" << "12";
-        QTest::newRow("emoji value kept") << "<b>🎤歌</b>" << "<b>" << "</b>" << "🎤歌";
-        QTest::newRow("byte-order mark in a value kept") << QStringLiteral("<b>\uFEFF歌</b>") << "<b>" << "</b>" << QStringLiteral("\uFEFF歌");
-        QTest::newRow("anchor: first start after it") << "[1]A[2]" << "A" << "" << "2";
-        QTest::newRow("anchor absent") << "[1]A[2]" << "B" << "" << "Nothing";
-        QTest::newRow("anchor: start without end fails") << "[1]A[2" << "A" << "" << "!5";
-        QTest::newRow("anchor: no start after it") << "[1]A" << "A" << "" << "Nothing";
-        QTest::newRow("anchor: a start inside it is not used") << "x[A]y[3]" << "[A" << "" << "3";
-        QTest::newRow("count: case sensitive") << "ABab" << "ab" << "#" << "1";
-        QTest::newRow("count: empty text") << "" << "ab" << "#" << "0";
-        QTest::newRow("count: non-overlapping from the left") << "aaaa" << "aa" << "#" << "2";
-        QTest::newRow("count: odd overlap") << "aaa" << "aa" << "#" << "1";
-        QTest::newRow("count: chinese marker") << "个粉丝个粉丝个" << "个粉丝" << "#" << "2";
-        QTest::newRow("count: an empty marker overflows") << "abc" << "" << "#" << "!6";
+        QTest::addColumn<Cut>("row");
+        QTest::newRow("first pair") << Cut{"ab[12]cd[34]", "[", "]", "12"};
+        QTest::newRow("adjacent markers give empty") << Cut{"ab[]", "[", "]", ""};
+        QTest::newRow("absent start gives Nothing") << Cut{"abc", "[", "]", "Nothing"};
+        QTest::newRow("empty text gives Nothing") << Cut{"", "[", "]", "Nothing"};
+        QTest::newRow("end only before start fails") << Cut{"x]ab[12", "[", "]", "!5"};
+        QTest::newRow("end overlapping start is not found") << Cut{"<a<", "<a", "a<", "!5"};
+        QTest::newRow("case sensitive start") << Cut{"Name:x;", "name:", ";", "Nothing"};
+        QTest::newRow("multi-unit markers") << Cut{"个转发<12个转发<", "发<", "个转发<", "12"};
+        QTest::newRow("emoji value kept") << Cut{"<b>🎤歌</b>", "<b>", "</b>", "🎤歌"};
+        QTest::newRow("byte-order mark in a value kept") << Cut{QStringLiteral("<b>\uFEFF歌</b>"), "<b>", "</b>", QStringLiteral("\uFEFF歌")};
+        QTest::newRow("anchor: first start after it") << Cut{"[1]A[2]", "A", "", "2"};
+        QTest::newRow("anchor absent") << Cut{"[1]A[2]", "B", "", "Nothing"};
+        QTest::newRow("anchor: start without end fails") << Cut{"[1]A[2", "A", "", "!5"};
+        QTest::newRow("anchor: no start after it") << Cut{"[1]A", "A", "", "Nothing"};
+        QTest::newRow("anchor: a start inside it is not used") << Cut{"x[A]y[3]", "[A", "", "3"};
+        QTest::newRow("count: case sensitive") << Cut{"ABab", "ab", "#", "1"};
+        QTest::newRow("count: empty text") << Cut{"", "ab", "#", "0"};
+        QTest::newRow("count: non-overlapping from the left") << Cut{"aaaa", "aa", "#", "2"};
+        QTest::newRow("count: odd overlap") << Cut{"aaa", "aa", "#", "1"};
+        QTest::newRow("count: chinese marker") << Cut{"个粉丝个粉丝个", "个粉丝", "#", "2"};
+        QTest::newRow("count: an empty marker overflows") << Cut{"abc", "", "#", "!6"};
     }
     void textBetween()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, start);
-        QFETCH(QString, end);
-        QFETCH(QString, expected);
+        QFETCH(Cut, row);
+        const QString &text = row.text, &start = row.start, &end = row.end;
         const QByteArray bytes = text.toUtf8(), start8 = start.toUtf8(), end8 = end.toUtf8();
         const auto cut = [&](bool utf8) {
             if (end == u"#")
@@ -65,9 +65,9 @@ private Q_SLOTS:
         };
         for (bool utf8 : {false, true}) {
             try {
-                QCOMPARE(cut(utf8), expected);
+                QCOMPARE(cut(utf8), row.expected);
             } catch (const Failure &f) {
-                QCOMPARE(QStringLiteral("!%1").arg(f.code()), expected);
+                QCOMPARE(QStringLiteral("!%1").arg(f.code()), row.expected);
                 QCOMPARE(f.message(), f.code() == 5 ? QStringLiteral("无效的过程调用或参数") : QStringLiteral("溢出"));
             }
         }
@@ -136,49 +136,42 @@ private Q_SLOTS:
     {
         const QString chinese = QStringLiteral("用户名 歌手等级 🎤");
         const QByteArray gbBody = gbk(QStringLiteral("<html>") + chinese);
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QByteArray>("contentType");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<bool>("keptAsUtf8");
-        QTest::addColumn<bool>("mayHoldClass"); // else a fetch looking for "class" need not decode it
-        QTest::newRow("utf-8 by header") << chinese.toUtf8() << QByteArray("text/html; charset=UTF-8") << chinese << true << false;
-        QTest::newRow("invalid utf-8") << QByteArray("a\xE4<b\xFF") << QByteArray() << QStringLiteral("a\uFFFD<b\uFFFD") << false << false;
-        QTest::newRow("no declaration is utf-8") << chinese.toUtf8() << QByteArray("text/html") << chinese << true << false;
-        QTest::newRow("gbk by header") << gbBody << QByteArray("text/html;charset=gbk") << "<html>" + chinese << false << false;
-        QTest::newRow("gb2312 label decodes as GB18030") << gbBody << QByteArray("text/html; charset=\"gb2312\"") << "<html>" + chinese << false << false;
-        QTest::newRow("gbk by meta charset") << QByteArray("<html><meta charset=\"GBK\">" + gbk(chinese)) << QByteArray("text/html")
-                                             << "<html><meta charset=\"GBK\">" + chinese << false << false;
+        QTest::addColumn<Decoded>("page");
+        QTest::newRow("utf-8 by header") << Decoded{chinese.toUtf8(), QByteArray("text/html; charset=UTF-8"), chinese, true, false};
+        QTest::newRow("invalid utf-8") << Decoded{QByteArray("a\xE4<b\xFF"), QByteArray(), QStringLiteral("a\uFFFD<b\uFFFD"), false, false};
+        QTest::newRow("no declaration is utf-8") << Decoded{chinese.toUtf8(), QByteArray("text/html"), chinese, true, false};
+        QTest::newRow("gbk by header") << Decoded{gbBody, QByteArray("text/html;charset=gbk"), "<html>" + chinese, false, false};
+        QTest::newRow("gb2312 label decodes as GB18030") << Decoded{gbBody, QByteArray("text/html; charset=\"gb2312\""), "<html>" + chinese, false, false};
+        QTest::newRow("gbk by meta charset") << Decoded{QByteArray("<html><meta charset=\"GBK\">" + gbk(chinese)), QByteArray("text/html"),
+                                                        "<html><meta charset=\"GBK\">" + chinese, false, false};
         const QString equiv = QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">");
-        QTest::newRow("gbk by http-equiv") << QByteArray(equiv.toLatin1() + gbk(chinese)) << QByteArray() << equiv + chinese << false << false;
-        QTest::newRow("meta beyond 1024 bytes ignored") << QByteArray(QByteArray(1100, ' ') + "<meta charset=gbk>" + chinese.toUtf8())
-                                                        << QByteArray() << QString(QString(1100, u' ') + "<meta charset=gbk>" + chinese) << true << false;
-        QTest::newRow("header wins over meta") << QByteArray("<meta charset=gbk>" + chinese.toUtf8())
-                                               << QByteArray("text/html; charset=utf-8") << "<meta charset=gbk>" + chinese << true << false;
-        QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF" + chinese.toUtf8()) << QByteArray() << chinese << true << false;
-        QTest::newRow("utf-16le bom") << QByteArray("\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(chinese.utf16()), chinese.size() * 2))
-                                      << QByteArray() << chinese << false << true; // its ASCII is spread out
-        QTest::newRow("unknown label falls back to utf-8") << chinese.toUtf8() << QByteArray("text/html; charset=x-nonsense") << chinese << true << false;
-            const QString marked = QStringLiteral("<p>歌手 <b class=\"mark\">x</b></p>");
-        QTest::newRow("utf-8 with the marker") << marked.toUtf8() << QByteArray("text/html") << marked << true << true;
-        QTest::newRow("gbk with the marker") << gbk(marked) << QByteArray("text/html; charset=gbk") << marked << false << true;
-        QTest::newRow("utf-16 declared") << QStringEncoder(QStringConverter::Utf16LE).encode(marked).operator QByteArray()
-                                         << QByteArray("text/html; charset=utf-16le") << marked << false << true;
+        QTest::newRow("gbk by http-equiv") << Decoded{QByteArray(equiv.toLatin1() + gbk(chinese)), QByteArray(), equiv + chinese, false, false};
+        QTest::newRow("meta beyond 1024 bytes ignored") << Decoded{QByteArray(QByteArray(1100, ' ') + "<meta charset=gbk>" + chinese.toUtf8()),
+                                                                   QByteArray(), QString(QString(1100, u' ') + "<meta charset=gbk>" + chinese), true, false};
+        QTest::newRow("header wins over meta") << Decoded{QByteArray("<meta charset=gbk>" + chinese.toUtf8()),
+                                                          QByteArray("text/html; charset=utf-8"), "<meta charset=gbk>" + chinese, true, false};
+        QTest::newRow("utf-8 bom") << Decoded{QByteArray("\xEF\xBB\xBF" + chinese.toUtf8()), QByteArray(), chinese, true, false};
+        QTest::newRow("utf-16le bom") << Decoded{QByteArray("\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(chinese.utf16()), chinese.size() * 2)),
+                                                 QByteArray(), chinese, false, true}; // its ASCII is spread out
+        QTest::newRow("unknown label falls back to utf-8") << Decoded{chinese.toUtf8(), QByteArray("text/html; charset=x-nonsense"), chinese, true, false};
+        const QString marked = QStringLiteral("<p>歌手 <b class=\"mark\">x</b></p>");
+        QTest::newRow("utf-8 with the marker") << Decoded{marked.toUtf8(), QByteArray("text/html"), marked, true, true};
+        QTest::newRow("gbk with the marker") << Decoded{gbk(marked), QByteArray("text/html; charset=gbk"), marked, false, true};
+        QTest::newRow("utf-16 declared") << Decoded{QStringEncoder(QStringConverter::Utf16LE).encode(marked).operator QByteArray(),
+                                                    QByteArray("text/html; charset=utf-16le"), marked, false, true};
     }
     // Read for extraction, a body is kept as it came exactly when it is UTF-8 and valid.
     void decodePage()
     {
-        QFETCH(QByteArray, body);
-        QFETCH(QByteArray, contentType);
-        QFETCH(QString, expected);
-        QFETCH(bool, keptAsUtf8);
-        QFETCH(bool, mayHoldClass);
+        QFETCH(Decoded, page);
+        const auto [body, contentType, expected, keptAsUtf8, mayHoldClass] = page;
         QCOMPARE(Module1::decodePage(body, contentType), expected);
         QCOMPARE(pageMayContain(body, contentType, "class"), mayHoldClass);
-        Page page;
+        Page read;
         QByteArray taken = body;
-        readPage(taken, contentType, page);
-        QCOMPARE(page.isUtf8, keptAsUtf8);
-        QCOMPARE(page.isUtf8 ? QString::fromUtf8(page.utf8).remove(QChar(0xFEFF)) : page.text, expected);
+        readPage(taken, contentType, read);
+        QCOMPARE(read.isUtf8, keptAsUtf8);
+        QCOMPARE(read.isUtf8 ? QString::fromUtf8(read.utf8).remove(QChar(0xFEFF)) : read.text, expected);
     }
 
     void csvWorkedExampleByteForByte()

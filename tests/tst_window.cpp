@@ -259,8 +259,7 @@ private Q_SLOTS:
 
     void clearAndSaveDuringARun()
     {
-        Harness h;
-        h.otherwise = QStringLiteral("p%1");
+        Harness h("p%1");
         answerWith(h, true);
         QString savedPath;
         // While the run waits for ID 3: save the two rows so far, then clear the list.
