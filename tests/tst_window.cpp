@@ -279,6 +279,51 @@ private Q_SLOTS:
         QVERIFY(bytes.contains("1,=\"p1\",=\"1\",") && bytes.contains("2,=\"p2\",=\"2\","));
     }
 
+    // A header click sorts the view, a second one reverses it; visit, save and a run's new row
+    // follow the order shown, while the list and its Index cells keep theirs.
+    void sortedByAHeaderClick()
+    {
+        Harness h;
+        h.fill(4);
+        const QStringList fans{"30", "Nothing", "5", "100"};
+        for (int r = 0; r < 4; ++r)
+            h.window->resultList()->setCell(r, 9, fans[r]);
+        auto *lv = h.child<QTableView>("Lv");
+        QHeaderView *header = lv->horizontalHeader();
+        h.window->show();
+        const auto shown = [lv](int column) {
+            QStringList out;
+            for (int r = 0; r < lv->model()->rowCount(); ++r)
+                out << lv->model()->index(r, column).data().toString();
+            return out;
+        };
+        QCOMPARE(shown(0), (QStringList{"1", "2", "3", "4"})); // unsorted at first
+        for (const auto &[order, expected] : {std::pair{Qt::AscendingOrder, QStringList{"5", "30", "100", "Nothing"}},
+                                              std::pair{Qt::DescendingOrder, QStringList{"100", "30", "5", "Nothing"}}}) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(9) + 5, header->height() / 2));
+            QCOMPARE(header->sortIndicatorSection(), 9);
+            QCOMPARE(header->sortIndicatorOrder(), order);
+            QCOMPARE(shown(9), expected);
+        }
+        QCOMPARE(shown(0), (QStringList{"4", "1", "3", "2"}));
+        h.select(0);
+        h.window->pmenu_Click(0);
+        QCOMPARE(m_opened.value(0).toString(), QStringLiteral("http://www.lirra.com/u/50147167"));
+        h.window->pmenu_Click(4);
+        const QStringList lines = Module1::decodeText(readFile(h.dir.filePath(savedName("50147164", "50147260"))))
+                                      .split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 7); // header, four rows, the closing line
+        for (int r = 0; r < 4; ++r)
+            QVERIFY2(lines[r + 1].startsWith(shown(0)[r] + QStringLiteral(",=\"名")), qPrintable(lines[r + 1]));
+        h.setPage(7, QStringLiteral("new"));
+        h.harvest(7, 7); // 678 fans: the top of the view, the end of the list
+        QCOMPARE(shown(2).value(0), QStringLiteral("7"));
+        QCOMPARE(h.window->resultList()->cell(4, 0), QStringLiteral("5"));
+        QString kept; // journaled in the harvest's order
+        Module1::appendCsvRow(kept, *h.window->resultList(), 4);
+        QVERIFY(readFile(h.dir.filePath(QStringLiteral("Log/journal.csv"))).endsWith(Module1::encodeText(kept)));
+    }
+
     // ---- the activity log ----
 
     void rollOverBound_data()
