@@ -7,21 +7,14 @@ const QString kFirst = QStringLiteral("50147164"), kLast = QStringLiteral("50147
 
 // Ctrl-C or SIGTERM, as a user or a service manager sends it; Windows has no way to send
 // one to a process on another console, so the tests that need one are not run there.
-void sendSignal(const QProcess &p, int signal)
+void sendSignal([[maybe_unused]] const QProcess &p, [[maybe_unused]] int signal)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(p);
-    Q_UNUSED(signal);
-#else
+#ifndef Q_OS_WIN
     ::kill(pid_t(p.processId()), signal);
 #endif
 }
 
-struct Ran
-{
-    int exitCode = -1;
-    QByteArray out, err;
-};
+struct Ran { int exitCode = -1; QByteArray out, err; };
 } // namespace
 
 // vqlirra-cli as a process, against the demo site with scripted IDs (see Harness).
@@ -53,10 +46,7 @@ class TestCli : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_site = std::make_unique<Harness>(QStringLiteral("demo"));
-    }
+    void init() { m_site = std::make_unique<Harness>(QStringLiteral("demo")); }
 
     // The file is byte for byte the window's save, and so are the rows streamed to a pipe
     // (with only the summary on stderr: no terminal, done within 10 s). An ID given up is

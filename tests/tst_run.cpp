@@ -17,13 +17,6 @@ const QString kReset = QStringLiteral("连接被重置");
 // of the fixture, else the cells joined by |), the log's newest lines, and how the run ended
 // ("running": failed, and the window still runs; else panel 2's last text).
 struct Scenario { QStringList fields, site; QString requested; QStringList kept, log; QString ending; };
-
-// Runs action once, in the pause that follows the first kept row.
-void afterFirstRow(Harness &h, std::function<void()> action)
-{
-    QObject::connect(h.window->resultList(), &QAbstractItemModel::rowsInserted, h.window.get(),
-                     [action] { QTimer::singleShot(0, action); }, Qt::SingleShotConnection);
-}
 } // namespace
 
 class TestRun : public QObject
@@ -180,7 +173,7 @@ private Q_SLOTS:
                 }
             };
             if (action.startsWith(u"row"))
-                afterFirstRow(h, act);
+                h.afterFirstRow(act);
             else
                 QTimer::singleShot(action.section(u' ', 0, 0).toInt(), h.window.get(), act);
         }
