@@ -252,9 +252,11 @@ struct Harness
         field(1)->setText(end);
         field(2)->setText(pause);
     }
-    void harvest(qint64 first, qint64 last, int pauseMs = 0)
+    void harvest(qint64 first, qint64 last, int pauseMs = 0, int parallel = 0) // 0: the number in flight as it stands
     {
         setFields(QString::number(first), QString::number(last), QString::number(pauseMs));
+        if (parallel > 0)
+            setParallel(parallel);
         window->Command1_Click();
     }
     QString ids() const // the IDs requested, in turn

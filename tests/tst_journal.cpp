@@ -91,9 +91,7 @@ private Q_SLOTS:
                                             QStringLiteral("已恢复上次未保存的 %1 行").arg(before.size()), QStringLiteral("启动程序...")}));
         h.requested.clear();
         h.arrivals.clear();
-        h.field(2)->setText(QString::number(pauseMs));
-        h.setParallel(parallel);
-        h.window->Command1_Click();
+        h.harvest(next, kLast, pauseMs, parallel);
         QCOMPARE(parallel > 1 ? h.arrivals.value(0).id : h.requested.first().mid(3).toLongLong(), next);
         QCOMPARE(h.rowTexts(), expected);
         // Fetched again: at most what the last second before the kill covered; in parallel also

@@ -65,8 +65,7 @@ private Q_SLOTS:
             for (int i = 0; i < site.size(); ++i)
                 h->script[i + 1] = site[i].split(u';');
             h->delay([slow](qint64 id) { return id == slow ? 400 : int(id * 37 % 5) * 15; });
-            h->setParallel(h == &one ? 1 : 8);
-            h->harvest(1, site.size());
+            h->harvest(1, site.size(), 0, h == &one ? 1 : 8);
         }
         QCOMPARE(eight.rowTexts(), one.rowTexts());
         // The pace each run found is its own; the rest of the log is the same.
@@ -107,8 +106,7 @@ private Q_SLOTS:
         Harness h("p%1");
         h.script[3] = QStringList{fault, "p3"};
         h.delay([](qint64) { return 60; });
-        h.setParallel(parallel);
-        h.harvest(1, 20);
+        h.harvest(1, 20, 0, parallel);
         QCOMPARE(h.rowTexts(), everyRow(1, 20));
         const QList<qint64> at = h.times.value(3);
         QVERIFY(at.size() == 2 && at[1] - at[0] < heldMs + 20000);
@@ -141,9 +139,8 @@ private Q_SLOTS:
         h.server.setRateLimit(limits.first(), 5, status);
         for (int i = 1; i < limits.size(); ++i)
             QTimer::singleShot(1000 * i, h.window.get(), [&h, perSecond = limits[i], refusal = status] { h.server.setRateLimit(perSecond, 5, refusal); });
-        h.setParallel(parallel);
         const qint64 ids = 200;
-        h.harvest(1, ids, pause);
+        h.harvest(1, ids, pause, parallel);
         QCOMPARE(h.rowTexts(), everyRow(1, ids));
         const int refused = h.server.refusedCount();
         QCOMPARE(h.server.acceptedCount(), int(ids));
@@ -179,7 +176,6 @@ private Q_SLOTS:
         QFETCH(QString, action);
         Harness h("p%1");
         h.delay([](qint64 id) { return id == 3 ? 700 : 20; });
-        h.setParallel(8);
         h.window->show();
         QTimer::singleShot(300, h.window.get(), [&h, action] {
             if (action == u"close")
@@ -187,7 +183,7 @@ private Q_SLOTS:
             else
                 h.child<QPushButton>("Command2")->click();
         });
-        h.harvest(1, 60);
+        h.harvest(1, 60, 0, 8);
         QCOMPARE(h.rowTexts(), everyRow(1, 2));
         const auto byId = [](const Harness::Arrival &a, const Harness::Arrival &b) { return a.id < b.id; };
         QCOMPARE(std::max_element(h.arrivals.begin(), h.arrivals.end(), byId)->id, 3 + 4 * 8 - 1); // answered and held, not kept
@@ -207,13 +203,12 @@ private Q_SLOTS:
     {
         Harness h("p%1");
         h.delay([](qint64 id) { return id == 2 ? 600 : 40; });
-        h.setParallel(4);
         h.afterFirstRow([&h] {
             h.child<QPushButton>("Command2")->click();
             h.setFields(QStringLiteral("20"), QStringLiteral("27"));
             h.child<QPushButton>("Command1")->click();
         });
-        h.harvest(1, 10);
+        h.harvest(1, 10, 0, 4);
         QCOMPARE(h.rowTexts(), everyRow(1, 1) + everyRow(20, 27, 2));
         QCOMPARE(h.server.peakInFlight(), 4);
         QVERIFY(!h.window->running());

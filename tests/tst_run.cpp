@@ -235,7 +235,6 @@ private Q_SLOTS:
         HarvestRun::setRetryPolicy(policy);
         const QString waiting = QStringLiteral("网站无响应, 等待后自动继续");
         Harness h("p%1");
-        h.setParallel(parallel);
         QString title; // once the wait shows; then the site is back, or Stop is pressed
         h.server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
             if (r.path.mid(3).toInt() < 5 || !title.isEmpty())
@@ -254,7 +253,7 @@ private Q_SLOTS:
         watch.start(20);
         QElapsedTimer took;
         took.start();
-        h.harvest(1, 30);
+        h.harvest(1, 30, 0, parallel);
         QVERIFY(took.elapsed() < 30000); // not the minute's wait: Stop ends it at once
         QVERIFY2(QRegularExpression(QStringLiteral("^VqLirra辅助 - 网站无响应, \\d+ 秒后重试ID 5$")).match(title).hasMatch(), qPrintable(title));
         const QStringList said = h.messages();
