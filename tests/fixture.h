@@ -85,6 +85,14 @@ inline Module1::FetchLimits quickFetches(int totalMs, QList<int> retryDelaysMs, 
     return limits;
 }
 
+// Changes the retry policy of the runs to come.
+inline void changeRetries(const std::function<void(RetryPolicy &)> &change)
+{
+    RetryPolicy policy = HarvestRun::retryPolicy();
+    change(policy);
+    HarvestRun::setRetryPolicy(policy);
+}
+
 // A profile page with the site's markers; grades is inserted as it stands.
 inline QByteArray profilePage(const QString &name, const QString &grades = QString())
 {

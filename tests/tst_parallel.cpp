@@ -37,9 +37,7 @@ private Q_SLOTS:
     void init()
     {
         quickFetches(2000, {20, 40});
-        RetryPolicy policy = HarvestRun::retryPolicy();
-        policy.maxRetryAfterMs = 300;
-        HarvestRun::setRetryPolicy(policy);
+        changeRetries([](RetryPolicy &p) { p.maxRetryAfterMs = 300; });
     }
 
     void sameAsOneAtATime_data()
@@ -100,9 +98,7 @@ private Q_SLOTS:
     {
         QFETCH(Hold, hold);
         const auto [fault, parallel, heldMs, capMs] = hold;
-        RetryPolicy policy = HarvestRun::retryPolicy();
-        policy.maxRetryAfterMs = capMs;
-        HarvestRun::setRetryPolicy(policy);
+        changeRetries([cap = capMs](RetryPolicy &p) { p.maxRetryAfterMs = cap; });
         Harness h("p%1");
         h.script[3] = QStringList{fault, "p3"};
         h.delay([](qint64) { return 60; });
@@ -146,9 +142,8 @@ private Q_SLOTS:
         QCOMPARE(h.server.acceptedCount(), int(ids));
         QVERIFY2(refused <= ids / 4, qPrintable(QString::number(refused)));
         // Settled: in the last stretch the site refuses next to nothing.
-        int late = 0;
-        for (qsizetype i = h.arrivals.size() * 2 / 3; i < h.arrivals.size(); ++i)
-            late += h.arrivals[i].refused;
+        const auto late = std::count_if(h.arrivals.begin() + h.arrivals.size() * 2 / 3, h.arrivals.end(),
+                                        [](const Harness::Arrival &a) { return a.refused; });
         QVERIFY2(late <= 4, qPrintable(QString::number(late)));
         const qint64 took = h.arrivals.last().ms - h.arrivals.first().ms;
         const double rate = double(ids - 5) * 1000.0 / double(qMax<qint64>(took, 1));

@@ -26,11 +26,8 @@ private Q_SLOTS:
     void init()
     {
         quickFetches(1000, {20, 40});
-        RetryPolicy policy = HarvestRun::retryPolicy(); // a quiet site is asked again after 100 and 250 ms
-        policy.firstSilentWaitMs = 100;
-        policy.longestSilentWaitMs = 200;
-        policy.patienceMs = 250;
-        HarvestRun::setRetryPolicy(policy);
+        // A quiet site is asked again after 100 and 250 ms.
+        changeRetries([](RetryPolicy &p) { p.firstSilentWaitMs = 100, p.longestSilentWaitMs = 200, p.patienceMs = 250; });
     }
 
     void scenario_data()
@@ -229,10 +226,7 @@ private Q_SLOTS:
     {
         QFETCH(int, parallel);
         const bool stop = parallel == 1;
-        RetryPolicy policy = HarvestRun::retryPolicy();
-        policy.firstSilentWaitMs = stop ? 60000 : 100;
-        policy.patienceMs = 120000;
-        HarvestRun::setRetryPolicy(policy);
+        changeRetries([stop](RetryPolicy &p) { p.firstSilentWaitMs = stop ? 60000 : 100, p.patienceMs = 120000; });
         const QString waiting = QStringLiteral("网站无响应, 等待后自动继续");
         Harness h("p%1");
         QString title; // once the wait shows; then the site is back, or Stop is pressed
