@@ -245,18 +245,23 @@ private Q_SLOTS:
     }
 
     // A program folder that cannot be written at start-up, as an installed program's: the
-    // lists go to the user's documents, the logs and the journal to the data location.
+    // lists go to the user's documents, named after the field texts as they stand, and the logs
+    // and the journal to the data location.
     void readOnlyProgramFolderUsesTheUsersFolders()
     {
         Harness h;
         h.setPage(1, QStringLiteral("名"));
         h.restart(h.dir.filePath(QStringLiteral("no such folder"))); // as good as a read-only one
         h.harvest(1, 2);
+        h.field(0)->setText(QStringLiteral("abc"));
         h.window->pmenu_Click(4);
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        const QString saved = QDir::toNativeSeparators(documents + QStringLiteral("/VqLirra/") + savedName("1", "2"));
+        const QString saved = QDir::toNativeSeparators(documents + QStringLiteral("/VqLirra/") + savedName("abc", "2"));
         QCOMPARE(h.messages().first(), QStringLiteral("文件保存成功: ") + saved);
-        QVERIFY(readFile(saved).startsWith("Index,"));
+        QCOMPARE(readFile(saved), csvBytes(*h.window->resultList()));
+        h.field(0)->setText(QStringLiteral("a/b")); // names a folder that is not there
+        h.window->pmenu_Click(4);
+        QVERIFY(h.messages().first() == QStringLiteral("文件保存失败...") && h.rows() == 1);
         const QString logDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Log");
         QVERIFY(QFile::exists(logDir + QStringLiteral("/journal.csv")));
         h.child<QPlainTextEdit>("Alog")->setPlainText(QString(50000, u'日'));
