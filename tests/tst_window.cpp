@@ -1,10 +1,13 @@
 #include "fixture.h"
+#include "sorted_list.h"
 
 namespace {
 QRect twips(int l, int t, int w, int h) // 15 to a pixel, rounded
 {
     return QRect((l + 7) / 15, (t + 7) / 15, (w + 7) / 15, (h + 7) / 15);
 }
+// A column's cells and their order shown, ascending and descending.
+struct Sorted { int column; QStringList cells, ascending, descending; };
 const QString kEmpty = QStringLiteral("数据为空,无法进行操作..."), kLaunched = QStringLiteral("启动程序...");
 } // namespace
 
@@ -255,6 +258,89 @@ private Q_SLOTS:
         const QByteArray bytes = readFile(h.dir.filePath(savedName(QStringLiteral("1"), QStringLiteral("4"))));
         QCOMPARE(bytes.count("\r\n"), 4); // header, two rows, closing line
         QVERIFY(bytes.contains("1,=\"p1\",=\"1\",") && bytes.contains("2,=\"p2\",=\"2\","));
+    }
+
+    // Every kind of cell comes back exactly, however the rows were filled.
+    void cellsComeBackExactly()
+    {
+        const QStringList kinds{QStringLiteral("夜光🎤星月"), QString(), QStringLiteral("Nothing"), QStringLiteral("a,b\"c\r\nd"),
+                                QString(QChar(0)), QStringLiteral("x").repeated(1 << 21) /* beyond one storage block */,
+                                QStringLiteral("Ａ"), QStringLiteral("超级巨星 5"), QStringLiteral("-12.5"), QStringLiteral("尾")};
+        ResultModel list;
+        QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        std::vector<ResultModel::Row> expected;
+        for (int r = 0; r < 30; ++r) {
+            ResultModel::Row row;
+            for (int c = 0; c < ResultModel::kColumns; ++c)
+                row[size_t(c)] = kinds[(r + c) % kinds.size()];
+            expected.push_back(row);
+            if (r % 3 == 0) { // whole rows at once, as a journal restores them
+                CompactRows whole;
+                whole.append(row);
+                list.appendRows(std::move(whole));
+                continue;
+            }
+            list.appendRow(QStringLiteral("first"));
+            for (int c = ResultModel::kColumns - 1; c >= 0; --c) // a cell set twice, longer the second time
+                list.setCell(r, c, c == 0 ? QStringLiteral("a longer first value") : row[size_t(c)]);
+            list.setCell(r, 0, row[0]);
+        }
+        list.setCell(4, 1, QStringLiteral("an earlier row changed")); // moves that row's bytes
+        expected[4][1] = QStringLiteral("an earlier row changed");
+        list.setCell(29, 2, QStringLiteral("the last row, no longer at the end")); // must not write over row 4
+        expected[29][2] = QStringLiteral("the last row, no longer at the end");
+        QCOMPARE(list.rowCount(), int(expected.size()));
+        for (int r = 0; r < list.rowCount(); ++r) {
+            for (int c = 0; c < ResultModel::kColumns; ++c)
+                QVERIFY2(list.cell(r, c) == expected[size_t(r)][size_t(c)], qPrintable(QStringLiteral("%1,%2").arg(r).arg(c)));
+        }
+        list.clear();
+        QCOMPARE(list.rowCount(), 0);
+        list.setCell(0, 9, QStringLiteral("beyond the rows: no effect"));
+        list.appendRow(QStringLiteral("1"));
+        QCOMPARE(list.cell(0, 0), QStringLiteral("1"));
+        QCOMPARE(list.cell(0, 9), QString());
+    }
+
+    void sortOrder_data()
+    {
+        QTest::addColumn<Sorted>("sorted");
+        QTest::newRow("counters as numbers, the rest after them")
+            << Sorted{9, QStringList{"10", "Nothing", "9", "", "-3", "2.5", "1万", "100"},
+                      QStringList{"-3", "2.5", "9", "10", "100", "", "1万", "Nothing"},
+                      QStringList{"100", "10", "9", "2.5", "-3", "Nothing", "1万", ""}};
+        QTest::newRow("IDs as numbers") << Sorted{2, QStringList{"50147165", "9", "50147164", "Nothing"},
+                                                  QStringList{"9", "50147164", "50147165", "Nothing"},
+                                                  QStringList{"50147165", "50147164", "9", "Nothing"}};
+        QTest::newRow("grades by their place in the scale")
+            << Sorted{4, QStringList{"超级巨星 1", "尚未出道", "歌唱新人 6", "闪亮新秀 2", "歌唱新人 5"},
+                      QStringList{"尚未出道", "歌唱新人 5", "闪亮新秀 2", "超级巨星 1", "歌唱新人 6"},
+                      QStringList{"超级巨星 1", "闪亮新秀 2", "歌唱新人 5", "尚未出道", "歌唱新人 6"}};
+        QTest::newRow("names by code point") << Sorted{1, QStringList{"😀", "Ａ", "歌歌歌歌歌歌b", "b", "B", "星", "歌歌歌歌歌歌a", "ab"},
+                                                       QStringList{"B", "ab", "b", "星", "歌歌歌歌歌歌a", "歌歌歌歌歌歌b", "Ａ", "😀"},
+                                                       QStringList{"😀", "Ａ", "歌歌歌歌歌歌b", "歌歌歌歌歌歌a", "星", "b", "ab", "B"}};
+    }
+    // Sorting reorders the view only: the list keeps its rows.
+    void sortOrder()
+    {
+        QFETCH(Sorted, sorted);
+        const auto [column, cells, ascending, descending] = sorted;
+        ResultModel list;
+        SortedList shown(&list);
+        QAbstractItemModelTester tester(&shown, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (int r = 0; r < cells.size(); ++r) {
+            list.appendRow(QString::number(r + 1));
+            list.setCell(r, column, cells[r]);
+        }
+        for (const auto &[order, expected] : {std::pair{Qt::AscendingOrder, ascending}, std::pair{Qt::DescendingOrder, descending}}) {
+            shown.sort(column, order);
+            QStringList seen;
+            for (int r = 0; r < shown.rowCount(); ++r)
+                seen << shown.index(r, column).data().toString();
+            QCOMPARE(seen, expected);
+        }
+        for (int r = 0; r < cells.size(); ++r)
+            QCOMPARE(list.cell(r, column), cells[r]);
     }
 
     // A header click sorts the view, a second one reverses it; visit, save and a run's new row
