@@ -146,14 +146,10 @@ inline bool serveFault(const QString &fault, const LoopbackServer::Request &requ
         static const char tlsHello[] = "\x16\x03\x01\x00 not http at all\r\n\r\n";
         s->write(tlsHello, sizeof tlsHello - 1);
         s->disconnectFromHost();
-    } else if (fault == u"retry-date") {
-        const QDateTime at = QDateTime::currentDateTimeUtc().addSecs(2);
-        LoopbackServer::respond(s, 503, "text/html", "slow down",
-                                {{"Retry-After", at.toString(u"ddd, dd MMM yyyy hh:mm:ss 'GMT'").toLatin1()}});
-    } else if (fault == u"retry-429") {
-        LoopbackServer::respond(s, 429, "text/html", "too many", {{"Retry-After", "1"}});
-    } else if (fault == u"retry-long") {
-        LoopbackServer::respond(s, 503, "text/html", "slow down", {{"Retry-After", "100"}});
+    } else if (fault.startsWith(u"retry-")) { // retry-429: a second; retry-long: 100 s; retry-date: 2 s from now
+        const QByteArray after = fault == u"retry-429" ? "1" : fault == u"retry-long" ? "100"
+            : QDateTime::currentDateTimeUtc().addSecs(2).toString(u"ddd, dd MMM yyyy hh:mm:ss 'GMT'").toLatin1();
+        LoopbackServer::respond(s, fault == u"retry-429" ? 429 : 503, "text/html", "slow down", {{"Retry-After", after}});
     } else {
         return false;
     }
@@ -267,13 +263,7 @@ struct Harness
             setParallel(parallel);
         window->Command1_Click();
     }
-    QString ids() const // the IDs requested, in turn
-    {
-        QStringList out;
-        for (const QByteArray &path : requested)
-            out << QString::fromLatin1(path.mid(3));
-        return out.join(u' ');
-    }
+    QString ids() const { return QString::fromLatin1(requested.join(' ')).remove(QStringLiteral("/u/")); } // the IDs requested, in turn
     void fill(int rows) // rows numbered 1.., named 名0.., of profile 50147164..
     {
         for (int r = 0; r < rows; ++r) {

@@ -2,10 +2,7 @@
 #include "sorted_list.h"
 
 namespace {
-QRect twips(int l, int t, int w, int h) // 15 to a pixel, rounded
-{
-    return QRect((l + 7) / 15, (t + 7) / 15, (w + 7) / 15, (h + 7) / 15);
-}
+QRect twips(int l, int t, int w, int h) { return QRect((l + 7) / 15, (t + 7) / 15, (w + 7) / 15, (h + 7) / 15); } // 15 to a pixel
 // A column's cells and their order shown, ascending and descending.
 struct Sorted { int column; QStringList cells, ascending, descending; };
 const QString kEmpty = QStringLiteral("数据为空,无法进行操作..."), kLaunched = QStringLiteral("启动程序...");
@@ -57,10 +54,8 @@ private Q_SLOTS:
         QCOMPARE(w.minimumSize(), w.maximumSize()); // not resizable
         QVERIFY((w.geometry().center() - w.screen()->availableGeometry().center()).manhattanLength() <= 2);
         QCOMPARE(w.windowIcon().availableSizes().value(0), QSize(48, 48));
-        for (const char *name : {"Combo1", "Combo2"}) {
-            const auto *combo = h.child<QComboBox>(name);
+        for (const QComboBox *combo : {h.child<QComboBox>("Combo1"), h.child<QComboBox>("Combo2")})
             QVERIFY(combo->count() == 26 && combo->itemText(6) == QStringLiteral("闪亮新秀 1") && !combo->isEditable());
-        }
         QCOMPARE(QStringLiteral("%1 %2").arg(w.lowerBound()).arg(w.upperBound()), QStringLiteral("0 25"));
         QVERIFY(h.startEnabled() && h.stopEnabled() && !w.running());
         QCOMPARE(h.messages(), QStringList{kLaunched});
