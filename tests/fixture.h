@@ -105,6 +105,16 @@ inline QByteArray profilePage(const QString &name, const QString &grades = QStri
         .toUtf8();
 }
 
+// A menu's items as shown ("-" for a separator), or only the checked ones.
+inline QStringList menuItems(const QMenu *menu, bool onlyChecked = false)
+{
+    QStringList out;
+    for (const QAction *item : menu->actions())
+        if (!onlyChecked || item->isChecked())
+            out << (item->isSeparator() ? QStringLiteral("-") : item->text());
+    return out;
+}
+
 // Answers a request with a fault of the connection or of HTTP itself; false when fault
 // names none of these.
 inline bool serveFault(const QString &fault, const LoopbackServer::Request &request, QTcpSocket *s)

@@ -76,10 +76,7 @@ private Q_SLOTS:
                  QStringLiteral("136 709")); // the status panels' widths
         QVERIFY(!box(h)->isReadOnly() && box(h)->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn);
         QCOMPARE(w.contextMenu()->title(), QStringLiteral("vqMenu"));
-        QStringList items;
-        for (QAction *a : w.contextMenu()->actions())
-            items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(items, (QStringList{"访问用户主页", "-", "清空列表", "-", "保存为csv"}));
+        QCOMPARE(menuItems(w.contextMenu()), (QStringList{"访问用户主页", "-", "清空列表", "-", "保存为csv"}));
         w.Command2_Click(); // Stop before any run
         QVERIFY(h.startEnabled() && !h.stopEnabled());
         QCOMPARE(h.messages().mid(0, 2), (QStringList{"采集已经停止...", "错误: 坏了 代码: 5"}));
