@@ -221,8 +221,7 @@ private Q_SLOTS:
         const QString logFile = program + QStringLiteral("/Log/")
             + QDateTime::currentDateTime().toString(QStringLiteral("MMdd-HHmm")) + QStringLiteral("-Log.txt");
         QVERIFY(writeFile(saved, "an earlier save\r\n") && writeFile(logFile, "earlier log\r\n"));
-        Harness h;
-        h.otherwise = QString(300, u'名') + QStringLiteral("%1");
+        Harness h(QString(300, u'名') + QStringLiteral("%1"));
         h.restart(program);
         QFile filler(program + QStringLiteral("/filler"));
         QVERIFY(filler.open(QIODevice::WriteOnly));

@@ -190,10 +190,8 @@ private Q_SLOTS:
         QCOMPARE(h.messages().mid(0, log.size()), log);
         // Every ID given up is listed beside the journal, once, in the order given up.
         QByteArray givenUp;
-        for (const QString &m : h.messages()) {
-            if (m.startsWith(QStringLiteral("下载失败: ")))
-                givenUp.prepend(m.section(u' ', 1, 1).toLatin1() + '\n');
-        }
+        for (const QString &m : h.messages().filter(QRegularExpression(QStringLiteral("^下载失败: "))))
+            givenUp.prepend(m.section(u' ', 1, 1).toLatin1() + '\n');
         QCOMPARE(QFile::exists(failedPath) ? readFile(failedPath) : QByteArray(), givenUp);
         const bool stillRunning = ending == u"running";
         QCOMPARE(h.window->running(), stillRunning);

@@ -25,12 +25,6 @@ class TestWindow : public QObject
     static QStringList logFiles(Harness &h) { return QDir(h.dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*-Log.txt")}); }
     static QByteArray logFile(Harness &h) { return readFile(h.dir.filePath(QStringLiteral("Log/") + logFiles(h).value(0))); }
 
-    // Releases a mouse button over the list and reports whether the menu opened.
-    static bool menuOpensOn(Harness &h, Qt::MouseButton button)
-    {
-        return Harness::opens(h.window->contextMenu(),
-                              [&] { QTest::mouseRelease(h.child<QTableView>("Lv")->viewport(), button, {}, QPoint(200, 200)); });
-    }
 
 public Q_SLOTS:
     void open(const QUrl &url) { m_opened.append(url); }
@@ -125,11 +119,14 @@ private Q_SLOTS:
         Harness h;
         h.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
-        QVERIFY(menuOpensOn(h, Qt::RightButton)); // over an empty list
-        QVERIFY(!menuOpensOn(h, Qt::LeftButton));
-        QVERIFY(!menuOpensOn(h, Qt::MiddleButton));
+        const auto menuOpensOn = [&h](Qt::MouseButton button) { // released over the list
+            return Harness::opens(h.window->contextMenu(), [&] { QTest::mouseRelease(h.child<QTableView>("Lv")->viewport(), button, {}, QPoint(200, 200)); });
+        };
+        QVERIFY(menuOpensOn(Qt::RightButton)); // over an empty list
+        QVERIFY(!menuOpensOn(Qt::LeftButton));
+        QVERIFY(!menuOpensOn(Qt::MiddleButton));
         h.fill(1);
-        QVERIFY(menuOpensOn(h, Qt::RightButton)); // over a full one
+        QVERIFY(menuOpensOn(Qt::RightButton)); // over a full one
     }
 
     // The list is one stop; inside it the arrows, Home/End and the page keys move the selection.
