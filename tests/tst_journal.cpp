@@ -21,9 +21,8 @@ class TestJournal : public QObject
             h.child<QPlainTextEdit>("Alog")->setPlainText(QString(300000, u'日')); // more than a full device takes
             h.window->Ag(QStringLiteral("after"));
             const QStringList lines = h.messages();
-            QCOMPARE(lines.size(), 2);
+            QCOMPARE(lines.mid(1), QStringList{"after"});
             QVERIFY2(lines[0].startsWith(QStringLiteral("日志文件写入失败: ")) && lines[0].contains(QDir::toNativeSeparators(file)), qPrintable(lines[0]));
-            QCOMPARE(lines[1], QStringLiteral("after"));
         }
     }
 
@@ -129,8 +128,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         Harness h;
         h.window.reset();
-        QDir().mkpath(h.dir.filePath(QStringLiteral("Log")));
-        QVERIFY(writeFile(journalPath(h), bytes));
+        QVERIFY(QDir().mkpath(h.dir.filePath(QStringLiteral("Log"))) && writeFile(journalPath(h), bytes));
         h.restart();
         if (!whole.isEmpty()) { // the list saved again is the journal's whole rows, cell for cell
             QCOMPARE(csvBytes(*h.window->resultList()).chopped(2), whole);

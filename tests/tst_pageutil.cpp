@@ -22,8 +22,7 @@ void fillRow(ResultModel &m, const QStringList &cells)
 
 const QByteArray kHtml = "text/html; charset=utf-8";
 
-// What a fetch makes of an answer: the page text, what happened, and what a run makes of it
-// (the reason of a failure; "HTTP status" for any answer).
+// The reason is a failure's; for any answer it is "HTTP status".
 struct Answer { QString page; Transport transport; int status; FetchVerdict::Kind verdict; const char *reason = ""; qint64 retryAfterMs = -1; };
 } // namespace
 

@@ -10,8 +10,6 @@ struct Hold { QString fault; int parallel, heldMs, capMs; };
 // A site's rate limit and refusal status: requests a second, each for a second, the last to
 // the end; the run's number in flight and pause.
 struct Limit { int parallel, pause, status; QList<int> limits; };
-// The pace's answers, and then the rate held to, the hold, and whether the last refusal is one
-// the pace caused.
 struct Steps { QString answers; double rate; qint64 openAt; bool lastFree; };
 } // namespace
 
@@ -178,10 +176,8 @@ private Q_SLOTS:
         if (action == u"stop")
             QCOMPARE(h.messages().value(0), summary(2, 2, 0, 0, 0));
         h.restart();
-        QCOMPARE(h.field(0)->text(), QStringLiteral("3"));
-        h.setParallel(8);
-        h.field(2)->setText(QStringLiteral("0"));
-        h.window->Command1_Click();
+        QCOMPARE(h.field(0)->text() + u' ' + h.field(1)->text(), QStringLiteral("3 60"));
+        h.harvest(3, 60, 0, 8);
         QCOMPARE(h.rowTexts(), everyRow(1, 60));
     }
 
@@ -204,7 +200,8 @@ private Q_SLOTS:
 
     // The pace from the site's answers, on the run's clock: "a" an accepted answer, "r" a refusal,
     // "d" a dropped connection, "R" a Retry-After of 5 s; each followed by the ms it came at and,
-    // after "/", the ms its request started. Then the rate held to and the hold.
+    // after "/", the ms its request started. Then the rate held to, the hold, and whether the
+    // last refusal is one the pace caused.
     void sitePaceSteps_data()
     {
         QTest::addColumn<Steps>("steps");
