@@ -27,7 +27,7 @@ private Q_SLOTS:
     {
         quickFetches(1000, {20, 40});
         // A quiet site is asked again after 100 and 250 ms.
-        changeRetries([](RetryPolicy &p) { p.firstSilentWaitMs = 100, p.longestSilentWaitMs = 200, p.patienceMs = 250; });
+        changeRetries([](RetryPolicy &p) { p.firstSilentWaitMs = 100; p.longestSilentWaitMs = 200; p.patienceMs = 250; });
     }
 
     void scenario_data()
@@ -224,7 +224,7 @@ private Q_SLOTS:
     {
         QFETCH(int, parallel);
         const bool stop = parallel == 1;
-        changeRetries([stop](RetryPolicy &p) { p.firstSilentWaitMs = stop ? 60000 : 100, p.patienceMs = 120000; });
+        changeRetries([stop](RetryPolicy &p) { p.firstSilentWaitMs = stop ? 60000 : 100; p.patienceMs = 120000; });
         const QString waiting = QStringLiteral("网站无响应, 等待后自动继续");
         Harness h("p%1");
         QString title; // once the wait shows; from then the site is back, or Stop is pressed
