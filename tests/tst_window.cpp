@@ -17,7 +17,6 @@ class TestWindow : public QObject
     static QStringList logFiles(Harness &h) { return QDir(h.dir.filePath(QStringLiteral("Log"))).entryList({QStringLiteral("*-Log.txt")}); }
     static QByteArray logFile(Harness &h) { return readFile(h.dir.filePath(QStringLiteral("Log/") + logFiles(h).value(0))); }
 
-
 public Q_SLOTS:
     void open(const QUrl &url) { m_opened.append(url); }
 
