@@ -33,15 +33,14 @@ class TestPageUtil : public QObject
     Q_OBJECT
     std::unique_ptr<LoopbackServer> m_server;
     QString url(const char *path) const { return QString::fromLatin1(m_server->baseUrl() + path); }
-    void serve(LoopbackServer::Handler handler) { m_server->setHandler(std::move(handler)); }
-
-private Q_SLOTS:
-    void init()
+    void serve(LoopbackServer::Handler handler)
     {
-        quickFetches(1500, {}, 64 * 1024);
-        m_server = std::make_unique<LoopbackServer>(LoopbackServer::Handler{});
+        m_server = std::make_unique<LoopbackServer>(std::move(handler));
         QVERIFY(m_server->listen());
     }
+
+private Q_SLOTS:
+    void init() { quickFetches(1500, {}, 64 * 1024); }
 
     // Each cut also on the text's UTF-8 bytes, as a page kept undecoded is read; an empty
     // end cuts after start as an anchor, "#" counts start instead; "!5" stands for failure 5.
