@@ -1,5 +1,6 @@
 #include "pageutil.h"
 #include "codepages_p.h"
+#include "utf8check_p.h"
 
 #include <QStringDecoder>
 
@@ -94,6 +95,8 @@ void decodeAs(const QByteArray &label, const QByteArray &body, QString &out)
         out = decodeText(body);
         return;
     }
+    if (label == "GB18030" && detail::decodeGb18030Quickly(body, out))
+        return;
     QStringDecoder decoder(label.constData());
     if (decoder.isValid())
         decodeInto(decoder, body, out);
@@ -112,7 +115,7 @@ void readPage(QByteArray &body, const QByteArray &contentType, Page &out)
     const QByteArray label = pageCharset(body, contentType);
     // Valid UTF-8 is searched as it is: a marker's bytes can only stand where the marker
     // stands in the decoded text, so nothing needs decoding but the values cut out.
-    out.isUtf8 = label == "UTF-8" && QByteArrayView(body).isValidUtf8();
+    out.isUtf8 = label == "UTF-8" && detail::isValidUtf8(body);
     if (out.isUtf8) {
         std::swap(out.utf8, body);
         out.text.resize(0);

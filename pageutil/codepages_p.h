@@ -24,6 +24,10 @@ QString gb18030Decode(QByteArrayView code, bool *error = nullptr);
 QByteArray gb18030TableEncode(char32_t u);
 QString gb18030TableDecode(QByteArrayView code);
 
+// A page in GB18030 as ICU's converter reads it, by table; false (out undefined) for bytes
+// the table does not cover, which ICU must then read.
+bool decodeGb18030Quickly(QByteArrayView bytes, QString &out);
+
 // The system's converters (Windows' code pages; none elsewhere): the code page of a charset
 // label, 0 when there is none, and the conversions, which mark what they cannot convert.
 int systemCodePage(QByteArrayView label);

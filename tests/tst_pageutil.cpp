@@ -1,4 +1,5 @@
 #include "codepages_p.h"
+#include "utf8check_p.h"
 #include "fetch_verdict.h"
 #include "fixture.h"
 #include "grade.h"
@@ -192,6 +193,32 @@ private Q_SLOTS:
         QCOMPARE(read.isUtf8 ? QString::fromUtf8(read.utf8).remove(QChar(0xFEFF)) : read.text, expected);
     }
 
+    // The fast UTF-8 check judges as Qt's does: any lead byte with the kinds of bytes that
+    // can follow it, cut short or whole, ending the text or not, across a block of sixteen.
+    void utf8CheckAgreesWithQt()
+    {
+        const char second[] = {0, 0x41, 0x7F, char(0x80), char(0x8F), char(0x90), char(0x9F), char(0xA0), char(0xBF), char(0xC0), char(0xF5), char(0xFF)};
+        const char later[] = {0x41, char(0x80), char(0xBF), char(0xC2)};
+        for (int lead = 0; lead < 256; ++lead) {
+            for (const char b : second) {
+                for (const char c : later) {
+                    for (const char d : later) {
+                        const char code[] = {char(lead), b, c, d};
+                        for (const int at : {0, 13, 14, 15}) {
+                            for (int size = 1; size <= 4; ++size) {
+                                const QByteArray text = QByteArray(at, 'a') + QByteArray(code, size);
+                                for (const QByteArray &bytes : {text, text + "0123456789abcdef"}) {
+                                    if (detail::isValidUtf8(bytes) != QByteArrayView(bytes).isValidUtf8())
+                                        QFAIL(bytes.toHex(' ').constData());
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
     void csvWorkedExampleByteForByte()
     {
         ResultModel m;
@@ -257,6 +284,43 @@ private Q_SLOTS:
                 QCOMPARE(detail::gb18030TableDecode(bytes), one);
             }
         }
+    }
+
+    // Pages in GB18030 read by table read as ICU reads them: every two-byte code, four-byte
+    // codes in and beyond the BMP, a byte-order mark, and what the table leaves to ICU (bytes
+    // that are no code, four-byte codes with no character).
+    void gb18030ByTable()
+    {
+        if (!detail::icuCodePages())
+            QSKIP("no ICU here to read the pages against");
+        QList<std::pair<QByteArray, bool>> pages; // and whether the table reads it
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            QByteArray page("<p>");
+            for (int trail = 0x40; trail <= 0xFE; ++trail)
+                page.append(char(lead)).append(char(trail)).append(trail == 0x7E ? "a" : "");
+            pages.append({page.replace(char(lead) + QByteArray("\x7F"), ""), true});
+        }
+        for (const int lead : {0x81, 0x90, 0x84, 0x85, 0xE4}) {
+            QByteArray page;
+            for (char b = '0'; b <= '9'; ++b) {
+                for (int third = 0x81; third <= 0xFE; third += 5) {
+                    for (char d = '0'; d <= '9'; ++d)
+                        page.append(char(lead)).append(b).append(char(third)).append(d);
+                }
+            }
+            pages.append({page, lead == 0x81 || lead == 0x90});
+        }
+        pages.append({"\x84\x31\x95\x33<p>", true}); // a byte-order mark, kept as ICU keeps it
+        for (const char *bytes : {"a\x80", "\x80\x40", "\xFF\x40", "\x81", "\x81\x7F", "\x81\x30\x81", "\x81\x30\x81\x29"})
+            pages.append({QByteArray(bytes), false});
+        for (const auto &[page, byTable] : pages) {
+            const QString expected = QStringDecoder("GB18030").decode(page);
+            QString quick;
+            QCOMPARE(detail::decodeGb18030Quickly(page, quick) ? quick : QString(), byTable ? expected : QString());
+            QCOMPARE(Module1::decodePage(page, "text/html; charset=gbk"), expected);
+        }
+        QString cut; // a four-byte code cut short by the end, whatever follows in memory
+        QVERIFY(!detail::decodeGb18030Quickly(QByteArrayView("\x81\x30\x81\x30").chopped(1), cut));
     }
 
     // A save replaces the file whole, or leaves what was there untouched.
