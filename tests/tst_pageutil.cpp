@@ -199,24 +199,18 @@ private Q_SLOTS:
     {
         const char second[] = {0, 0x41, 0x7F, char(0x80), char(0x8F), char(0x90), char(0x9F), char(0xA0), char(0xBF), char(0xC0), char(0xF5), char(0xFF)};
         const char later[] = {0x41, char(0x80), char(0xBF), char(0xC2)};
-        for (int lead = 0; lead < 256; ++lead) {
-            for (const char b : second) {
-                for (const char c : later) {
-                    for (const char d : later) {
-                        const char code[] = {char(lead), b, c, d};
-                        for (const int at : {0, 13, 14, 15}) {
+        for (int lead = 0; lead < 256; ++lead)
+            for (const char b : second)
+                for (const char c : later)
+                    for (const char d : later)
+                        for (const int at : {0, 13, 14, 15})
                             for (int size = 1; size <= 4; ++size) {
+                                const char code[] = {char(lead), b, c, d};
                                 const QByteArray text = QByteArray(at, 'a') + QByteArray(code, size);
-                                for (const QByteArray &bytes : {text, text + "0123456789abcdef"}) {
+                                for (const QByteArray &bytes : {text, text + "0123456789abcdef"})
                                     if (detail::isValidUtf8(bytes) != QByteArrayView(bytes).isValidUtf8())
                                         QFAIL(bytes.toHex(' ').constData());
-                                }
                             }
-                        }
-                    }
-                }
-            }
-        }
     }
 
     void csvWorkedExampleByteForByte()
@@ -302,12 +296,10 @@ private Q_SLOTS:
         }
         for (const int lead : {0x81, 0x90, 0x84, 0x85, 0xE4}) {
             QByteArray page;
-            for (char b = '0'; b <= '9'; ++b) {
-                for (int third = 0x81; third <= 0xFE; third += 5) {
+            for (char b = '0'; b <= '9'; ++b)
+                for (int third = 0x81; third <= 0xFE; third += 5)
                     for (char d = '0'; d <= '9'; ++d)
                         page.append(char(lead)).append(b).append(char(third)).append(d);
-                }
-            }
             pages.append({page, lead == 0x81 || lead == 0x90});
         }
         pages.append({"\x84\x31\x95\x33<p>", true}); // a byte-order mark, kept as ICU keeps it
