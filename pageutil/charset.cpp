@@ -42,8 +42,11 @@ QByteArray labelAfterCharset(QByteArrayView text)
 // A charset declared by a <meta> tag in the first 1,024 bytes, or empty.
 QByteArray metaCharset(const QByteArray &body)
 {
-    const QByteArray head = body.left(1024).toLower();
-    for (qsizetype at = head.indexOf("<meta"); at >= 0; at = head.indexOf("<meta", at + 5)) {
+    // Read for every page, so the tags are found in place rather than in a lowered copy.
+    const QByteArrayView head = QByteArrayView(body).first(qMin<qsizetype>(body.size(), 1024));
+    for (qsizetype at = head.indexOf('<'); at >= 0; at = head.indexOf('<', at + 1)) {
+        if (head.size() - at < 5 || qstrnicmp(head.data() + at + 1, 4, "meta", 4) != 0)
+            continue;
         qsizetype end = head.indexOf('>', at);
         if (end < 0)
             end = head.size();
