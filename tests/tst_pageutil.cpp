@@ -289,7 +289,7 @@ private Q_SLOTS:
             QSKIP("no ICU here to read the pages against");
         QList<std::pair<QByteArray, bool>> pages; // and whether the table reads it
         for (int lead = 0x81; lead <= 0xFE; ++lead) {
-            QByteArray page("<p>");
+            QByteArray page("<p class=\"two-byte codes\">");
             for (int trail = 0x40; trail <= 0xFE; ++trail)
                 page.append(char(lead)).append(char(trail)).append(trail == 0x7E ? "a" : "");
             pages.append({page.replace(char(lead) + QByteArray("\x7F"), ""), true});
