@@ -75,22 +75,44 @@ void HarvestRun::setLastCell(int column, const QString &text)
     m_list.setCell(m_list.rowCount() - 1, column, text);
 }
 
-Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page, Module1::FetchOutcome &outcome,
-                                     std::optional<Module1::PendingFetch> &ahead)
+// Without a pause the next request goes out as soon as the current answer is in, and travels
+// while that page is read; the requests still go one after another, in order.
+bool HarvestRun::mayGoAhead() const
 {
+    return m_host.pauseMs() <= 0 && m_host.running() && !m_pace.limited() && m_pace.openAtMs() <= runMs();
+}
+
+void HarvestRun::goAhead(std::optional<Module1::PendingFetch> &ahead, const QString &url)
+{
+    m_lastStartMs = runMs();
+    m_pace.started(m_lastStartMs);
+    ahead.emplace(url);
+}
+
+Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page, Module1::FetchOutcome &outcome,
+                                     std::optional<Module1::PendingFetch> &ahead, const QString &nextUrl)
+{
+    // Only an answer that is surely a page or no profile, and that cannot change the pace,
+    // sends the next request before the page is read; any other waits for the verdict.
+    const auto answered = [&](const Module1::FetchOutcome &in) {
+        const bool settles = in.retryAfterMs < 0 && (in.httpStatus < 400 || in.httpStatus == 404);
+        if (settles && !nextUrl.isEmpty() && !m_pace.holding() && mayGoAhead())
+            goAhead(ahead, nextUrl);
+    };
     const RetryPolicy policy = s_policy;
     int freeRefusals = 0;
     for (int attempt = 0;;) {
-        if (ahead) {
-            outcome = ahead->finish(page, ProfilePage::nameMarkBytes());
-            ahead.reset();
-        } else {
+        std::optional<Module1::PendingFetch> current;
+        current.swap(ahead);
+        if (!current) {
             if (!waitForPace())
                 return Fetched::Interrupted;
-            outcome = Module1::fetchPageOutcome(url, page, ProfilePage::nameMarkBytes());
+            current.emplace(url);
         }
+        const qint64 startedMs = m_lastStartMs;
+        outcome = current->finish(page, ProfilePage::nameMarkBytes(), answered);
         // A refusal the pace caused is tried again at the new pace, not counted as an attempt.
-        if (paceAnswered(outcome, m_lastStartMs, runMs()) && freeRefusals++ < kFreeRefusals)
+        if (paceAnswered(outcome, startedMs, runMs()) && freeRefusals++ < kFreeRefusals)
             continue;
         switch (FetchVerdict::classify(outcome, page)) {
         case FetchVerdict::Page:
@@ -131,7 +153,8 @@ void HarvestRun::walk()
     std::optional<Module1::PendingFetch> ahead; // the next ID's page, on its way
     for (qint64 at = 0; at < m_ids.size(); ++at) {
         const qint64 id = m_at = m_ids.at(at);
-        const Fetched fetched = fetchWithRetries(m_fetchBase + QString::number(id), page, why, ahead);
+        const QString next = id < m_last ? m_fetchBase + QString::number(m_ids.at(at + 1)) : QString();
+        const Fetched fetched = fetchWithRetries(m_fetchBase + QString::number(id), page, why, ahead, next);
         if (m_host.closing())
             break;
         if (fetched == Fetched::Interrupted) {
@@ -139,14 +162,8 @@ void HarvestRun::walk()
             break;
         }
         const int pause = m_host.pauseMs();
-        // Without a pause the next request goes out now and travels while this page is
-        // read; the requests still go one after another, in order.
-        if (pause <= 0 && id < m_last && fetched != Fetched::GivenUp && m_host.running() && !m_pace.limited()
-            && m_pace.openAtMs() <= runMs()) {
-            m_lastStartMs = runMs();
-            m_pace.started(m_lastStartMs);
-            ahead.emplace(m_fetchBase + QString::number(m_ids.at(at + 1)));
-        }
+        if (!ahead && !next.isEmpty() && fetched != Fetched::GivenUp && mayGoAhead())
+            goAhead(ahead, next);
         const Settled settled = settle(id, fetched, page, why);
         if (settled == Settled::Ended)
             break;

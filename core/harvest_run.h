@@ -114,8 +114,11 @@ public:
     static constexpr int kFreeRefusals = 20;
 
 private:
+    // nextUrl, when not empty, may go out ahead as soon as url's answer is in.
     Fetched fetchWithRetries(const QString &url, Module1::Page &page, Module1::FetchOutcome &why,
-                             std::optional<Module1::PendingFetch> &ahead);
+                             std::optional<Module1::PendingFetch> &ahead, const QString &nextUrl);
+    bool mayGoAhead() const;
+    void goAhead(std::optional<Module1::PendingFetch> &ahead, const QString &url);
     void walk();
     void walkInParallel(int most);
     enum class Settled { Go, Ended, SiteSilent };

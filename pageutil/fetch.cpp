@@ -183,7 +183,7 @@ PendingFetch::~PendingFetch() = default;
 // Waits for the response. Its body and Content-Type go to take(body, type), unless onlyWith
 // is given and the body cannot hold it; every other ending calls clear().
 template <typename Take, typename Clear>
-FetchOutcome PendingFetch::finishWith(QByteArrayView onlyWith, Take take, Clear clear)
+FetchOutcome PendingFetch::finishWith(QByteArrayView onlyWith, Take take, Clear clear, const Answered &answered)
 {
     FetchOutcome outcome;
     if (!d->started || d->finished) {
@@ -227,6 +227,8 @@ FetchOutcome PendingFetch::finishWith(QByteArrayView onlyWith, Take take, Clear 
         char *contentType = nullptr;
         curl_easy_getinfo(e, CURLINFO_CONTENT_TYPE, &contentType);
         const QByteArray type = contentType ? QByteArray(contentType) : QByteArray();
+        if (answered)
+            answered(outcome);
         if (!onlyWith.isEmpty() && !pageMayContain(t.body, type, onlyWith))
             clear();
         else
@@ -245,7 +247,7 @@ FetchOutcome PendingFetch::finish(QString &page, QByteArrayView onlyWith)
         [&] { page.resize(0); });
 }
 
-FetchOutcome PendingFetch::finish(Page &page, QByteArrayView onlyWith)
+FetchOutcome PendingFetch::finish(Page &page, QByteArrayView onlyWith, const Answered &answered)
 {
     return finishWith(
         onlyWith, [&](QByteArray &body, const QByteArray &type) { readPage(body, type, page); },
@@ -253,7 +255,8 @@ FetchOutcome PendingFetch::finish(Page &page, QByteArrayView onlyWith)
             page.isUtf8 = false;
             page.utf8.resize(0);
             page.text.resize(0);
-        });
+        },
+        answered);
 }
 
 FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView onlyWith)

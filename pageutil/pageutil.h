@@ -123,15 +123,18 @@ public:
     // True once the response is in (or the fetch failed, or was cancelled): finish() then
     // returns without waiting.
     bool ready() const;
-    // Waits for the response, as fetchPageOutcome does; once only.
+    // Waits for the response, as fetchPageOutcome does; once only. A response that came in
+    // whole is told to answered, if given, before its body is read: the next request can be
+    // on its way meanwhile.
+    using Answered = std::function<void(const FetchOutcome &)>;
     FetchOutcome finish(QString &page, QByteArrayView onlyWith = {});
-    FetchOutcome finish(Page &page, QByteArrayView onlyWith = {});
+    FetchOutcome finish(Page &page, QByteArrayView onlyWith = {}, const Answered &answered = {});
 
     struct State;
 
 private:
     template <typename Take, typename Clear>
-    FetchOutcome finishWith(QByteArrayView onlyWith, Take take, Clear clear);
+    FetchOutcome finishWith(QByteArrayView onlyWith, Take take, Clear clear, const Answered &answered = {});
     std::unique_ptr<State> d;
 };
 

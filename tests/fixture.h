@@ -156,6 +156,8 @@ inline bool serveFault(const QString &fault, const LoopbackServer::Request &requ
         static const char tlsHello[] = "\x16\x03\x01\x00 not http at all\r\n\r\n";
         s->write(tlsHello, sizeof tlsHello - 1);
         s->disconnectFromHost();
+    } else if (fault == u"retry-page") { // the profile ("p" and the ID), and come back in a second
+        LoopbackServer::respond(s, 200, "text/html", profilePage(u'p' + QString::fromLatin1(request.path.mid(3))), {{"Retry-After", "1"}});
     } else if (fault.startsWith(u"retry-")) { // retry-429: a second; retry-long: 100 s; retry-date: 2 s from now
         const QByteArray after = fault == u"retry-429" ? "1" : fault == u"retry-long" ? "100"
             : QDateTime::currentDateTimeUtc().addSecs(2).toString(u"ddd, dd MMM yyyy hh:mm:ss 'GMT'").toLatin1();
