@@ -6,6 +6,7 @@
 
 #if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
 #include <emmintrin.h>
+#define VQ_GB_SSE2 1
 #endif
 
 // ICU's converter takes about 75 µs over a 30 KB Chinese page in GBK; a table of the two-byte
@@ -58,7 +59,7 @@ bool decodeGb18030Quickly(QByteArrayView bytes, QString &out)
     while (s < end) {
         const uchar c = *s;
         if (c < 0x80) {
-#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
+#ifdef VQ_GB_SSE2
             // The markup between the Chinese text: sixteen ASCII bytes at a time where they are.
             if (end - s >= 16) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s));

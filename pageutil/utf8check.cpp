@@ -1,7 +1,5 @@
 #include "utf8check_p.h"
 
-#include <cstdint>
-
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <tmmintrin.h>
 #define VQ_UTF8_SSSE3 1
