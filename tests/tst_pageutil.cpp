@@ -1,8 +1,8 @@
 #include "codepages_p.h"
-#include "utf8check_p.h"
 #include "fetch_verdict.h"
 #include "fixture.h"
 #include "grade.h"
+#include "utf8check_p.h"
 
 using namespace Module1;
 

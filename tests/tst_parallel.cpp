@@ -79,7 +79,7 @@ private Q_SLOTS:
         QTest::newRow("with a page, one at a time") << Hold{"retry-page", 1, 1000, 120000};
     }
     // A Retry-After (or the cap set on it) passes before any request starts, and a refused ID
-    // is asked for again then; one at a time, no later ID goes out before it, even after a page.
+    // is asked for again then; one at a time, no later ID goes out until it has passed, even after a page.
     void retryAfterHoldsEveryRequest()
     {
         QFETCH(Hold, hold);
