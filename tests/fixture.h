@@ -19,6 +19,7 @@ using NativeSocket = int;
 #include "profile_pages.h"
 #include "profile_site.h"
 #include "result_model.h"
+#include "test_home.h"
 
 #include <QtNetwork>
 #include <QtTest>

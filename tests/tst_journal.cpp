@@ -246,6 +246,8 @@ private Q_SLOTS:
     // and the journal to the data location.
     void readOnlyProgramFolderUsesTheUsersFolders()
     {
+        if (!testHome.holdsUserFolders())
+            QSKIP("the user's documents and data folders cannot be moved into the test's own home here");
         Harness h;
         h.setPage(1, QStringLiteral("名"));
         h.restart(h.dir.filePath(QStringLiteral("no such folder"))); // as good as a read-only one
@@ -264,8 +266,6 @@ private Q_SLOTS:
         h.child<QPlainTextEdit>("Alog")->setPlainText(QString(50000, u'日'));
         h.window->Ag(QStringLiteral("after"));
         QCOMPARE(QDir(logDir).entryList({QStringLiteral("*-Log.txt")}).size(), 1);
-        h.window.reset();
-        QVERIFY(QDir(documents).removeRecursively() && QDir(logDir).removeRecursively());
     }
 };
 
