@@ -13,9 +13,17 @@ echo "package: $deb"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 files=$(dpkg -L vqlirra | while read -r f; do [ -f "$f" ] && echo "$f"; done)
 
+# A user of the check's own: made here and removed with its home at the end; where it is
+# left from an earlier run, only the files this run writes are removed.
 user=vqlirra-check
-id "$user" >/dev/null 2>&1 || useradd --create-home --shell /bin/sh "$user"
+made_user=false
+id "$user" >/dev/null 2>&1 || { useradd --create-home --shell /bin/sh "$user"; made_user=true; }
 home=$(getent passwd "$user" | cut -d: -f6)
+cleanup() {
+    if $made_user; then userdel -r "$user" 2>/dev/null || true
+    else rm -f "$home/demo-url" "$home/demo-pid" "$home/demo.csv"; fi
+}
+trap cleanup EXIT
 as_user() { runuser -u "$user" -- env HOME="$home" "$@"; }
 
 as_user vqlirra-cli --version
