@@ -39,9 +39,9 @@ if [ ! -f build-windows/CMakeCache.txt ]; then
 fi
 cmake --build build-windows --parallel
 
-# The whole suite under Wine, as on a Chinese Windows system.
+# The whole suite under Wine, as on a Chinese Windows system, two test programs at a time.
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir build-windows --output-on-failure --timeout 600
+ctest --test-dir build-windows --output-on-failure --timeout 600 --parallel 2
 
 # The demo site (served by the Debian build) harvested by both builds: the window's saved list
 # and journal, and the command line's file, byte for byte the same.
