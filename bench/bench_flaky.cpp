@@ -52,16 +52,15 @@ private:
 
 void harvest(QTextStream &out, const char *what, bool flaky, bool retries)
 {
-    RetryPolicy policy;
+    RunSettings settings;
     if (!retries)
-        policy.delaysMs.clear(); // one attempt, as a run without retries makes
-    HarvestRun::setRetryPolicy(policy);
+        settings.retries.delaysMs.clear(); // one attempt, as a run without retries makes
     FlakySite site(flaky);
     QuietHost host(1, 50);
     ResultModel list;
     QElapsedTimer clock;
     clock.start();
-    HarvestRun run(host, list, site.baseUrl());
+    HarvestRun run(host, list, site.baseUrl(), nullptr, settings);
     run.execute(50147164, 50147260);
     out << what << ": rows " << list.rowCount() << ", requests " << site.requests() << ", failed "
         << run.summary().failed << ", seconds " << QString::number(double(clock.elapsed()) / 1000, 'f', 1) << "\n";

@@ -58,14 +58,9 @@ int main(int argc, char *argv[])
     if (const int done = parseOptions(app, options); done >= 0)
         return done;
 
-    if (!options.userAgent.isEmpty()) {
-        Module1::FetchLimits limits;
-        limits.userAgent = options.userAgent.toUtf8();
-        Module1::setFetchLimits(limits);
-    }
-    RetryPolicy policy = HarvestRun::retryPolicy();
-    policy.patienceMs = options.patienceMs;
-    HarvestRun::setRetryPolicy(policy);
+    RunSettings settings;
+    settings.fetch.userAgent = options.userAgent.toUtf8(); // empty: the tool's own
+    settings.retries.patienceMs = options.patienceMs;
     const RowFormat format(options);
     ResultModel list;
     std::unique_ptr<Journal> journal;
@@ -137,7 +132,7 @@ int main(int argc, char *argv[])
         ids = IdSequence(std::move(left));
     }
     if (ids.size() > 0) {
-        HarvestRun run(host, list, options.baseUrl, journal.get());
+        HarvestRun run(host, list, options.baseUrl, journal.get(), settings);
         run.carryOver(earlier);
         run.streamRows(rowsBefore); // each row goes to standard output or the journal, then is gone
         run.execute(ids);

@@ -8,18 +8,12 @@
 
 #include <optional>
 
-namespace {
-RetryPolicy s_policy;
-} // namespace
-
 HarvestRun::HarvestRun(RunHost &host, ResultModel &list, const QString &fetchBaseUrl,
-                       Journal *journal)
-    : m_host(host), m_list(list), m_fetchBase(fetchBaseUrl), m_journal(journal)
+                       Journal *journal, const RunSettings &settings)
+    : m_host(host), m_list(list), m_fetchBase(fetchBaseUrl), m_journal(journal), m_settings(settings)
 {
 }
 
-void HarvestRun::setRetryPolicy(const RetryPolicy &policy) { s_policy = policy; }
-RetryPolicy HarvestRun::retryPolicy() { return s_policy; }
 const RunSummary &HarvestRun::summary() const { return m_summary; }
 
 void HarvestRun::carryOver(const RunSummary &earlier)
@@ -40,7 +34,7 @@ qint64 HarvestRun::runMs() const { return (m_clock.nsecsElapsed() + 999999) / 10
 bool HarvestRun::paceAnswered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 nowMs)
 {
     const double before = m_pace.requestsPerSecond();
-    const bool refused = m_pace.answered(outcome, startedMs, nowMs, s_policy.maxRetryAfterMs);
+    const bool refused = m_pace.answered(outcome, startedMs, nowMs, m_settings.retries.maxRetryAfterMs);
     if (m_pace.requestsPerSecond() != before)
         m_host.sitePace(m_pace.requestsPerSecond());
     return refused;
@@ -86,7 +80,7 @@ void HarvestRun::goAhead(std::optional<Module1::PendingFetch> &ahead, const QStr
 {
     m_lastStartMs = runMs();
     m_pace.started(m_lastStartMs);
-    ahead.emplace(url);
+    ahead.emplace(url, m_settings.fetch);
 }
 
 Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page, Module1::FetchOutcome &outcome,
@@ -99,7 +93,7 @@ Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page, Mo
         if (settles && !nextUrl.isEmpty() && !m_pace.holding() && mayGoAhead())
             goAhead(ahead, nextUrl);
     };
-    const RetryPolicy policy = s_policy;
+    const RetryPolicy &policy = m_settings.retries;
     int freeRefusals = 0;
     for (int attempt = 0;;) {
         std::optional<Module1::PendingFetch> current;
@@ -107,7 +101,7 @@ Fetched HarvestRun::fetchWithRetries(const QString &url, Module1::Page &page, Mo
         if (!current) {
             if (!waitForPace())
                 return Fetched::Interrupted;
-            current.emplace(url);
+            current.emplace(url, m_settings.fetch);
         }
         const qint64 startedMs = m_lastStartMs;
         outcome = current->finish(page, ProfilePage::nameMarkBytes(), answered);

@@ -11,6 +11,7 @@
 
 #include "id_sequence.h"
 #include "in_order.h"
+#include "run_settings.h"
 #include "run_summary.h"
 #include "site_pace.h"
 
@@ -70,20 +71,6 @@ public:
     virtual void stopAction() = 0;
 };
 
-// How often and how long a run tries again after a transient fault.
-struct RetryPolicy
-{
-    QList<int> delaysMs = {1000, 2000}; // one wait before each further attempt
-    int maxRetryAfterMs = 120000;       // a Retry-After beyond this is cut to it
-    int giveUpStreak = 10;              // IDs given up in a row that end the run
-    // ...unless the site had answered before: then the run waits for it, asking again after
-    // the first wait, then twice as long each time up to the longest, for patienceMs in all.
-    qint64 patienceMs = 30 * 60000;     // 0: end at once
-    qint64 firstSilentWaitMs = 10000;
-    qint64 longestSilentWaitMs = 5 * 60000;
-};
-
-
 // One harvest of an ID range: fetch with retries, extraction, grade filter, rows, pauses,
 // the stop check and the summary. Rows go to list, and to journal when there is one.
 class HarvestRun
@@ -91,10 +78,7 @@ class HarvestRun
 public:
     // Profile pages are fetchBaseUrl followed by the ID in decimal.
     HarvestRun(RunHost &host, ResultModel &list, const QString &fetchBaseUrl,
-               Journal *journal = nullptr);
-
-    static void setRetryPolicy(const RetryPolicy &policy);
-    static RetryPolicy retryPolicy();
+               Journal *journal = nullptr, const RunSettings &settings = RunSettings());
 
     // The run goes on from an interrupted one: its counts start from those.
     void carryOver(const RunSummary &earlier);
@@ -149,6 +133,7 @@ private:
     ResultModel &m_list;
     QString m_fetchBase;
     Journal *m_journal;
+    const RunSettings m_settings;
     RunSummary m_summary;
     qint64 m_first = 0, m_last = 0;
     qint64 m_at = 0;           // the ID being fetched or settled

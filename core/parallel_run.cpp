@@ -30,7 +30,7 @@ struct Flight
 // back is settled strictly in ID order, so rows, log and journal are those of one at a time.
 void HarvestRun::walkInParallel(int most)
 {
-    const RetryPolicy policy = retryPolicy();
+    const RetryPolicy &policy = m_settings.retries;
     // The transfer library holds the connections to the site to the same number, so even
     // requests of a run nested in this one never exceed it.
     const int connectionsBefore = Module1::setConnectionsPerHost(most);
@@ -140,7 +140,7 @@ void HarvestRun::walkInParallel(int most)
             const qint64 startedMs = nowMs();
             m_pace.started(startedMs);
             schedule.started(startedMs, qMax(pause > 0 ? qint64(pause) + 1 : 0, m_pace.spacingMs()));
-            flights.push_back({next->id, next->attempt, startedMs, Module1::PendingFetch(m_fetchBase + QString::number(m_ids.at(next->id)))});
+            flights.push_back({next->id, next->attempt, startedMs, Module1::PendingFetch(m_fetchBase + QString::number(m_ids.at(next->id)), m_settings.fetch)});
         }
         // Sleep in the event loop until an answer comes, the next start is due, or the user acts.
         qint64 waitMs = kIdleWaitMs;

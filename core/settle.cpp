@@ -46,9 +46,9 @@ HarvestRun::Settled HarvestRun::settle(qint64 id, Fetched fetched, const Module1
         return Settled::Go;
     }
     m_streak.emplace_back(id, why);
-    if (int(m_streak.size()) >= retryPolicy().giveUpStreak) {
+    if (int(m_streak.size()) >= m_settings.retries.giveUpStreak) {
         // A site that answered before has gone quiet: wait for it rather than end a long run.
-        if (m_siteAnswered && retryPolicy().patienceMs > 0)
+        if (m_siteAnswered && m_settings.retries.patienceMs > 0)
             return Settled::SiteSilent;
         giveUpOnSite();
         return Settled::Ended;

@@ -9,7 +9,7 @@
 // site answers or the patience is spent. Stop and closing end the wait at once.
 HarvestRun::Silence HarvestRun::waitForSite()
 {
-    const RetryPolicy policy = retryPolicy();
+    const RetryPolicy &policy = m_settings.retries;
     const qint64 resumeAt = m_streak.front().first;
     const QString url = m_fetchBase + QString::number(resumeAt);
     const qint64 began = runMs();
@@ -26,7 +26,7 @@ HarvestRun::Silence HarvestRun::waitForSite()
             if (!Module1::waitMs(int(qMin<qint64>(left, 1000)), [this] { return keepWaiting(); }))
                 return Silence::Stopped;
         }
-        Module1::PendingFetch ask(url);
+        Module1::PendingFetch ask(url, m_settings.fetch);
         Module1::waitMs(std::numeric_limits<int>::max(), [&] { return keepWaiting() && !ask.ready(); });
         if (!ask.ready())
             return Silence::Stopped;

@@ -148,7 +148,7 @@ void frmMain::vqstartGet(qint32 startID, qint32 endID)
         }
     });
     RunHostImpl host(*this);
-    HarvestRun run(host, *m_list, m_fetchBaseUrl, m_journal.get());
+    HarvestRun run(host, *m_list, m_fetchBaseUrl, m_journal.get(), m_runSettings);
     run.execute(startID, endID);
 }
 

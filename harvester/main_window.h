@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "run_settings.h"
+
 #include <array>
 #include <functional>
 #include <memory>
@@ -58,6 +60,8 @@ public:
     // The modal Yes/No question; replaceable so tests and embedders can answer it.
     using Asker = std::function<bool(const QString &prompt)>;
     void setAsker(Asker asker);
+    // The retry policy and the fetch limits of the runs to come (shorter ones in tests).
+    void setRunSettings(const RunSettings &settings);
 
     bool running() const;
     qint16 lowerBound() const;
@@ -104,6 +108,7 @@ private:
     int m_activeRuns = 0;
     bool m_closing = false;
     Asker m_asker;
+    RunSettings m_runSettings;
     // Rows not saved since they changed; the journal outlives the window only then.
     bool m_listChanged = false;
     std::unique_ptr<Journal> m_journal;

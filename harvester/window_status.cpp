@@ -7,6 +7,7 @@
 #include <QLabel>
 
 void frmMain::setAsker(Asker asker) { m_asker = std::move(asker); }
+void frmMain::setRunSettings(const RunSettings &settings) { m_runSettings = settings; }
 
 bool frmMain::running() const { return m_running; }
 qint16 frmMain::lowerBound() const { return m_lowerBound; }

@@ -7,8 +7,6 @@
 namespace Module1 {
 
 namespace {
-FetchLimits s_limits;
-
 // Receive buffers kept for the next fetches (more than one: fetches may nest).
 std::vector<QByteArray> s_spareBodies;
 constexpr size_t kSpareBodies = 4;
@@ -87,19 +85,16 @@ Transport transportOf(CURLcode code)
 }
 } // namespace
 
-void setFetchLimits(const FetchLimits &limits) { s_limits = limits; }
-
-
-QString fetchPage(const QString &url)
+QString fetchPage(const QString &url, const FetchLimits &limits)
 {
     QString page;
-    fetchPage(url, page);
+    fetchPage(url, page, limits);
     return page;
 }
 
-void fetchPage(const QString &url, QString &page)
+void fetchPage(const QString &url, QString &page, const FetchLimits &limits)
 {
-    fetchPageOutcome(url, page);
+    fetchPageOutcome(url, page, {}, limits);
 }
 
 struct PendingFetch::State
@@ -123,7 +118,7 @@ struct PendingFetch::State
     }
 };
 
-PendingFetch::PendingFetch(const QString &url) : d(std::make_unique<State>())
+PendingFetch::PendingFetch(const QString &url, const FetchLimits &limits) : d(std::make_unique<State>())
 {
     d->url = url;
     try {
@@ -135,7 +130,7 @@ PendingFetch::PendingFetch(const QString &url) : d(std::make_unique<State>())
         t.body = takeBody();
         const QByteArray target = url.toUtf8();
         const QByteArray proxy = systemProxyFor(url);
-        t.maxBody = s_limits.maxBodyBytes;
+        t.maxBody = limits.maxBodyBytes;
         CURL *e = t.easy;
         curl_easy_setopt(e, CURLOPT_URL, target.constData());
         curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
@@ -145,18 +140,18 @@ PendingFetch::PendingFetch(const QString &url) : d(std::make_unique<State>())
         curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(e, CURLOPT_MAXREDIRS, long(s_limits.maxRedirects));
+        curl_easy_setopt(e, CURLOPT_MAXREDIRS, long(limits.maxRedirects));
         static const QByteArray ownAgent = "VqLirra/" VQ_VERSION;
-        const QByteArray &agent = s_limits.userAgent.isEmpty() ? ownAgent : s_limits.userAgent;
+        const QByteArray &agent = limits.userAgent.isEmpty() ? ownAgent : limits.userAgent;
         curl_easy_setopt(e, CURLOPT_USERAGENT, agent.constData()); // copied by libcurl
         curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, ""); // every encoding libcurl decodes
-        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(s_limits.totalMs));
-        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(s_limits.connectMs));
-        curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, long(s_limits.lowSpeedBytesPerSecond));
-        curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(s_limits.lowSpeedSeconds));
+        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(limits.totalMs));
+        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(limits.connectMs));
+        curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, long(limits.lowSpeedBytesPerSecond));
+        curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(limits.lowSpeedSeconds));
         // The system's proxy, never the environment read behind our back ("" means none).
         curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
-        for (const QByteArray &pin : s_limits.pinnedHosts)
+        for (const QByteArray &pin : limits.pinnedHosts)
             d->pins = curl_slist_append(d->pins, pin.constData());
         if (d->pins)
             curl_easy_setopt(e, CURLOPT_RESOLVE, d->pins);
@@ -259,14 +254,14 @@ FetchOutcome PendingFetch::finish(Page &page, QByteArrayView onlyWith, const Ans
         answered);
 }
 
-FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView onlyWith)
+FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView onlyWith, const FetchLimits &limits)
 {
-    return PendingFetch(url).finish(page, onlyWith);
+    return PendingFetch(url, limits).finish(page, onlyWith);
 }
 
-FetchOutcome fetchPageOutcome(const QString &url, Page &page, QByteArrayView onlyWith)
+FetchOutcome fetchPageOutcome(const QString &url, Page &page, QByteArrayView onlyWith, const FetchLimits &limits)
 {
-    return PendingFetch(url).finish(page, onlyWith);
+    return PendingFetch(url, limits).finish(page, onlyWith);
 }
 
 } // namespace Module1

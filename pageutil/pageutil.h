@@ -42,7 +42,8 @@ QString missingValue();
 
 // ---- page fetch and waits ----
 
-// Every request ends by itself; the limits are settable so tests need not wait 30 s.
+// Every request ends by itself. Each fetch is given its limits, so two callers in one program
+// (two runs, a run and a test) never share them by accident.
 struct FetchLimits
 {
     int totalMs = 30000;
@@ -58,14 +59,12 @@ struct FetchLimits
     QByteArray userAgent;
 };
 
-void setFetchLimits(const FetchLimits &limits);
-
 // The page at url decoded to text; the empty text on any failure. Window events keep
 // flowing while it waits, so handlers (and nested fetches) may run inside.
-QString fetchPage(const QString &url);
+QString fetchPage(const QString &url, const FetchLimits &limits = FetchLimits());
 // The same, decoding into page and reusing its storage: a run fetches thousands of pages of
 // much the same size, and fresh memory for each costs more than the decoding.
-void fetchPage(const QString &url, QString &page);
+void fetchPage(const QString &url, QString &page, const FetchLimits &limits = FetchLimits());
 
 // What a fetch ran into, as far as a caller deciding on a retry needs to know.
 enum class Transport {
@@ -96,7 +95,8 @@ struct FetchOutcome
 // With onlyWith (ASCII), a body that cannot hold that text is not decoded and page is left
 // empty: most pages of a sparse range carry no profile, and decoding them costs more than
 // everything else done with them.
-FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView onlyWith = {});
+FetchOutcome fetchPageOutcome(const QString &url, QString &page, QByteArrayView onlyWith = {},
+                              const FetchLimits &limits = FetchLimits());
 
 // A page as the extraction reads it: the body's own bytes when they are valid UTF-8 (most
 // pages; nothing is decoded), else the text decoded from its charset.
@@ -108,14 +108,15 @@ struct Page
 };
 
 // fetchPageOutcome that leaves UTF-8 pages undecoded.
-FetchOutcome fetchPageOutcome(const QString &url, Page &page, QByteArrayView onlyWith = {});
+FetchOutcome fetchPageOutcome(const QString &url, Page &page, QByteArrayView onlyWith = {},
+                              const FetchLimits &limits = FetchLimits());
 
 // A fetch whose request goes out now and whose response is read later, so that the next
 // page can travel while this one is read. Destroyed unfinished, it is abandoned.
 class PendingFetch
 {
 public:
-    explicit PendingFetch(const QString &url);
+    explicit PendingFetch(const QString &url, const FetchLimits &limits = FetchLimits());
     PendingFetch(PendingFetch &&) noexcept;
     PendingFetch &operator=(PendingFetch &&) noexcept;
     ~PendingFetch();

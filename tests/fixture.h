@@ -69,6 +69,13 @@ inline QString savedName(const QString &first, const QString &last)
 
 inline QByteArray gbk(const QString &text) { return DemoPages::gb18030(text); }
 
+// The retry policy and fetch limits the windows of a test are given.
+inline RunSettings &testSettings()
+{
+    static RunSettings settings;
+    return settings;
+}
+
 // Short fetch limits and retry waits, so that a stalled request or a retry costs a test
 // a second at most.
 inline Module1::FetchLimits quickFetches(int totalMs, QList<int> retryDelaysMs, qint64 maxBodyBytes = 16 << 20)
@@ -78,21 +85,15 @@ inline Module1::FetchLimits quickFetches(int totalMs, QList<int> retryDelaysMs, 
     limits.lowSpeedBytesPerSecond = 1000;
     limits.lowSpeedSeconds = 1;
     limits.maxBodyBytes = maxBodyBytes;
-    Module1::setFetchLimits(limits);
     RetryPolicy quick;
     quick.delaysMs = retryDelaysMs;
     quick.patienceMs = 0; // a silent site ends the run, unless a test waits for it
-    HarvestRun::setRetryPolicy(quick);
+    testSettings() = {quick, limits};
     return limits;
 }
 
-// Changes the retry policy of the runs to come.
-inline void changeRetries(const std::function<void(RetryPolicy &)> &change)
-{
-    RetryPolicy policy = HarvestRun::retryPolicy();
-    change(policy);
-    HarvestRun::setRetryPolicy(policy);
-}
+// Changes the retry policy of the windows to come.
+inline void changeRetries(const std::function<void(RetryPolicy &)> &change) { change(testSettings().retries); }
 
 // A profile page with the site's markers; grades is inserted as it stands.
 inline QByteArray profilePage(const QString &name, const QString &grades = QString())
@@ -196,6 +197,7 @@ struct Harness
     {
         window.reset();
         window = std::make_unique<frmMain>(QString::fromLatin1(server.baseUrl() + "/u/"), folder.isEmpty() ? dir.path() : folder);
+        window->setRunSettings(testSettings());
     }
 
     void serve(const LoopbackServer::Request &r, QTcpSocket *s)

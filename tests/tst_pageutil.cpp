@@ -406,7 +406,7 @@ private Q_SLOTS:
         if (answer == u"refused")
             m_server.reset();
         QString text = QStringLiteral("stale");
-        const FetchOutcome outcome = fetchPageOutcome(target, text);
+        const FetchOutcome outcome = fetchPageOutcome(target, text, {}, testSettings().fetch);
         QVERIFY2(clock.elapsed() < 10000, "a fetch did not end by itself");
         QCOMPARE(text, expected.page);
         QCOMPARE(int(outcome.transport), int(expected.transport));
@@ -443,16 +443,15 @@ private Q_SLOTS:
         const QByteArray site = "lirra.test:" + QByteArray::number(m_server->port());
         FetchLimits limits = quickFetches(1500, {});
         limits.pinnedHosts = {site + ":127.0.0.1"};
-        setFetchLimits(limits);
         qputenv("http_proxy", proxy.baseUrl());
         qunsetenv("no_proxy");
         const auto restore = qScopeGuard([] { qunsetenv("http_proxy"); });
 #ifndef Q_OS_WIN // Windows' proxy is the Internet settings', which a test cannot set for itself
-        QCOMPARE(fetchPage(QString::fromLatin1("http://" + site + "/u/5")), QStringLiteral("via proxy"));
+        QCOMPARE(fetchPage(QString::fromLatin1("http://" + site + "/u/5"), limits), QStringLiteral("via proxy"));
         QCOMPARE(viaProxy, (QList<QByteArray>{"http://" + site + "/u/5"}));
 #endif
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(fetchPage(url("/u/-6")), QStringLiteral("direct"));
+            QCOMPARE(fetchPage(url("/u/-6"), limits), QStringLiteral("direct"));
         QCOMPARE(sockets.size(), 1);
         QCOMPARE(direct.size(), 5);
         QCOMPARE(direct.first().method + ' ' + direct.first().path, QByteArray("GET /u/-6"));

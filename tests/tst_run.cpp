@@ -153,10 +153,9 @@ private Q_SLOTS:
             QCOMPARE(QStringLiteral("%1 %2").arg(h.window->lowerBound()).arg(h.window->upperBound()), fields[3] + u' ' + fields[4]);
         }
         if (!action.isEmpty()) {
-            RetryPolicy slow;
-            slow.delaysMs = {60000, 60000};
-            HarvestRun::setRetryPolicy(slow);
-            Module1::setFetchLimits({}); // 30 s: only the action can end a wait quickly
+            RunSettings slow; // fetches of 30 s: only the action can end a wait quickly
+            slow.retries.delaysMs = {60000, 60000};
+            h.window->setRunSettings(slow);
             h.window->show();
             const auto act = [&h, verb = action.section(u' ', 1)] {
                 if (verb == u"close")
