@@ -47,6 +47,83 @@ bool writeFromJournal(const QString &path, const Journal &journal, const RowForm
     }
     return true;
 }
+// Where the harvest starts and what it carries over from an interrupted one.
+struct Harvest
+{
+    qint32 start, end;
+    RunSummary earlier; // a resumed harvest's summary counts the whole of it
+    qint64 rowsBefore = 0;
+};
+
+// Opens the journal beside --output and finds what --resume continues. Returns the exit code
+// when the run cannot go on, else -1.
+int prepareOutput(const CliOptions &options, std::unique_ptr<Journal> &journal, Harvest &harvest)
+{
+    const QFileInfo out(options.output);
+    journal = std::make_unique<Journal>(out.absolutePath(), out.fileName() + QStringLiteral(".journal"));
+    if (!journal->lock())
+        return complain(CannotWrite, QStringLiteral("another vqlirra-cli is writing %1").arg(options.output));
+    const Journal::Recovery found = journal->recover(false);
+    if (!found.setAside.isEmpty())
+        complain(0, QStringLiteral("the journal of %1 could not be read; it was moved to %2")
+                        .arg(options.output, found.setAside));
+    if (options.resume) {
+        harvest.rowsBefore = found.rowCount;
+        if (found.unfinished && options.listed && found.end != options.end)
+            return complain(BadArgument, QStringLiteral("the interrupted run of %1 was not of this list of IDs "
+                                                        "(it ends at ID %2, the list at %3)")
+                                             .arg(options.output).arg(found.end).arg(options.end));
+        if (found.unfinished) {
+            harvest.start = qint32(found.resumeFrom);
+            harvest.end = qint32(found.end);
+            harvest.earlier = found.earlier;
+        } else if (found.rowCount == 0) {
+            complain(0, QStringLiteral("no interrupted run of %1; starting at %2").arg(options.output).arg(harvest.start));
+        } else {
+            // The run had ended; only the file is left to write.
+            harvest.start = 1;
+            harvest.end = 0;
+        }
+    } else if (found.rowCount > 0 || found.unfinished) {
+        return complain(BadArgument, QStringLiteral("%1 has an interrupted run; continue it with --resume, or "
+                                                    "delete %2 and %3 to start afresh")
+                                         .arg(options.output, journal->rowsPath(), journal->statePath()));
+    }
+    QSaveFile probe(options.output);
+    if (!probe.open(QIODevice::WriteOnly))
+        return complain(CannotWrite, QStringLiteral("cannot write %1: %2").arg(options.output, probe.errorString()));
+    probe.cancelWriting();
+    return -1;
+}
+
+// The IDs left to walk: the range, or those of the list from the harvest's start on.
+IdSequence idsToWalk(const CliOptions &options, const Harvest &harvest)
+{
+    if (!options.listed)
+        return IdSequence(harvest.start, harvest.end);
+    std::vector<qint32> left(options.ids.begin(), options.ids.end());
+    left.erase(left.begin(), std::lower_bound(left.begin(), left.end(), harvest.start));
+    if (harvest.start > harvest.end)
+        left.clear();
+    return IdSequence(std::move(left));
+}
+
+// FILE made from the journal once the run has ended; the journal and the failed IDs go
+// when the range was done. Returns the exit code when that decides it, else -1.
+int finishOutput(const CliOptions &options, Journal &journal, FailedIds &failed, const RowFormat &format,
+                 const ConsoleHost &host, bool journalFailed)
+{
+    QString error;
+    if (!writeFromJournal(options.output, journal, format, error))
+        return complain(CannotWrite, QStringLiteral("cannot write %1: %2").arg(options.output, error));
+    if (journalFailed)
+        return CannotWrite;
+    if (host.completedRange()) {
+        journal.remove();
+        failed.finish();
+    }
+    return -1;
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -57,101 +134,46 @@ int main(int argc, char *argv[])
     CliOptions options;
     if (const int done = parseOptions(app, options); done >= 0)
         return done;
-
     RunSettings settings;
     settings.fetch.userAgent = options.userAgent.toUtf8(); // empty: the tool's own
     settings.retries.patienceMs = options.patienceMs;
     const RowFormat format(options);
-    ResultModel list;
     std::unique_ptr<Journal> journal;
-    qint32 start = options.start, end = options.end;
-    RunSummary earlier; // a resumed harvest's summary counts the whole of it
-    qint64 rowsBefore = 0;
-    if (!options.output.isEmpty()) {
-        const QFileInfo out(options.output);
-        journal = std::make_unique<Journal>(out.absolutePath(), out.fileName() + QStringLiteral(".journal"));
-        if (!journal->lock())
-            return complain(CannotWrite, QStringLiteral("another vqlirra-cli is writing %1").arg(options.output));
-        const Journal::Recovery found = journal->recover(false);
-        if (!found.setAside.isEmpty())
-            complain(0, QStringLiteral("the journal of %1 could not be read; it was moved to %2")
-                            .arg(options.output, found.setAside));
-        if (options.resume) {
-            rowsBefore = found.rowCount;
-            if (found.unfinished && options.listed && found.end != options.end)
-                return complain(BadArgument, QStringLiteral("the interrupted run of %1 was not of this list of IDs "
-                                                            "(it ends at ID %2, the list at %3)")
-                                                 .arg(options.output).arg(found.end).arg(options.end));
-            if (found.unfinished) {
-                start = qint32(found.resumeFrom);
-                end = qint32(found.end);
-                earlier = found.earlier;
-            } else if (found.rowCount == 0) {
-                complain(0, QStringLiteral("no interrupted run of %1; starting at %2").arg(options.output).arg(start));
-            } else {
-                // The run had ended; only the file is left to write.
-                start = 1;
-                end = 0;
-            }
-        } else if (found.rowCount > 0 || found.unfinished) {
-            return complain(BadArgument, QStringLiteral("%1 has an interrupted run; continue it with --resume, or "
-                                                        "delete %2 and %3 to start afresh")
-                                             .arg(options.output, journal->rowsPath(), journal->statePath()));
-        }
-        QSaveFile probe(options.output);
-        if (!probe.open(QIODevice::WriteOnly))
-            return complain(CannotWrite, QStringLiteral("cannot write %1: %2").arg(options.output, probe.errorString()));
-        probe.cancelWriting();
-    }
+    Harvest harvest{options.start, options.end, {}};
+    if (!options.output.isEmpty())
+        if (const int done = prepareOutput(options, journal, harvest); done >= 0)
+            return done;
 
     ConsoleHost::catchSignals();
     ConsoleHost host(options, format, options.output.isEmpty());
     std::unique_ptr<FailedIds> failed;
-    if (!options.output.isEmpty()) {
-        failed = std::make_unique<FailedIds>(options.output + QStringLiteral(".failed"));
-        // A resumed harvest fetches again from start; one that had ended fetches nothing.
-        failed->start(options.resume, start <= end ? qint64(start) : std::numeric_limits<qint64>::max());
-        host.keepFailedIn(failed.get());
-    }
     // FILE is made from the journal: rows it could not take would be lost, so the run stops
     // there, to be resumed once the journal can be written again.
     bool journalFailed = false;
     if (journal) {
+        failed = std::make_unique<FailedIds>(options.output + QStringLiteral(".failed"));
+        // A resumed harvest fetches again from start; one that had ended fetches nothing.
+        failed->start(options.resume, harvest.start <= harvest.end ? qint64(harvest.start) : std::numeric_limits<qint64>::max());
+        host.keepFailedIn(failed.get());
         journal->setReporter([&host, &journalFailed](const QString &path) {
             journalFailed = true;
             host.stop();
             complain(0, QStringLiteral("cannot write the journal %1; stopped, continue with --resume").arg(path));
         });
     }
-    IdSequence ids(start, end);
-    if (options.listed) {
-        std::vector<qint32> left(options.ids.begin(), options.ids.end());
-        left.erase(left.begin(), std::lower_bound(left.begin(), left.end(), start));
-        if (start > end)
-            left.clear();
-        ids = IdSequence(std::move(left));
-    }
-    if (ids.size() > 0) {
+    if (const IdSequence ids = idsToWalk(options, harvest); ids.size() > 0) {
+        ResultModel list;
         HarvestRun run(host, list, options.baseUrl, journal.get(), settings);
-        run.carryOver(earlier);
-        run.streamRows(rowsBefore); // each row goes to standard output or the journal, then is gone
+        run.carryOver(harvest.earlier);
+        run.streamRows(harvest.rowsBefore); // each row goes to standard output or the journal, then is gone
         run.execute(ids);
     } else {
         host.completed();
     }
     host.finish();
-
-    if (!options.output.isEmpty()) {
-        QString error;
-        if (!writeFromJournal(options.output, *journal, format, error))
-            return complain(CannotWrite, QStringLiteral("cannot write %1: %2").arg(options.output, error));
-        if (journalFailed)
-            return CannotWrite;
-        if (host.completedRange()) {
-            journal->remove();
-            failed->finish();
-        }
-    }
+    if (journal)
+        if (const int done = finishOutput(options, *journal, *failed, format, host, journalFailed); done >= 0)
+            return done;
     if (ConsoleHost::interrupted())
         return Interrupted;
     return host.anyGivenUp() || host.runFailed() ? SomeFailed : AllRead;

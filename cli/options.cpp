@@ -66,6 +66,139 @@ int grade(const QString &name, const QString &text)
     throw BadArgument{QStringLiteral("--%1: '%2' is no grade; give an index 0 to 25 or one of: %3")
                           .arg(name, text, Grade::scale().join(QStringLiteral(", ")))};
 }
+// The options as --help lists them, in its order: name, description, value name ("" for a switch).
+QList<QCommandLineOption> optionTable()
+{
+    const auto option = [](const char *name, const QString &description, const char *value = "") {
+        return QCommandLineOption({QString::fromLatin1(name)}, description, QString::fromLatin1(value));
+    };
+    return {
+        option("start", QStringLiteral("First profile ID (default 50147164)."), "ID"),
+        option("end", QStringLiteral("Last profile ID (default 50147260)."), "ID"),
+        option("ids", QStringLiteral("Harvest exactly the IDs FILE lists, one a line, instead of "
+                                     "--start to --end: in ascending order, each once; blank lines "
+                                     "and lines starting with # are skipped. \"-\" reads the list "
+                                     "from standard input. FILE.failed of an earlier run is such a "
+                                     "list."), "FILE"),
+        option("patience", QStringLiteral("When a site that had answered stops answering (10 IDs in a "
+                                          "row fail), wait for it up to MINUTES, asking again after "
+                                          "10 s, then twice as long each time up to 5 minutes apart, "
+                                          "and go on where it stopped (default 30; 0 ends the run "
+                                          "at once)."), "MINUTES"),
+        option("pause", QStringLiteral("Pause after each ID in milliseconds (default 50)."), "MS"),
+        option("parallel", QStringLiteral("Requests in flight at once, 1 (default) to 16. Beyond 1 the "
+                                          "pause is the least time between the starts of two requests, "
+                                          "so the site gets up to N requests at a time and at most one "
+                                          "per pause; when the site refuses (429 or 503) the run holds "
+                                          "to the rate it accepts. Rows still come in ID order."), "N"),
+        option("min-grade", QStringLiteral("Lowest grade kept: an index 0 to 25 or a label such as "
+                                           "\"闪亮新秀 1\" (default 0)."), "G"),
+        option("max-grade", QStringLiteral("Highest grade kept (default 25)."), "G"),
+        option("output", QStringLiteral("Write the rows to FILE, complete when the run ends; the "
+                                        "rows are journaled beside it as they come, and the "
+                                        "IDs given up listed in FILE.failed "
+                                        "(default: standard output)."), "FILE"),
+        option("format", QStringLiteral("csv (default) or jsonl."), "FORMAT"),
+        option("encoding", QStringLiteral("CSV encoding: gb18030 (as the window saves; the default "
+                                          "with --output) or utf-8 (with a byte-order mark). Without "
+                                          "--output the default is the locale's encoding."), "ENC"),
+        option("base-url", QStringLiteral("Profile pages are URL followed by the ID (default %1).")
+                               .arg(Site::fetchBaseUrl()), "URL"),
+        option("user-agent", QStringLiteral("The User-Agent of every request (default VqLirra/%1).")
+                                 .arg(QCoreApplication::applicationVersion()), "TEXT"),
+        option("resume", QStringLiteral("Continue the interrupted run of --output.")),
+        option("quiet", QStringLiteral("No progress line.")),
+    };
+}
+
+// Which IDs, how fast and how patiently; each check in the order a bad argument is named.
+void readWalk(const QCommandLineParser &parser, CliOptions &options)
+{
+    const auto number = [&parser](const char *name) {
+        return wholeNumber(QString::fromLatin1(name), parser.value(QString::fromLatin1(name)));
+    };
+    if (!parser.positionalArguments().isEmpty())
+        throw BadArgument{QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())};
+    if (parser.isSet(QStringLiteral("start")))
+        options.start = number("start");
+    if (parser.isSet(QStringLiteral("end")))
+        options.end = number("end");
+    if (parser.isSet(QStringLiteral("pause")))
+        options.pauseMs = number("pause");
+    if (parser.isSet(QStringLiteral("ids"))) {
+        if (parser.isSet(QStringLiteral("start")) || parser.isSet(QStringLiteral("end")))
+            throw BadArgument{QStringLiteral("--ids: give either a list of IDs or --start and --end")};
+        options.listed = true;
+        options.ids = listedIds(parser.value(QStringLiteral("ids")));
+        options.start = options.ids.front();
+        options.end = options.ids.back();
+    }
+    if (parser.isSet(QStringLiteral("patience"))) {
+        const qint32 minutes = number("patience");
+        if (minutes < 0 || minutes > 7 * 24 * 60)
+            throw BadArgument{QStringLiteral("--patience: '%1' is not a number of minutes from 0 to 10080")
+                                  .arg(parser.value(QStringLiteral("patience")))};
+        options.patienceMs = qint64(minutes) * 60000;
+    }
+    if (options.end < options.start)
+        throw BadArgument{QStringLiteral("--end: %1 lies below --start %2").arg(options.end).arg(options.start)};
+    if (parser.isSet(QStringLiteral("parallel"))) {
+        options.parallel = number("parallel");
+        if (options.parallel < 1 || options.parallel > 16)
+            throw BadArgument{QStringLiteral("--parallel: '%1' is not a number of requests from 1 to 16")
+                                  .arg(parser.value(QStringLiteral("parallel")))};
+    }
+}
+
+void readGrades(const QCommandLineParser &parser, CliOptions &options)
+{
+    if (parser.isSet(QStringLiteral("min-grade")))
+        options.minGrade = grade(QStringLiteral("min-grade"), parser.value(QStringLiteral("min-grade")));
+    if (parser.isSet(QStringLiteral("max-grade")))
+        options.maxGrade = grade(QStringLiteral("max-grade"), parser.value(QStringLiteral("max-grade")));
+    // Crossed grades keep nothing: a whole run for no row is surely a slip.
+    if (options.maxGrade < options.minGrade)
+        throw BadArgument{QStringLiteral("--max-grade: %1 lies below --min-grade %2")
+                              .arg(Grade::scale().value(options.maxGrade), Grade::scale().value(options.minGrade))};
+}
+
+// Where the rows go and in which form.
+void readOutput(const QCommandLineParser &parser, CliOptions &options)
+{
+    options.output = parser.value(QStringLiteral("output"));
+    if (parser.isSet(QStringLiteral("output")) && options.output.isEmpty())
+        throw BadArgument{QStringLiteral("--output: the file name is empty")};
+    const QString f = parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format")) : QStringLiteral("csv");
+    if (f != u"csv" && f != u"jsonl")
+        throw BadArgument{QStringLiteral("--format: '%1' is unknown; use csv or jsonl").arg(f)};
+    options.format = f == u"csv" ? CliOptions::Csv : CliOptions::JsonLines;
+    const bool encodingSet = parser.isSet(QStringLiteral("encoding"));
+    const QString given = parser.value(QStringLiteral("encoding"));
+    const QString e = encodingSet ? given.toLower() : QStringLiteral("gb18030");
+    if (e != u"gb18030" && e != u"utf-8" && e != u"utf8")
+        throw BadArgument{QStringLiteral("--encoding: '%1' is unknown; use gb18030 or utf-8").arg(given)};
+    options.encoding = e != u"gb18030" ? CliOptions::Utf8 : CliOptions::WindowBytes;
+    // A terminal or a pipe reads what the locale says, as with any command-line tool.
+    if (!encodingSet && options.output.isEmpty())
+        options.encoding = CliOptions::Locale;
+}
+
+// The site, how the requests name the tool, and how the run goes.
+void readSite(const QCommandLineParser &parser, CliOptions &options)
+{
+    const QString base = parser.value(QStringLiteral("base-url"));
+    options.baseUrl = parser.isSet(QStringLiteral("base-url")) ? base : Site::fetchBaseUrl();
+    const QUrl url(options.baseUrl, QUrl::StrictMode);
+    if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || url.host().isEmpty())
+        throw BadArgument{QStringLiteral("--base-url: '%1' is not an http or https URL").arg(options.baseUrl)};
+    options.userAgent = parser.value(QStringLiteral("user-agent"));
+    if (parser.isSet(QStringLiteral("user-agent")) && (options.userAgent.isEmpty() || options.userAgent.contains(u'\n')))
+        throw BadArgument{QStringLiteral("--user-agent: give a text of one line")};
+    options.resume = parser.isSet(QStringLiteral("resume"));
+    if (options.resume && options.output.isEmpty())
+        throw BadArgument{QStringLiteral("--resume: needs the --output of the interrupted run")};
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
+}
 } // namespace
 
 int parseOptions(const QCoreApplication &app, CliOptions &options)
@@ -76,66 +209,7 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
         "lies in the range, and writes them as CSV or JSON Lines."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption start({QStringLiteral("start")}, QStringLiteral("First profile ID (default 50147164)."),
-                                   QStringLiteral("ID"));
-    const QCommandLineOption end({QStringLiteral("end")}, QStringLiteral("Last profile ID (default 50147260)."),
-                                 QStringLiteral("ID"));
-    const QCommandLineOption ids({QStringLiteral("ids")},
-                                 QStringLiteral("Harvest exactly the IDs FILE lists, one a line, instead of "
-                                                "--start to --end: in ascending order, each once; blank lines "
-                                                "and lines starting with # are skipped. \"-\" reads the list "
-                                                "from standard input. FILE.failed of an earlier run is such a "
-                                                "list."),
-                                 QStringLiteral("FILE"));
-    const QCommandLineOption patience({QStringLiteral("patience")},
-                                      QStringLiteral("When a site that had answered stops answering (10 IDs in a "
-                                                     "row fail), wait for it up to MINUTES, asking again after "
-                                                     "10 s, then twice as long each time up to 5 minutes apart, "
-                                                     "and go on where it stopped (default 30; 0 ends the run "
-                                                     "at once)."),
-                                      QStringLiteral("MINUTES"));
-    const QCommandLineOption pause({QStringLiteral("pause")},
-                                   QStringLiteral("Pause after each ID in milliseconds (default 50)."),
-                                   QStringLiteral("MS"));
-    const QCommandLineOption parallel({QStringLiteral("parallel")},
-                                      QStringLiteral("Requests in flight at once, 1 (default) to 16. Beyond 1 the "
-                                                     "pause is the least time between the starts of two requests, "
-                                                     "so the site gets up to N requests at a time and at most one "
-                                                     "per pause; when the site refuses (429 or 503) the run holds "
-                                                     "to the rate it accepts. Rows still come in ID order."),
-                                      QStringLiteral("N"));
-    const QCommandLineOption minGrade({QStringLiteral("min-grade")},
-                                      QStringLiteral("Lowest grade kept: an index 0 to 25 or a label such as "
-                                                     "\"闪亮新秀 1\" (default 0)."),
-                                      QStringLiteral("G"));
-    const QCommandLineOption maxGrade({QStringLiteral("max-grade")},
-                                      QStringLiteral("Highest grade kept (default 25)."), QStringLiteral("G"));
-    const QCommandLineOption output({QStringLiteral("output")},
-                                    QStringLiteral("Write the rows to FILE, complete when the run ends; the "
-                                                   "rows are journaled beside it as they come, and the "
-                                                   "IDs given up listed in FILE.failed "
-                                                   "(default: standard output)."),
-                                    QStringLiteral("FILE"));
-    const QCommandLineOption format({QStringLiteral("format")}, QStringLiteral("csv (default) or jsonl."),
-                                    QStringLiteral("FORMAT"));
-    const QCommandLineOption encoding({QStringLiteral("encoding")},
-                                      QStringLiteral("CSV encoding: gb18030 (as the window saves; the default "
-                                                     "with --output) or utf-8 (with a byte-order mark). Without "
-                                                     "--output the default is the locale's encoding."),
-                                      QStringLiteral("ENC"));
-    const QCommandLineOption baseUrl({QStringLiteral("base-url")},
-                                     QStringLiteral("Profile pages are URL followed by the ID (default %1).")
-                                         .arg(Site::fetchBaseUrl()),
-                                     QStringLiteral("URL"));
-    const QCommandLineOption userAgent({QStringLiteral("user-agent")},
-                                       QStringLiteral("The User-Agent of every request (default VqLirra/%1).")
-                                           .arg(QCoreApplication::applicationVersion()),
-                                       QStringLiteral("TEXT"));
-    const QCommandLineOption resume({QStringLiteral("resume")},
-                                    QStringLiteral("Continue the interrupted run of --output."));
-    const QCommandLineOption quiet({QStringLiteral("quiet")}, QStringLiteral("No progress line."));
-    parser.addOptions({start, end, ids, patience, pause, parallel, minGrade, maxGrade, output, format, encoding, baseUrl, userAgent, resume, quiet});
-
+    parser.addOptions(optionTable());
     if (!parser.parse(app.arguments())) {
         writeText(stderr, QStringLiteral("vqlirra-cli: ") + parser.errorText() + QStringLiteral(" (see --help)\n"));
         return 2;
@@ -149,70 +223,10 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
         return 0;
     }
     try {
-        if (!parser.positionalArguments().isEmpty())
-            throw BadArgument{QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())};
-        if (parser.isSet(start))
-            options.start = wholeNumber(QStringLiteral("start"), parser.value(start));
-        if (parser.isSet(end))
-            options.end = wholeNumber(QStringLiteral("end"), parser.value(end));
-        if (parser.isSet(pause))
-            options.pauseMs = wholeNumber(QStringLiteral("pause"), parser.value(pause));
-        if (parser.isSet(ids)) {
-            if (parser.isSet(start) || parser.isSet(end))
-                throw BadArgument{QStringLiteral("--ids: give either a list of IDs or --start and --end")};
-            options.listed = true;
-            options.ids = listedIds(parser.value(ids));
-            options.start = options.ids.front();
-            options.end = options.ids.back();
-        }
-        if (parser.isSet(patience)) {
-            const qint32 minutes = wholeNumber(QStringLiteral("patience"), parser.value(patience));
-            if (minutes < 0 || minutes > 7 * 24 * 60)
-                throw BadArgument{QStringLiteral("--patience: '%1' is not a number of minutes from 0 to 10080")
-                                      .arg(parser.value(patience))};
-            options.patienceMs = qint64(minutes) * 60000;
-        }
-        if (options.end < options.start)
-            throw BadArgument{QStringLiteral("--end: %1 lies below --start %2").arg(options.end).arg(options.start)};
-        if (parser.isSet(parallel)) {
-            options.parallel = wholeNumber(QStringLiteral("parallel"), parser.value(parallel));
-            if (options.parallel < 1 || options.parallel > 16)
-                throw BadArgument{QStringLiteral("--parallel: '%1' is not a number of requests from 1 to 16")
-                                      .arg(parser.value(parallel))};
-        }
-        if (parser.isSet(minGrade))
-            options.minGrade = grade(QStringLiteral("min-grade"), parser.value(minGrade));
-        if (parser.isSet(maxGrade))
-            options.maxGrade = grade(QStringLiteral("max-grade"), parser.value(maxGrade));
-        // Crossed grades keep nothing: a whole run for no row is surely a slip.
-        if (options.maxGrade < options.minGrade)
-            throw BadArgument{QStringLiteral("--max-grade: %1 lies below --min-grade %2")
-                                  .arg(Grade::scale().value(options.maxGrade), Grade::scale().value(options.minGrade))};
-        options.output = parser.value(output);
-        if (parser.isSet(output) && options.output.isEmpty())
-            throw BadArgument{QStringLiteral("--output: the file name is empty")};
-        const QString f = parser.isSet(format) ? parser.value(format) : QStringLiteral("csv");
-        if (f != u"csv" && f != u"jsonl")
-            throw BadArgument{QStringLiteral("--format: '%1' is unknown; use csv or jsonl").arg(f)};
-        options.format = f == u"csv" ? CliOptions::Csv : CliOptions::JsonLines;
-        const QString e = parser.isSet(encoding) ? parser.value(encoding).toLower() : QStringLiteral("gb18030");
-        if (e != u"gb18030" && e != u"utf-8" && e != u"utf8")
-            throw BadArgument{QStringLiteral("--encoding: '%1' is unknown; use gb18030 or utf-8").arg(parser.value(encoding))};
-        options.encoding = e != u"gb18030" ? CliOptions::Utf8 : CliOptions::WindowBytes;
-        // A terminal or a pipe reads what the locale says, as with any command-line tool.
-        if (!parser.isSet(encoding) && options.output.isEmpty())
-            options.encoding = CliOptions::Locale;
-        options.baseUrl = parser.isSet(baseUrl) ? parser.value(baseUrl) : Site::fetchBaseUrl();
-        const QUrl url(options.baseUrl, QUrl::StrictMode);
-        if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || url.host().isEmpty())
-            throw BadArgument{QStringLiteral("--base-url: '%1' is not an http or https URL").arg(options.baseUrl)};
-        options.userAgent = parser.value(userAgent);
-        if (parser.isSet(userAgent) && (options.userAgent.isEmpty() || options.userAgent.contains(u'\n')))
-            throw BadArgument{QStringLiteral("--user-agent: give a text of one line")};
-        options.resume = parser.isSet(resume);
-        if (options.resume && options.output.isEmpty())
-            throw BadArgument{QStringLiteral("--resume: needs the --output of the interrupted run")};
-        options.quiet = parser.isSet(quiet);
+        readWalk(parser, options);
+        readGrades(parser, options);
+        readOutput(parser, options);
+        readSite(parser, options);
     } catch (const BadArgument &bad) {
         writeText(stderr, QStringLiteral("vqlirra-cli: ") + bad.message + u'\n');
         return 2;
