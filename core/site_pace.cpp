@@ -62,43 +62,50 @@ bool SitePace::answered(const Module1::FetchOutcome &outcome, qint64 startedMs, 
         m_good = 0;
         return false;
     }
-    const bool refused = outcome.httpStatus == 429 || outcome.httpStatus == 503;
-    if (!refused) {
-        // Only an answer counts; a dropped connection says nothing of the rate.
-        if (outcome.transport != Module1::Transport::Ok)
-            return false;
-        m_accepted.push_back({startedMs, nowMs});
-        if (m_firstTakenMs < 0)
-            m_firstTakenMs = nowMs;
-        if (m_holding && m_rate <= 0 && m_started - m_refused >= kLeastAnswers) {
-            // The first answer after a hold: the site took at once what it did not refuse, its
-            // burst. Refilling every place at once would meet a bucket with room for few. (A
-            // single busy answer tells no rate.)
-            const double took = double(m_started - m_refused) * 1000.0 / double(qMax<qint64>(nowMs - m_firstStartMs, 1));
-            setRate(took * kAfterHold, nowMs);
-        }
-        m_holding = false;
-        if (m_firstRefusalMs >= 0 && m_firstCountedMs < 0 && startedMs >= m_firstRefusalMs)
-            m_firstCountedMs = nowMs;
-        // Once a stretch since the first refusal can be read, that is the site's rate: the first
-        // guesses, with the site's burst in them, were rough.
-        const qint64 read = readFrom(m_firstRefusalMs);
-        if (m_rate > 0 && !m_calibrated && m_firstCountedMs >= 0 && nowMs - read >= kLeastSpanMs
-            && acceptedSince(read) >= kLeastAnswers) {
-            m_calibrated = true;
-            m_rate = qMax(kLeastRate, qMin(m_rate, acceptedRate(read, nowMs)));
-        }
-        if (m_rate > 0 && ++m_good >= kGoodToProbe && nowMs - m_changedAtMs >= m_probeEveryMs) {
-            // A step up that held: the next comes sooner again.
-            if (m_probed)
-                m_probeEveryMs = qMax(kProbeEveryMs, m_probeEveryMs / 2);
-            m_good = 0;
-            setRate(m_rate * (1 + m_probe), nowMs);
-            m_probe = qMin(m_probe * 2, kMostProbe);
-            m_probed = true;
-        }
-        return false;
+    if (outcome.httpStatus == 429 || outcome.httpStatus == 503)
+        return refused(startedMs, nowMs);
+    // Only an answer counts; a dropped connection says nothing of the rate.
+    if (outcome.transport == Module1::Transport::Ok)
+        accepted(startedMs, nowMs);
+    return false;
+}
+
+void SitePace::accepted(qint64 startedMs, qint64 nowMs)
+{
+    m_accepted.push_back({startedMs, nowMs});
+    if (m_firstTakenMs < 0)
+        m_firstTakenMs = nowMs;
+    if (m_holding && m_rate <= 0 && m_started - m_refused >= kLeastAnswers) {
+        // The first answer after a hold: the site took at once what it did not refuse, its
+        // burst. Refilling every place at once would meet a bucket with room for few. (A
+        // single busy answer tells no rate.)
+        const double took = double(m_started - m_refused) * 1000.0 / double(qMax<qint64>(nowMs - m_firstStartMs, 1));
+        setRate(took * kAfterHold, nowMs);
     }
+    m_holding = false;
+    if (m_firstRefusalMs >= 0 && m_firstCountedMs < 0 && startedMs >= m_firstRefusalMs)
+        m_firstCountedMs = nowMs;
+    // Once a stretch since the first refusal can be read, that is the site's rate: the first
+    // guesses, with the site's burst in them, were rough.
+    const qint64 read = readFrom(m_firstRefusalMs);
+    if (m_rate > 0 && !m_calibrated && m_firstCountedMs >= 0 && nowMs - read >= kLeastSpanMs
+        && acceptedSince(read) >= kLeastAnswers) {
+        m_calibrated = true;
+        m_rate = qMax(kLeastRate, qMin(m_rate, acceptedRate(read, nowMs)));
+    }
+    if (m_rate > 0 && ++m_good >= kGoodToProbe && nowMs - m_changedAtMs >= m_probeEveryMs) {
+        // A step up that held: the next comes sooner again.
+        if (m_probed)
+            m_probeEveryMs = qMax(kProbeEveryMs, m_probeEveryMs / 2);
+        m_good = 0;
+        setRate(m_rate * (1 + m_probe), nowMs);
+        m_probe = qMin(m_probe * 2, kMostProbe);
+        m_probed = true;
+    }
+}
+
+bool SitePace::refused(qint64 startedMs, qint64 nowMs)
+{
     ++m_refused;
     m_good = 0;
     m_probe = kProbe;

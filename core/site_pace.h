@@ -56,6 +56,8 @@ private:
     {
         qint64 startedMs, answeredMs;
     };
+    void accepted(qint64 startedMs, qint64 nowMs);
+    bool refused(qint64 startedMs, qint64 nowMs); // as answered()
     qint64 readFrom(qint64 fromMs) const;
     int acceptedSince(qint64 fromMs) const;
     double acceptedRate(qint64 fromMs, qint64 nowMs) const;

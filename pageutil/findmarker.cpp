@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
 #include <emmintrin.h>
@@ -32,6 +33,82 @@ int commonness(char16_t c) { return c >= 128 ? 0 : kCommonness[c]; }
 #endif
 
 namespace {
+#ifdef VQ_HAVE_SSE2
+// The places in the marker of its two least common characters.
+template <typename Char>
+std::pair<qsizetype, qsizetype> rarestTwo(const Char *m, qsizetype k)
+{
+    qsizetype p1 = 0;
+    for (qsizetype j = 0; j < k; ++j) {
+        if (commonness(m[j]) < commonness(m[p1]))
+            p1 = j;
+    }
+    qsizetype p2 = p1 == k - 1 ? 0 : k - 1;
+    for (qsizetype j = 0; j < k; ++j) {
+        if (j != p1 && commonness(m[j]) < commonness(m[p2]))
+            p2 = j;
+    }
+    return {p1, p2};
+}
+
+// A vector's worth of places at a time, from from up to where a whole vector still fits: a
+// place is a candidate only when the marker's two least common characters both stand where
+// they would; only there is the rest compared. The place found, or -1 with from moved to
+// where the places left begin.
+template <typename Char>
+qsizetype searchVectors(const Char *h, qsizetype lastStart, const Char *m, qsizetype k, qsizetype &from)
+{
+    constexpr qsizetype lanes = 16 / qsizetype(sizeof(Char));
+    const auto [p1, p2] = rarestTwo(m, k);
+    const auto splat = [](Char c) {
+        if constexpr (sizeof(Char) == 1)
+            return _mm_set1_epi8(char(c));
+        else
+            return _mm_set1_epi16(short(c));
+    };
+    const auto equal = [](__m128i a, __m128i b) {
+        if constexpr (sizeof(Char) == 1)
+            return _mm_cmpeq_epi8(a, b);
+        else
+            return _mm_cmpeq_epi16(a, b);
+    };
+    const __m128i c1 = splat(m[p1]);
+    const __m128i c2 = splat(m[p2]);
+    const auto candidates = [&, p1 = p1, p2 = p2](qsizetype at) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + at + p1));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + at + p2));
+        return unsigned(_mm_movemask_epi8(_mm_and_si128(equal(a, c1), equal(b, c2))));
+    };
+    // The mask has one bit per byte, so a 16-bit unit owns two of them.
+    const auto verify = [&](qsizetype at, unsigned mask) -> qsizetype {
+        while (mask) {
+            const qsizetype j = qsizetype(qCountTrailingZeroBits(mask) / sizeof(Char));
+            if (std::memcmp(h + at + j, m, size_t(k) * sizeof(Char)) == 0)
+                return at + j;
+            mask &= ~(((1u << sizeof(Char)) - 1) << (sizeof(Char) * j));
+        }
+        return -1;
+    };
+    qsizetype i = from;
+    for (; i + 2 * lanes - 1 <= lastStart; i += 2 * lanes) {
+        const unsigned low = candidates(i);
+        const unsigned high = candidates(i + lanes);
+        if ((low | high) == 0)
+            continue;
+        if (const qsizetype at = verify(i, low); at >= 0)
+            return at;
+        if (const qsizetype at = verify(i + lanes, high); at >= 0)
+            return at;
+    }
+    for (; i + lanes - 1 <= lastStart; i += lanes) {
+        if (const qsizetype at = verify(i, candidates(i)); at >= 0)
+            return at;
+    }
+    from = i;
+    return -1;
+}
+#endif
+
 // A search over 16-bit (UTF-16) or 8-bit (UTF-8) code units; one body serves both.
 template <typename Char>
 qsizetype search(const Char *h, qsizetype n, const Char *m, qsizetype k, qsizetype from)
@@ -42,73 +119,15 @@ qsizetype search(const Char *h, qsizetype n, const Char *m, qsizetype k, qsizety
         return from <= n ? from : -1;
     if (k > n - from)
         return -1;
-    const size_t markerBytes = size_t(k) * sizeof(Char);
     const qsizetype lastStart = n - k;
 #ifdef VQ_HAVE_SSE2
     if (k >= 2) {
-        // A vector's worth of places at a time: a place is a candidate only when the
-        // marker's two least common characters both stand where they would; only there is
-        // the rest compared.
-        constexpr qsizetype lanes = 16 / qsizetype(sizeof(Char));
-        qsizetype p1 = 0, p2 = k - 1;
-        for (qsizetype j = 0; j < k; ++j) {
-            if (commonness(m[j]) < commonness(m[p1]))
-                p1 = j;
-        }
-        p2 = p1 == k - 1 ? 0 : k - 1;
-        for (qsizetype j = 0; j < k; ++j) {
-            if (j != p1 && commonness(m[j]) < commonness(m[p2]))
-                p2 = j;
-        }
-        const auto splat = [](Char c) {
-            if constexpr (sizeof(Char) == 1)
-                return _mm_set1_epi8(char(c));
-            else
-                return _mm_set1_epi16(short(c));
-        };
-        const auto equal = [](__m128i a, __m128i b) {
-            if constexpr (sizeof(Char) == 1)
-                return _mm_cmpeq_epi8(a, b);
-            else
-                return _mm_cmpeq_epi16(a, b);
-        };
-        const __m128i c1 = splat(m[p1]);
-        const __m128i c2 = splat(m[p2]);
-        const auto candidates = [&](qsizetype at) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + at + p1));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + at + p2));
-            return unsigned(_mm_movemask_epi8(_mm_and_si128(equal(a, c1), equal(b, c2))));
-        };
-        // The mask has one bit per byte, so a 16-bit unit owns two of them.
-        const auto verify = [&](qsizetype at, unsigned mask) -> qsizetype {
-            while (mask) {
-                const qsizetype j = qsizetype(qCountTrailingZeroBits(mask) / sizeof(Char));
-                if (std::memcmp(h + at + j, m, markerBytes) == 0)
-                    return at + j;
-                mask &= ~(((1u << sizeof(Char)) - 1) << (sizeof(Char) * j));
-            }
-            return -1;
-        };
-        qsizetype i = from;
-        for (; i + 2 * lanes - 1 <= lastStart; i += 2 * lanes) {
-            const unsigned low = candidates(i);
-            const unsigned high = candidates(i + lanes);
-            if ((low | high) == 0)
-                continue;
-            if (const qsizetype at = verify(i, low); at >= 0)
-                return at;
-            if (const qsizetype at = verify(i + lanes, high); at >= 0)
-                return at;
-        }
-        for (; i + lanes - 1 <= lastStart; i += lanes) {
-            if (const qsizetype at = verify(i, candidates(i)); at >= 0)
-                return at;
-        }
-        from = i;
+        if (const qsizetype at = searchVectors(h, lastStart, m, k, from); at >= 0)
+            return at;
     }
 #endif
     for (qsizetype i = from; i <= lastStart; ++i) {
-        if (h[i] == m[0] && std::memcmp(h + i, m, markerBytes) == 0)
+        if (h[i] == m[0] && std::memcmp(h + i, m, size_t(k) * sizeof(Char)) == 0)
             return i;
     }
     return -1;
