@@ -6,23 +6,19 @@
 #include <QStringList>
 
 #include <map>
-#include <optional>
+#include <memory>
 #include <vector>
 
 #include "id_sequence.h"
+#include "pageutil.h"
 #include "in_order.h"
+#include "run_schedule.h"
 #include "run_settings.h"
 #include "run_summary.h"
-#include "site_pace.h"
+#include "settlement.h"
 
 class ResultModel;
 class Journal;
-
-namespace Module1 {
-struct FetchOutcome;
-struct Page;
-class PendingFetch;
-}
 
 // What a run needs from whoever started it (the window, the command line): its flags, its
 // pause and grade filter, and where its progress and outcomes go.
@@ -79,6 +75,7 @@ public:
     // Profile pages are fetchBaseUrl followed by the ID in decimal.
     HarvestRun(RunHost &host, ResultModel &list, const QString &fetchBaseUrl,
                Journal *journal = nullptr, const RunSettings &settings = RunSettings());
+    ~HarvestRun();
 
     // The run goes on from an interrupted one: its counts start from those.
     void carryOver(const RunSummary &earlier);
@@ -94,59 +91,39 @@ public:
     const RunSummary &summary() const;
 
     static constexpr int kMostInFlight = 16;
-    // A refusal the pace caused is tried again without counting as an attempt, so many times.
-    static constexpr int kFreeRefusals = 20;
 
 private:
-    // nextUrl, when not empty, may go out ahead as soon as url's answer is in.
-    Fetched fetchWithRetries(const QString &url, Module1::Page &page, Module1::FetchOutcome &why,
-                             std::optional<Module1::PendingFetch> &ahead, const QString &nextUrl);
-    bool mayGoAhead() const;
-    void goAhead(std::optional<Module1::PendingFetch> &ahead, const QString &url);
+    // One request out: which position of the IDs walked, its attempt, and when it started.
+    struct Flight
+    {
+        qint64 at;
+        int attempt;
+        qint64 startedMs;
+        Module1::PendingFetch fetch;
+    };
     void walk();
-    void walkInParallel(int most);
-    enum class Settled { Go, Ended, SiteSilent };
-    // What is done with an ID once its fetch has ended, in ID order. IDs given up are held
-    // while they run in a row: Ended when too many ended the run, SiteSilent when the run is
-    // to wait for the site.
-    Settled settle(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
-    void commit(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
-    void commitStreak();
-    void giveUpOnSite();
-    enum class Silence { Answers, Over, Stopped };
-    // Waits for a site that stopped answering, asking again for the first ID of the streak.
-    Silence waitForSite();
-    template <typename View>
-    void readProfile(View page, const QString &idText);
+    void collectAnswers();
+    void takeAnswer(Flight &flight);
+    Settlement::Settled settleInOrder();
+    bool waitForSite(); // false when the run ends there
+    bool awaitsAnswer() const;
+    void startDue();
+    void startAhead(qint64 position);
+    void start(const RequestSchedule::Next &next);
+    void sleep();
     bool keepWaiting() const;
-    qint64 runMs() const; // the run's clock, rounded up: a wait measured from it is never short
-    // Feeds the pace an answer; true when it was a refusal the pace caused (the site takes others).
-    bool paceAnswered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 nowMs);
-    // Waits until the pace lets the next request start; false when the run was stopped meanwhile.
-    bool waitForPace();
-    void keep(int row);
-    void setLastCell(int column, const QString &text);
-    void complete();
-    void endRunHere();
+    bool anyAnswerIn() const;
 
     RunHost &m_host;
-    ResultModel &m_list;
     QString m_fetchBase;
-    Journal *m_journal;
     const RunSettings m_settings;
-    RunSummary m_summary;
-    qint64 m_first = 0, m_last = 0;
-    qint64 m_at = 0;           // the ID being fetched or settled
-    qint64 m_lastFinished = 0; // the last ID finished in order
+    Settlement m_settlement;
     IdSequence m_ids{0, -1};
-    // IDs given up in a row, with why: committed once an answer breaks the streak.
-    std::vector<std::pair<qint64, Module1::FetchOutcome>> m_streak;
-    bool m_siteAnswered = false; // some page or absence read in this run
-    int m_halfRow = -1; // a row being filled, journaled when a failure leaves it so
-    bool m_streaming = false;
-    qint64 m_rowsBefore = 0; // rows numbered before the list's first
-    QElapsedTimer m_clock;
-    SitePace m_pace;
-    qint64 m_lastStartMs = 0;
+    std::unique_ptr<RunSchedule> m_schedule;
+    std::vector<Flight> m_flights;
+    InOrderCommit m_held{0};
     std::map<qint64, int> m_freeRefusals; // refusals of an ID not counted as attempts
+    bool m_interrupted = false;       // a wait was ended from outside
+    bool m_rangeDone = false;         // the last ID is settled
+    bool m_settledSinceCheck = false; // one at a time: the stop is looked at after each ID
 };

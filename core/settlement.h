@@ -1,0 +1,70 @@
+#pragma once
+
+#include "id_sequence.h"
+#include "in_order.h"
+#include "run_settings.h"
+#include "run_summary.h"
+
+#include <utility>
+#include <vector>
+
+class Journal;
+class ResultModel;
+class RunHost;
+
+// What is done with each ID once its fetch has ended, in ID order: its row, its counts, its
+// place in the journal, the IDs given up, and the streak of IDs given up in a row.
+class Settlement
+{
+public:
+    Settlement(RunHost &host, ResultModel &list, Journal *journal, const RetryPolicy &policy);
+
+    // The run goes on from an interrupted one: its counts start from those.
+    void carryOver(const RunSummary &earlier) { m_summary = earlier; }
+    // Rows are numbered after rowsBefore rows kept elsewhere, and each one leaves the list
+    // once it has been handed on: a run of millions of rows in constant memory.
+    void streamRows(qint64 rowsBefore);
+    void begin(const IdSequence &ids);
+    const RunSummary &summary() const { return m_summary; }
+    qint64 at() const { return m_at; } // the ID being fetched or settled
+    void setAt(qint64 id) { m_at = id; }
+
+    enum class Settled { Go, Ended, SiteSilent, Done };
+    // IDs given up are held while they run in a row: Ended when too many ended the run,
+    // SiteSilent when the run is to wait for the site. Done: the last ID is settled.
+    Settled settle(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
+    qint64 streakStart() const { return m_streak.front().first; }
+    void siteBack() { m_streak.clear(); } // the streak's IDs were never lost, only not read
+    void giveUpOnSite();
+
+    // The range is done: the summary, then the journal's end, then the host is told.
+    void complete();
+    // The run ends before its range does: the journal keeps how far it got.
+    void endRunHere();
+    // A failure ended the run: a row it left half filled is kept as it is.
+    void failed();
+
+private:
+    template <typename View>
+    void readProfile(View page, const QString &idText);
+    void commit(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
+    void commitStreak();
+    void keep(int row);
+    void setLastCell(int column, const QString &text);
+
+    RunHost &m_host;
+    ResultModel &m_list;
+    Journal *m_journal;
+    const RetryPolicy &m_policy;
+    const IdSequence *m_ids = nullptr;
+    RunSummary m_summary;
+    qint64 m_first = 0, m_last = 0;
+    qint64 m_at = 0;
+    qint64 m_lastFinished = 0; // the last ID finished in order
+    // IDs given up in a row, with why: committed once an answer breaks the streak.
+    std::vector<std::pair<qint64, Module1::FetchOutcome>> m_streak;
+    bool m_siteAnswered = false; // some page or absence read in this run
+    int m_halfRow = -1; // a row being filled, journaled when a failure leaves it so
+    bool m_streaming = false;
+    qint64 m_rowsBefore = 0; // rows numbered before the list's first
+};
