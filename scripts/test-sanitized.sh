@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer (leaks included)
-# into build-asan/ and runs every test under them.
+# into build-asan/ and runs every test under them, two test programs at a time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh >/dev/null
@@ -10,4 +10,4 @@ fi
 cmake --build build-asan --parallel
 export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
-ctest --test-dir build-asan --output-on-failure --timeout 900
+ctest --test-dir build-asan --output-on-failure --timeout 900 --parallel 2
