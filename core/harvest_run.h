@@ -105,6 +105,7 @@ private:
     void collectAnswers();
     void takeAnswer(Flight &flight);
     Settlement::Settled settleInOrder();
+    void recycle(Module1::Page &&page);
     bool waitForSite(); // false when the run ends there
     bool awaitsAnswer() const;
     void startDue();
@@ -123,6 +124,7 @@ private:
     std::vector<Flight> m_flights;
     InOrderCommit m_held{0};
     std::map<qint64, int> m_freeRefusals; // refusals of an ID not counted as attempts
+    std::vector<Module1::Page> m_sparePages; // pages settled: their storage serves the next
     bool m_interrupted = false;       // a wait was ended from outside
     bool m_rangeDone = false;         // the last ID is settled
     bool m_settledSinceCheck = false; // one at a time: the stop is looked at after each ID

@@ -49,6 +49,12 @@ void HarvestRun::walk()
 
 void HarvestRun::collectAnswers()
 {
+    // One at a time, the answer to the ID being fetched is simply waited for.
+    if (awaitsAnswer()) {
+        Flight flight = std::move(m_flights.front());
+        m_flights.erase(m_flights.begin());
+        return takeAnswer(flight);
+    }
     for (size_t i = 0; i < m_flights.size();) {
         if (!m_flights[i].fetch.ready()) {
             ++i;
@@ -65,6 +71,11 @@ void HarvestRun::takeAnswer(Flight &flight)
 {
     const qint64 lastAt = m_ids.size() - 1;
     InOrderCommit::Answer answer;
+    // The storage of pages read before serves this one: thousands of pages of much the same size.
+    if (!m_sparePages.empty()) {
+        answer.page = std::move(m_sparePages.back());
+        m_sparePages.pop_back();
+    }
     // One at a time, an answer that is surely a page or no profile sends the next request
     // before its page is read.
     answer.why = flight.fetch.finish(answer.page, ProfilePage::nameMarkBytes(), [&](const Module1::FetchOutcome &in) {
@@ -75,12 +86,12 @@ void HarvestRun::takeAnswer(Flight &flight)
     const int freeRefusals = paceRefused ? m_freeRefusals[flight.at]++ : 0;
     const Judgement judged = judgeAnswer(answer.why, answer.page, m_settings.retries, flight.attempt, paceRefused,
                                          freeRefusals, m_schedule->pace().limited());
-    if (judged.kind == Judgement::Cancelled) {
-        m_interrupted = true;
-        return;
+    if (judged.kind != Judgement::Settle) {
+        m_interrupted = m_interrupted || judged.kind == Judgement::Cancelled;
+        if (judged.kind == Judgement::Retry)
+            m_schedule->retryAt(flight.at, judged.attempt, m_schedule->nowMs() + judged.delayMs);
+        return recycle(std::move(answer.page));
     }
-    if (judged.kind == Judgement::Retry)
-        return m_schedule->retryAt(flight.at, judged.attempt, m_schedule->nowMs() + judged.delayMs);
     answer.fetched = judged.fetched;
     if (!m_host.closing()) {
         m_schedule->answerIsFinal();
@@ -94,8 +105,9 @@ Settlement::Settled HarvestRun::settleInOrder()
 {
     while (m_held.nextReady()) {
         const qint64 at = m_held.oldestUnfinished();
-        const InOrderCommit::Answer answer = m_held.takeNext();
+        InOrderCommit::Answer answer = m_held.takeNext();
         const Settlement::Settled settled = m_settlement.settle(m_ids.at(at), answer.fetched, answer.page, answer.why);
+        recycle(std::move(answer.page));
         if (settled == Settlement::Settled::Ended || settled == Settlement::Settled::SiteSilent)
             return settled;
         m_schedule->settled();
@@ -106,6 +118,12 @@ Settlement::Settled HarvestRun::settleInOrder()
         }
     }
     return Settlement::Settled::Go;
+}
+
+void HarvestRun::recycle(Module1::Page &&page)
+{
+    if (int(m_sparePages.size()) <= m_schedule->most())
+        m_sparePages.push_back(std::move(page));
 }
 
 bool HarvestRun::waitForSite()
@@ -176,10 +194,8 @@ void HarvestRun::sleep()
             m_schedule->endPause();
         return;
     }
-    if (awaitsAnswer()) {
-        Module1::waitMs(kIdleWaitMs, [this] { return !anyAnswerIn(); });
-        return;
-    }
+    if (awaitsAnswer())
+        return; // waited for as it is taken
     qint64 waitMs = kIdleWaitMs;
     const qint64 due = m_schedule->dueMs(m_held.oldestUnfinished(), int(m_flights.size()));
     if (due >= 0)
