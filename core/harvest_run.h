@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
