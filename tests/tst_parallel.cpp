@@ -135,9 +135,10 @@ private Q_SLOTS:
         const double rate = double(ids - 5) * 1000.0 / double(qMax<qint64>(took, 1));
         // Under the limit, with a little for the burst.
         QVERIFY2(rate <= limits.last() * 1.15 || limits.size() > 1, qPrintable(QString::number(rate)));
-        // Every two requests at least the pause apart, as the site saw them come. Under Wine the site,
-        // in the test's own event loop, may take two in at one go: there the pause holds on average.
-#ifdef Q_OS_WIN
+        // Every two requests at least the pause apart, as the site saw them come. Under Wine, and
+        // slowed down by the sanitizers, the site in the test's own event loop may take two in at
+        // one go: there the pause holds on average.
+#if defined(Q_OS_WIN) || defined(__SANITIZE_ADDRESS__)
         QVERIFY(h.arrivals.last().ms - h.arrivals.first().ms >= (h.arrivals.size() - 1) * pause);
 #else
         for (int i = 1; i < h.arrivals.size(); ++i)
