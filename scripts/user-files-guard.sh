@@ -3,8 +3,9 @@
 # test could reach if it used the home it was started with (the documents folder, the folder a
 # saved list goes to, the test programs' data folders; the Wine prefix's too, when there is
 # one) and notes every file under those folders; "check" fails unless all of them are still
-# there, unchanged, and nothing was added. Only the guard's own files are removed, by "check".
-#   scripts/user-files-guard.sh plant|check
+# there, unchanged, and nothing was added; "remove" takes away the guard's own files and the
+# folders it made, and nothing else (safe to call twice).
+#   scripts/user-files-guard.sh plant|check|remove
 set -euo pipefail
 cd "$(dirname "$0")/.."
 state=build/user-files-guard
@@ -31,7 +32,7 @@ plant)
     : > "$state/made"
     : > "$state/planted"
     for f in "${folders[@]}"; do
-        missing=$f # the folders made here are the guard's own, removed by "check"
+        missing=$f # the folders made here are the guard's own, taken away by "remove"
         while [ ! -e "$missing" ]; do echo "$missing" >> "$state/made"; missing=$(dirname "$missing"); done
         mkdir -p "$f"
         echo "a file of the user's, $(date)" > "$f/vqlirra-guard.txt"
@@ -45,11 +46,15 @@ check)
         echo "the tests changed, added or removed files in the user's folders (see above)" >&2
         exit 1
     fi
+    ;;
+remove)
+    [ -f "$state/planted" ] || exit 0
     xargs -d '\n' rm -f < "$state/planted"
     sort -ru "$state/made" | xargs -d '\n' -r rmdir --ignore-fail-on-non-empty
+    rm -f "$state/planted" "$state/made"
     ;;
 *)
-    echo "usage: $0 plant|check" >&2
+    echo "usage: $0 plant|check|remove" >&2
     exit 2
     ;;
 esac
