@@ -18,7 +18,7 @@ if [ -d "$wine_user" ] && [ ! -L "$wine_user/Documents" ]; then
 fi
 
 manifest() {
-    for f in "${folders[@]}"; do [ -d "$f" ] && find -L "$f" -type f -print0; done |
+    for f in "${folders[@]}"; do if [ -d "$f" ]; then find -L "$f" -type f -print0; fi; done |
         sort -zu | xargs -0 -r sha256sum
     # Nothing new in the home's data and settings folders either (Wine's menu entries, say).
     for f in "$data" "${XDG_CONFIG_HOME:-$HOME/.config}"; do
