@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <map>
 #include <memory>

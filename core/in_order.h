@@ -7,7 +7,7 @@
 // How the fetch of one ID ended, as far as the run goes on with it.
 enum class Fetched { Page, Absent, GivenUp, Interrupted };
 
-// Answers of a parallel run held until every earlier ID is finished, so that rows, log lines
+// Answers of a run held until every earlier ID is finished, so that rows, log lines
 // and the journal follow the ID order whatever order the pages came back in.
 class InOrderCommit
 {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-// Which request of a parallel run goes next, and when: a retry that is due before any new
+// Which request of a run goes next, and when: a retry that is due before any new
 // ID, new IDs in ascending order but never further than the window beyond the oldest ID not
 // yet finished, and between two starts at least the spacing.
 class RequestSchedule
