@@ -72,10 +72,40 @@ void ConsoleHost::givenUp(qint64 id, const Module1::FetchOutcome &why)
 void ConsoleHost::gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt)
 {
     m_silentMs = -1;
+    if (why.transport == Module1::Transport::Certificate) {
+        m_notes << QStringLiteral("%1: %2: stopped. Continue from ID %3 later.")
+                       .arg(FetchVerdict::englishReason(why), why.detail)
+                       .arg(resumeAt);
+        return;
+    }
     m_notes << QStringLiteral("%1 IDs in a row failed (%2): stopped. Continue from ID %3 later.")
                    .arg(streak)
                    .arg(FetchVerdict::englishReason(why))
                    .arg(resumeAt);
+}
+
+void ConsoleHost::gaveUpOnPages(qint64 resumeAt, const QString &gist)
+{
+    m_silentMs = -1;
+    m_blocked = true;
+    m_notes << QStringLiteral("The site kept serving pages that are not profiles ('%1'): stopped. "
+                              "Continue from ID %2 later.")
+                   .arg(gist)
+                   .arg(resumeAt);
+}
+
+void ConsoleHost::columnLost(int column, int profiles)
+{
+    static const char *const names[] = {"index", "name", "homepage ID", "user ID", "grade",
+                                        "plays", "works", "shares", "follows", "fans"};
+    say(QStringLiteral("The page layout may have changed: %1 not found in the last %2 profiles.")
+            .arg(QLatin1String(column >= 0 && column < 10 ? names[column] : "?"))
+            .arg(profiles));
+}
+
+void ConsoleHost::siteMoved(const QString &newBase)
+{
+    say(QStringLiteral("The site moved to %1; following it.").arg(newBase));
 }
 
 void ConsoleHost::summary(const RunSummary &s)
@@ -83,6 +113,12 @@ void ConsoleHost::summary(const RunSummary &s)
     m_summary = QStringLiteral("Visited %1 IDs: kept %2 rows, %3 outside the grade range, %4 without a profile, "
                                "%5 failed.")
                     .arg(s.visited).arg(s.kept).arg(s.outOfRange).arg(s.absent).arg(s.failed);
+    if (s.noProfile())
+        m_summary += u'\n'
+            + (s.commonGistCount == s.absent
+                   ? QStringLiteral("No profile found: all %1 pages titled '%2'.").arg(s.absent).arg(s.commonGist)
+                   : QStringLiteral("No profile found: %1 of %2 pages titled '%3'.")
+                         .arg(s.commonGistCount).arg(s.absent).arg(s.commonGist));
 }
 
 void ConsoleHost::failed(qint64 id, const QString &message, int code)
@@ -101,15 +137,25 @@ void ConsoleHost::say(const QString &text)
 // Said when the wait begins and at every try after it; the progress line counts down between.
 void ConsoleHost::siteSilent(qint64 resumeAt, qint64 msToTry, bool waitBegins)
 {
+    sayWait(waitBegins ? QStringLiteral("The site does not answer; waiting for it")
+                       : QStringLiteral("Still no answer from the site"),
+            resumeAt, msToTry, waitBegins);
+}
+
+void ConsoleHost::pagesStrange(qint64 resumeAt, qint64 msToTry, bool waitBegins, const QString &gist)
+{
+    sayWait(waitBegins ? QStringLiteral("The site serves pages that are not profiles ('%1'); waiting for it").arg(gist)
+                       : QStringLiteral("Still no profiles from the site ('%1')").arg(gist),
+            resumeAt, msToTry, waitBegins);
+}
+
+void ConsoleHost::sayWait(const QString &what, qint64 resumeAt, qint64 msToTry, bool waitBegins)
+{
     const bool newTry = waitBegins || msToTry > m_silentMs;
     m_silentMs = msToTry;
     if (!newTry)
         return;
-    say(QStringLiteral("%1: next try of ID %2 in %3.")
-            .arg(waitBegins ? QStringLiteral("The site does not answer; waiting for it")
-                            : QStringLiteral("Still no answer from the site"))
-            .arg(resumeAt)
-            .arg(duration((msToTry + 999) / 1000)));
+    say(QStringLiteral("%1: next try of ID %2 in %3.").arg(what).arg(resumeAt).arg(duration((msToTry + 999) / 1000)));
 }
 
 void ConsoleHost::siteBack(qint64 resumeAt)

@@ -40,6 +40,10 @@ public:
     void sitePace(double requestsPerSecond) override { m_sitePace = requestsPerSecond; }
     void siteSilent(qint64 resumeAt, qint64 msToTry, bool waitBegins) override;
     void siteBack(qint64 resumeAt) override;
+    void pagesStrange(qint64 resumeAt, qint64 msToTry, bool waitBegins, const QString &gist) override;
+    void gaveUpOnPages(qint64 resumeAt, const QString &gist) override;
+    void columnLost(int column, int profiles) override;
+    void siteMoved(const QString &newBase) override;
     void completed() override { m_completed = true; }
     void stopAction() override {}
 
@@ -50,12 +54,15 @@ public:
     bool completedRange() const { return m_completed; }
     bool anyGivenUp() const { return m_anyFailed; }
     bool runFailed() const { return !m_failure.isEmpty(); }
+    // The site kept answering with pages that are no profiles, and the run stopped.
+    bool blocked() const { return m_blocked; }
 
 private:
     void drawProgress(bool final);
     void writeErr(const QString &text);
     // A line of its own on standard error, clear of the progress line.
     void say(const QString &text);
+    void sayWait(const QString &what, qint64 resumeAt, qint64 msToTry, bool waitBegins);
 
     const CliOptions &m_options;
     const RowFormat &m_format;
@@ -77,6 +84,7 @@ private:
     QString m_failure;
     FailedIds *m_failedFile = nullptr;
     bool m_anyFailed = false; // in the whole harvest
+    bool m_blocked = false;
     qint64 m_silentMs = -1; // while the site does not answer, the time to the next try
     double m_sitePace = 0; // requests a second the site holds the run to; 0 while it has not refused
 };

@@ -16,7 +16,7 @@
 #include <algorithm>
 
 namespace {
-enum Exit { AllRead = 0, SomeFailed = 1, BadArgument = 2, CannotWrite = 3, Interrupted = 130 };
+enum Exit { AllRead = 0, SomeFailed = 1, BadArgument = 2, CannotWrite = 3, Blocked = 4, Interrupted = 130 };
 
 int complain(int code, const QString &message)
 {
@@ -136,6 +136,7 @@ int main(int argc, char *argv[])
         return done;
     RunSettings settings;
     settings.fetch.userAgent = options.userAgent.toUtf8(); // empty: the tool's own
+    settings.fetch.caFile = options.caFile;
     settings.retries.patienceMs = options.patienceMs;
     const RowFormat format(options);
     std::unique_ptr<Journal> journal;
@@ -176,5 +177,7 @@ int main(int argc, char *argv[])
             return done;
     if (ConsoleHost::interrupted())
         return Interrupted;
+    if (host.blocked())
+        return Blocked;
     return host.anyGivenUp() || host.runFailed() ? SomeFailed : AllRead;
 }

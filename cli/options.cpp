@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 namespace {
@@ -106,6 +107,8 @@ QList<QCommandLineOption> optionTable()
                                .arg(Site::fetchBaseUrl()), "URL"),
         option("user-agent", QStringLiteral("The User-Agent of every request (default VqLirra/%1).")
                                  .arg(QCoreApplication::applicationVersion()), "TEXT"),
+        option("ca-file", QStringLiteral("Trust the certificate authority of FILE (PEM) besides the "
+                                         "system's, as for a company proxy or a private site."), "FILE"),
         option("resume", QStringLiteral("Continue the interrupted run of --output.")),
         option("quiet", QStringLiteral("No progress line.")),
     };
@@ -194,6 +197,9 @@ void readSite(const QCommandLineParser &parser, CliOptions &options)
     options.userAgent = parser.value(QStringLiteral("user-agent"));
     if (parser.isSet(QStringLiteral("user-agent")) && (options.userAgent.isEmpty() || options.userAgent.contains(u'\n')))
         throw BadArgument{QStringLiteral("--user-agent: give a text of one line")};
+    options.caFile = parser.value(QStringLiteral("ca-file"));
+    if (parser.isSet(QStringLiteral("ca-file")) && !QFileInfo(options.caFile).isReadable())
+        throw BadArgument{QStringLiteral("--ca-file: cannot read '%1'").arg(options.caFile)};
     options.resume = parser.isSet(QStringLiteral("resume"));
     if (options.resume && options.output.isEmpty())
         throw BadArgument{QStringLiteral("--resume: needs the --output of the interrupted run")};

@@ -24,6 +24,7 @@ struct CliOptions
     Encoding encoding = WindowBytes;
     QString baseUrl;
     QString userAgent; // empty: the tool's own
+    QString caFile;    // an authority trusted besides the system's
     // --ids: exactly these IDs, ascending, each once, instead of start to end.
     bool listed = false;
     std::vector<qint32> ids;

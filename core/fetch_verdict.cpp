@@ -76,6 +76,7 @@ const Reason kReasons[] = {
     {Module1::Transport::Malformed, u"无效的响应", "not an HTTP reply"},
     {Module1::Transport::Scheme, u"不支持的协议", "scheme refused"},
     {Module1::Transport::Cancelled, u"已取消", "cancelled"},
+    {Module1::Transport::Certificate, u"网站证书不受信任", "the site's certificate is not trusted"},
 };
 
 QString reasonIn(const Module1::FetchOutcome &outcome, bool english)

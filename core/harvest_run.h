@@ -16,6 +16,7 @@
 
 class ResultModel;
 class Journal;
+class QuietSite;
 
 // What a run needs from whoever started it (the window, the command line): its flags, its
 // pause and grade filter, and where its progress and outcomes go.
@@ -54,6 +55,19 @@ public:
     }
     // The site answers again; the run goes on from resumeAt, which is fetched anew.
     virtual void siteBack(qint64 resumeAt) { Q_UNUSED(resumeAt); }
+    // The site answers with pages that are neither a profile nor its "no such profile" (a
+    // verification page, a login wall); gist is what they say. The run holds back as for a
+    // silent site, told when the wait begins and every second of it.
+    virtual void pagesStrange(qint64 resumeAt, qint64 msToTry, bool waitBegins, const QString &gist)
+    {
+        Q_UNUSED(resumeAt); Q_UNUSED(msToTry); Q_UNUSED(waitBegins); Q_UNUSED(gist);
+    }
+    // ...and kept doing so until the patience ran out: the run stops, to go on from resumeAt.
+    virtual void gaveUpOnPages(qint64 resumeAt, const QString &gist) { Q_UNUSED(resumeAt); Q_UNUSED(gist); }
+    // The latest profiles all lacked the marker of column, which earlier ones had.
+    virtual void columnLost(int column, int profiles) { Q_UNUSED(column); Q_UNUSED(profiles); }
+    // A profile answered with a permanent redirect: the run fetches from newBase from now on.
+    virtual void siteMoved(const QString &newBase) { Q_UNUSED(newBase); }
     // The site refused requests, and the run now holds to about so many a second.
     virtual void sitePace(double requestsPerSecond) { Q_UNUSED(requestsPerSecond); }
     // A failure ended the run while it was at id.
@@ -104,6 +118,14 @@ private:
     Settlement::Settled settleInOrder();
     void recycle(Module1::Page &&page);
     bool waitForSite(); // false when the run ends there
+    // The same for strange pages: what they are, and the wait while they are no profiles.
+    bool lookIntoPages();
+    enum class Probed { Stopped, Strange, Back, Absences };
+    Probed probePages(QuietSite &quiet, qint64 from, bool again);
+    int askForProfile(QuietSite &quiet, qint64 id, AbsentPages::Look *look); // 1, 0 or -1 (stopped)
+    bool takeAsAbsences();
+    void goOnFrom(qint64 id); // everything from id is fetched anew
+    void followMove(const Module1::FetchOutcome &why, qint64 id);
     bool awaitsAnswer() const;
     void startDue();
     void startAhead(qint64 position);
@@ -125,4 +147,6 @@ private:
     bool m_interrupted = false;       // a wait was ended from outside
     bool m_rangeDone = false;         // the last ID is settled
     bool m_settledSinceCheck = false; // one at a time: the stop is looked at after each ID
+    bool m_moved = false;             // the site's permanent redirect is followed
+    qint64 m_lookedFrom = -1;         // the first of the strange pages looked into last
 };

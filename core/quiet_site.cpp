@@ -1,30 +1,36 @@
 #include "quiet_site.h"
 
 #include "fetch_verdict.h"
-#include "harvest_run.h"
 #include "profile_page.h"
 
 #include <limits>
 
-QuietSite::QuietSite(RunHost &host, const RunSettings &settings, std::function<qint64()> nowMs,
-                     std::function<bool()> keepWaiting)
-    : m_host(host), m_settings(settings), m_nowMs(std::move(nowMs)), m_keepWaiting(std::move(keepWaiting))
+QuietSite::QuietSite(const RunSettings &settings, std::function<qint64()> nowMs, std::function<bool()> keepWaiting)
+    : m_settings(settings), m_nowMs(std::move(nowMs)), m_keepWaiting(std::move(keepWaiting))
 {
 }
 
-int QuietSite::ask(const QString &url)
+bool QuietSite::ask(const QString &url, Module1::FetchOutcome &why, Module1::Page &page)
 {
     Module1::PendingFetch ask(url, m_settings.fetch);
     Module1::waitMs(std::numeric_limits<int>::max(), [&] { return m_keepWaiting() && !ask.ready(); });
     if (!ask.ready())
-        return -1;
+        return false;
+    why = ask.finish(page, ProfilePage::nameMarkBytes());
+    return why.transport != Module1::Transport::Cancelled;
+}
+
+int QuietSite::answers(const QString &url)
+{
+    Module1::FetchOutcome why;
     Module1::Page page;
-    const Module1::FetchOutcome outcome = ask.finish(page, ProfilePage::nameMarkBytes());
-    const FetchVerdict::Kind verdict = FetchVerdict::classify(outcome, page);
+    if (!ask(url, why, page))
+        return -1;
+    const FetchVerdict::Kind verdict = FetchVerdict::classify(why, page);
     return verdict == FetchVerdict::Page || verdict == FetchVerdict::Absent ? 1 : 0;
 }
 
-QuietSite::Silence QuietSite::wait(qint64 resumeAt, const QString &url)
+QuietSite::Silence QuietSite::wait(const Probe &probe, const Told &told)
 {
     const RetryPolicy &policy = m_settings.retries;
     const qint64 began = m_nowMs();
@@ -36,18 +42,16 @@ QuietSite::Silence QuietSite::wait(qint64 resumeAt, const QString &url)
         const qint64 tryAt = m_nowMs() + qMin(wait, policy.patienceMs - spent);
         // Told every second, so that a status line counts down to the next try.
         for (qint64 left = tryAt - m_nowMs(); left > 0; left = tryAt - m_nowMs()) {
-            m_host.siteSilent(resumeAt, left, begins);
+            told(left, begins);
             begins = false;
             if (!Module1::waitMs(int(qMin<qint64>(left, 1000)), m_keepWaiting))
                 return Silence::Stopped;
         }
-        const int answered = ask(url);
+        const int answered = probe();
         if (answered < 0)
             return Silence::Stopped;
-        if (answered > 0) {
-            m_host.siteBack(resumeAt);
+        if (answered > 0)
             return Silence::Answers;
-        }
         wait = qMin(wait * 2, policy.longestSilentWaitMs);
     }
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "absent_pages.h"
+#include "column_watch.h"
 #include "id_sequence.h"
 #include "in_order.h"
 #include "run_settings.h"
 #include "run_summary.h"
 
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -29,13 +32,26 @@ public:
     qint64 at() const { return m_at; } // the ID being fetched or settled
     void setAt(qint64 id) { m_at = id; }
 
-    enum class Settled { Go, Ended, SiteSilent, Done };
+    enum class Settled { Go, Ended, SiteSilent, Strange, Done };
     // IDs given up are held while they run in a row: Ended when too many ended the run,
-    // SiteSilent when the run is to wait for the site. Done: the last ID is settled.
+    // SiteSilent when the run is to wait for the site. Pages that are neither a profile nor
+    // the site's known "no such profile" are held too: Strange when they are to be looked
+    // into (too many, the range's end, or an answer after them, which is then not taken).
+    // Done: the last ID is settled.
     Settled settle(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
-    qint64 streakStart() const { return m_streak.front().first; }
-    void siteBack() { m_streak.clear(); } // the streak's IDs were never lost, only not read
+    qint64 streakStart() const { return m_streak.front().id; }
+    // The streak's IDs were never lost, only not read: they are fetched again.
+    void siteBack();
     void giveUpOnSite();
+    // The pages held are what the site says for an ID without a profile: learnt, and settled
+    // as such (the IDs given up among them as failed). Returns the last ID held.
+    void learnAbsence();
+    qint64 takeStrangeAsAbsent();
+    AbsentPages::Look strangeLook() const; // of the first page held
+    const AbsentPages &absentPages() const { return m_absent; }
+    QString strangeGist() const; // what the first page held said of itself
+    // The site kept answering with such pages: the run ends, to go on from the first of them.
+    void giveUpOnPages();
 
     // The range is done: the summary, then the journal's end, then the host is told.
     void complete();
@@ -61,8 +77,22 @@ private:
     qint64 m_first = 0, m_last = 0;
     qint64 m_at = 0;
     qint64 m_lastFinished = 0; // the last ID finished in order
-    // IDs given up in a row, with why: committed once an answer breaks the streak.
-    std::vector<std::pair<qint64, Module1::FetchOutcome>> m_streak;
+    // IDs given up in a row, with why: committed once an answer breaks the streak. Or the
+    // strange pages in a row, with the IDs given up among them: looked into first.
+    struct Held
+    {
+        qint64 id;
+        Module1::FetchOutcome why;
+        bool strange;
+    };
+    std::vector<Held> m_streak;
+    int m_strange = 0, m_givenUpInRow = 0; // of the streak
+    AbsentPages m_absent;
+    ColumnWatch m_columns;
+    Settled giveUp(qint64 id, const Module1::FetchOutcome &why);
+    Settled holdStrange(qint64 id, const Module1::FetchOutcome &why);
+    void clearStreak();
+    void readCell(int column, const QString &text);
     bool m_siteAnswered = false; // some page or absence read in this run
     int m_halfRow = -1; // a row being filled, journaled when a failure leaves it so
     bool m_streaming = false;

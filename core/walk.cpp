@@ -23,8 +23,8 @@ void HarvestRun::walk()
         const Settlement::Settled settled = settleInOrder();
         if (settled == Settlement::Settled::Ended)
             return m_settlement.endRunHere();
-        if (settled == Settlement::Settled::SiteSilent) {
-            if (!waitForSite())
+        if (settled == Settlement::Settled::SiteSilent || settled == Settlement::Settled::Strange) {
+            if (!(settled == Settlement::Settled::Strange ? lookIntoPages() : waitForSite()))
                 return m_settlement.endRunHere();
             continue;
         }
@@ -82,6 +82,8 @@ void HarvestRun::takeAnswer(Flight &flight)
         if (flight.at < lastAt && m_schedule->goesAhead(&in))
             startAhead(flight.at);
     });
+    if (!answer.why.movedTo.isEmpty())
+        followMove(answer.why, m_ids.at(flight.at));
     const bool paceRefused = m_schedule->answered(answer.why, flight.startedMs);
     const int freeRefusals = paceRefused ? m_freeRefusals[flight.at]++ : 0;
     const Judgement judged = judgeAnswer(answer.why, answer.page, m_settings.retries, flight.attempt, paceRefused,
@@ -108,7 +110,8 @@ Settlement::Settled HarvestRun::settleInOrder()
         InOrderCommit::Answer answer = m_held.takeNext();
         const Settlement::Settled settled = m_settlement.settle(m_ids.at(at), answer.fetched, answer.page, answer.why);
         recycle(std::move(answer.page));
-        if (settled == Settlement::Settled::Ended || settled == Settlement::Settled::SiteSilent)
+        if (settled == Settlement::Settled::Ended || settled == Settlement::Settled::SiteSilent
+            || settled == Settlement::Settled::Strange)
             return settled;
         m_schedule->settled();
         m_settledSinceCheck = true;
@@ -131,8 +134,10 @@ bool HarvestRun::waitForSite()
     // Nothing is asked of a silent site; what was in flight is dropped and asked again.
     m_flights.clear();
     const qint64 from = m_settlement.streakStart();
-    QuietSite quiet(m_host, m_settings, [this] { return m_schedule->nowMs(); }, [this] { return keepWaiting(); });
-    switch (quiet.wait(from, m_fetchBase + QString::number(from))) {
+    QuietSite quiet(m_settings, [this] { return m_schedule->nowMs(); }, [this] { return keepWaiting(); });
+    const QString url = m_fetchBase + QString::number(from);
+    switch (quiet.wait([&] { return quiet.answers(url); },
+                       [&](qint64 msToTry, bool begins) { m_host.siteSilent(from, msToTry, begins); })) {
     case QuietSite::Silence::Over:
         m_settlement.giveUpOnSite();
         return false;
@@ -143,12 +148,18 @@ bool HarvestRun::waitForSite()
     case QuietSite::Silence::Answers:
         break;
     }
+    m_host.siteBack(from);
+    goOnFrom(from);
+    return true;
+}
+
+void HarvestRun::goOnFrom(qint64 id)
+{
     m_settlement.siteBack();
-    const qint64 position = m_ids.positionOf(from);
+    const qint64 position = m_ids.positionOf(id);
     m_schedule->restartAt(position);
     m_held = InOrderCommit(position);
     m_freeRefusals.clear();
-    return true;
 }
 
 // One at a time, the answer to the ID being fetched is awaited whatever the user does; the

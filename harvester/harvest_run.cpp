@@ -42,9 +42,28 @@ public:
     }
     void gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt) override
     {
-        w.Ag(QStringLiteral("连续%1个ID下载失败, 采集已停止: ").arg(streak) + FetchVerdict::reason(why)
-             + QStringLiteral(", 下次可从ID ") + QString::number(resumeAt) + QStringLiteral(" 开始"));
+        const QString next = QStringLiteral(", 下次可从ID ") + QString::number(resumeAt) + QStringLiteral(" 开始");
+        // A certificate ends the run at its first refusal, and is named as the problem it is.
+        if (why.transport == Module1::Transport::Certificate)
+            return w.Ag(FetchVerdict::reason(why) + QStringLiteral(", 采集已停止: ") + why.detail + next);
+        w.Ag(QStringLiteral("连续%1个ID下载失败, 采集已停止: ").arg(streak) + FetchVerdict::reason(why) + next);
     }
+    void pagesStrange(qint64 resumeAt, qint64 msToTry, bool waitBegins, const QString &gist) override
+    {
+        if (waitBegins)
+            w.Ag(QStringLiteral("网站返回非资料页面: ") + gist + QStringLiteral(", 等待后自动继续"));
+        showWait(QStringLiteral("网站返回非资料页面"), resumeAt, msToTry);
+    }
+    void gaveUpOnPages(qint64 resumeAt, const QString &gist) override
+    {
+        w.Ag(QStringLiteral("网站持续返回非资料页面: ") + gist + QStringLiteral(", 采集已停止, 下次可从ID ")
+             + QString::number(resumeAt) + QStringLiteral(" 开始"));
+    }
+    void columnLost(int column, int profiles) override
+    {
+        w.Ag(QStringLiteral("页面格式可能已变化: %1 连续 %2 个资料未找到").arg(ResultModel::headerText(column)).arg(profiles));
+    }
+    void siteMoved(const QString &newBase) override { w.Ag(QStringLiteral("网站已迁移到 ") + newBase); }
     void summary(const RunSummary &summary) override
     {
         const bool more = summary.failed > RunSummary::kIdsNamed;
@@ -67,7 +86,11 @@ public:
     {
         if (waitBegins)
             w.Ag(QStringLiteral("网站无响应, 等待后自动继续"));
-        const QString wait = QStringLiteral("网站无响应, %1 秒后重试ID %2").arg((msToTry + 999) / 1000).arg(resumeAt);
+        showWait(QStringLiteral("网站无响应"), resumeAt, msToTry);
+    }
+    void showWait(const QString &why, qint64 resumeAt, qint64 msToTry)
+    {
+        const QString wait = why + QStringLiteral(", %1 秒后重试ID %2").arg((msToTry + 999) / 1000).arg(resumeAt);
         w.setStatusPanel(2, wait + QStringLiteral("..."));
         w.setWindowTitle(kTitle + QStringLiteral(" - ") + wait);
     }

@@ -23,6 +23,8 @@ struct Transfer
     qint64 maxBody = 0;
     bool done = false;
     CURLcode result = CURLE_OK;
+    int firstStatus = 0; // of the first response, before any redirect is followed
+    char error[CURL_ERROR_SIZE] = {};
 };
 
 // Drives libcurl's multi socket interface from Qt's event loop: curl's sockets map onto

@@ -2,6 +2,8 @@
 #include "pageutil.h"
 #include "waits_p.h"
 
+#include <QFile>
+
 #include <curl/curl.h>
 
 namespace Module1 {
@@ -48,6 +50,21 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
     return size_t(len);
 }
 
+// Only the first status line is kept: a permanent redirect is told by it.
+size_t onHeader(char *data, size_t size, size_t count, void *user)
+{
+    auto *t = static_cast<detail::Transfer *>(user);
+    const size_t len = size * count;
+    if (t->firstStatus == 0 && len > 9 && qstrncmp(data, "HTTP/", 5) == 0) {
+        const QByteArray line(data, qsizetype(len));
+        const qsizetype space = line.indexOf(' ');
+        t->firstStatus = space < 0 ? -1 : line.mid(space + 1, 3).toInt();
+        if (t->firstStatus == 0)
+            t->firstStatus = -1;
+    }
+    return len;
+}
+
 Transport transportOf(CURLcode code)
 {
     switch (code) {
@@ -79,6 +96,11 @@ Transport transportOf(CURLcode code)
         return Transport::Malformed;
     case CURLE_UNSUPPORTED_PROTOCOL:
         return Transport::Scheme;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+        return Transport::Certificate;
     default:
         return Transport::Other;
     }
@@ -136,6 +158,9 @@ PendingFetch::PendingFetch(const QString &url, const FetchLimits &limits) : d(st
         curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
         curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
         curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+        curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
+        curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
+        curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.error);
         curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -156,6 +181,13 @@ PendingFetch::PendingFetch(const QString &url, const FetchLimits &limits) : d(st
         if (d->pins)
             curl_easy_setopt(e, CURLOPT_RESOLVE, d->pins);
         curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+        // Over HTTP/2 the requests of a run share one connection: a request waits for the
+        // first connection to say whether it multiplexes, rather than opening its own. Plain
+        // HTTP never multiplexes, and there the wait would only hold requests back.
+        if (url.startsWith(u"https:", Qt::CaseInsensitive))
+            curl_easy_setopt(e, CURLOPT_PIPEWAIT, 1L);
+        if (!limits.caFile.isEmpty())
+            curl_easy_setopt(e, CURLOPT_CAINFO, QFile::encodeName(limits.caFile).constData());
         d->generation = detail::waitGeneration();
         pump.add(&t);
         d->started = true;
@@ -208,6 +240,7 @@ FetchOutcome PendingFetch::finishWith(QByteArrayView onlyWith, Take take, Clear 
                 outcome.transport = Transport::Malformed;
         }
         if (t.result != CURLE_OK) {
+            outcome.detail = QString::fromUtf8(t.error).trimmed();
             clear();
             return outcome;
         }
@@ -222,11 +255,19 @@ FetchOutcome PendingFetch::finishWith(QByteArrayView onlyWith, Take take, Clear 
         char *contentType = nullptr;
         curl_easy_getinfo(e, CURLINFO_CONTENT_TYPE, &contentType);
         const QByteArray type = contentType ? QByteArray(contentType) : QByteArray();
+        long redirects = 0;
+        curl_easy_getinfo(e, CURLINFO_REDIRECT_COUNT, &redirects);
+        char *finalUrl = nullptr;
+        if (redirects > 0 && (t.firstStatus == 301 || t.firstStatus == 308)
+            && curl_easy_getinfo(e, CURLINFO_EFFECTIVE_URL, &finalUrl) == CURLE_OK && finalUrl)
+            outcome.movedTo = QString::fromUtf8(finalUrl);
         if (answered)
             answered(outcome);
-        if (!onlyWith.isEmpty() && !pageMayContain(t.body, type, onlyWith))
+        if (!onlyWith.isEmpty() && !pageMayContain(t.body, type, onlyWith)) {
+            // Most such pages are the site's "no such profile"; the few words tell the others.
+            outcome.gist = pageGist(t.body, type);
             clear();
-        else
+        } else
             take(t.body, type);
     } catch (...) {
         clear();

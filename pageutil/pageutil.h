@@ -57,6 +57,8 @@ struct FetchLimits
     QList<QByteArray> pinnedHosts;
     // Who is asking, so that a site can tell the tool's requests apart; empty: VqLirra/VERSION.
     QByteArray userAgent;
+    // An authority trusted besides the system's (a PEM file), for a company proxy or a private site.
+    QString caFile;
 };
 
 // The page at url decoded to text; the empty text on any failure. Window events keep
@@ -80,6 +82,7 @@ enum class Transport {
     TooLarge,     // a body over the cap
     Malformed,    // a reply that is not HTTP, or an encoding that cannot be undone
     Scheme,       // a scheme that is not fetched (or redirected to)
+    Certificate,  // the site's certificate is not trusted, has expired or names another host
     Other,
 };
 
@@ -89,6 +92,12 @@ struct FetchOutcome
     Transport transport = Transport::Other;
     int httpStatus = 0;        // 0 when no response came
     qint64 retryAfterMs = -1;  // the response's Retry-After (seconds or a date), -1 without
+    // What a page that is no profile says of itself (its title, or its first words); filled
+    // when its body was not kept.
+    QString gist;
+    QString detail; // the transfer library's own words on a failure, for messages
+    // The first response was a permanent redirect (301, 308) to this URL, followed.
+    QString movedTo;
 };
 
 // fetchPage that also says what happened; page is the empty text unless a response came.
@@ -185,6 +194,11 @@ QString textBetween(QUtf8StringView text, QUtf8StringView startMark, QUtf8String
 QString textAfterAnchor(QUtf8StringView text, QUtf8StringView anchor, QUtf8StringView startMark,
                         QUtf8StringView endMark);
 int countOccurrences(QStringView text, QStringView marker);
+
+// What a page says of itself in a few words: its <title>, or else its first words, simplified
+// and cut to 60 characters; from the page's text, or from its body as it came.
+QString pageGist(QStringView text);
+QString pageGist(const QByteArray &body, const QByteArray &contentType);
 
 // The number at the start of a field: leading blanks, sign and decimal fraction, rounded
 // half to even; 0 when the text does not start with a number; failure 6 beyond 32 bits.

@@ -258,8 +258,10 @@ private Q_SLOTS:
                 pace.started(a.mid(1).toLongLong());
                 continue;
             }
-            const Module1::FetchOutcome o{0, a[0] == u'd' ? Module1::Transport::Reset : Module1::Transport::Ok, a[0] == u'r' ? 429 : 200,
-                                          a[0] == u'R' ? 5000 : -1};
+            Module1::FetchOutcome o;
+            o.transport = a[0] == u'd' ? Module1::Transport::Reset : Module1::Transport::Ok;
+            o.httpStatus = a[0] == u'r' ? 429 : 200;
+            o.retryAfterMs = a[0] == u'R' ? 5000 : -1;
             const qint64 at = a.mid(1).section(u'/', 0, 0).toLongLong();
             const qint64 started = a.contains(u'/') ? a.section(u'/', 1).toLongLong() : at - 1;
             free = pace.answered(o, started, at, 10000);

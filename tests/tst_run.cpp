@@ -43,7 +43,7 @@ private Q_SLOTS:
         row("whole run", {"100", "108"},
             {"无等级", "", "新人 1x2", "500 出错也有名 2x3", "偶像 3x5", "明\"星,\r\n🎤 4x1 1x4", "巨星 5x5", "超出等级 3x6",
              "raw <html>a page without a display name</html>"},
-            "100 101 102 103 104 105 106 107 108",
+            "100 101 102 103 104 105 106 107 108 108 107", // 108, new to the run, looked into: 107 still a profile
             {"100 无等级 尚未出道", "102 新人 歌唱新人 2", "103 出错也有名 闪亮新秀 3", "104 偶像 人气偶像 5", "105 明\"星,\r\n🎤 超级明星 1",
              "106 巨星 超级巨星 5"},
             QStringList{kStopped, summary(9, 6, 1, 2, 0)} + started, kDone);
@@ -60,7 +60,8 @@ private Q_SLOTS:
         row("range ending at the largest ID", {"2147483646", "2147483647"}, {"", "last"}, "2147483646 2147483647",
             {"2147483647 last 尚未出道"}, done, kDone);
         row("fields read as numbers", {"abc", "2", ""}, {}, "0 1 2", {}, done, kDone);
-        row("not found is no failure", {"5", "5"}, {"404"}, "5", {}, {kStopped, summary(1, 0, 0, 1, 0)}, kDone);
+        row("not found is no failure", {"5", "5"}, {"404"}, "5", {},
+            {kStopped, "未找到任何资料: 全部 1 个页面的标题为 'no profile here'", summary(1, 0, 0, 1, 0)}, kDone);
         for (const char *fault : {"503", "429", "502", "504", "408", "500", "522", "524", "rst", "reset", "short", "stall"}) {
             for (int times : {1, 2})
                 row(QStringLiteral("%1 %2 times, then the page").arg(fault).arg(times), {"7", "7"},
