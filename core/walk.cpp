@@ -79,11 +79,11 @@ void HarvestRun::takeAnswer(Flight &flight)
     // One at a time, an answer that is surely a page or no profile sends the next request
     // before its page is read.
     answer.why = flight.fetch.finish(answer.page, ProfilePage::nameMarkBytes(), [&](const Module1::FetchOutcome &in) {
+        if (!in.movedTo.isEmpty())
+            followMove(in, m_ids.at(flight.at));
         if (flight.at < lastAt && m_schedule->goesAhead(&in))
             startAhead(flight.at);
     });
-    if (!answer.why.movedTo.isEmpty())
-        followMove(answer.why, m_ids.at(flight.at));
     const bool paceRefused = m_schedule->answered(answer.why, flight.startedMs);
     const int freeRefusals = paceRefused ? m_freeRefusals[flight.at]++ : 0;
     const Judgement judged = judgeAnswer(answer.why, answer.page, m_settings.retries, flight.attempt, paceRefused,

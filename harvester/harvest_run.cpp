@@ -56,8 +56,9 @@ public:
     }
     void gaveUpOnPages(qint64 resumeAt, const QString &gist) override
     {
-        w.Ag(QStringLiteral("网站持续返回非资料页面: ") + gist + QStringLiteral(", 采集已停止, 下次可从ID ")
-             + QString::number(resumeAt) + QStringLiteral(" 开始"));
+        const QString next = QStringLiteral("下次可从ID ") + QString::number(resumeAt) + QStringLiteral(" 开始");
+        w.Ag(QStringLiteral("网站持续返回非资料页面: ") + gist + QStringLiteral(", 采集已停止, ") + next);
+        w.setStatusPanel(2, QStringLiteral("网站持续返回非资料页面, ") + next);
     }
     void columnLost(int column, int profiles) override
     {

@@ -173,7 +173,8 @@ inline bool serveFault(const QString &fault, const LoopbackServer::Request &requ
 // A window on a site of scripted answers, writing its files into a temporary folder.
 // An ID's script is its answers in turn, the last one kept: "" for not found, a name for
 // its profile page ("name 3x2 1x4": with grade icons of tier 3 level 2, then tier 1 level 4), a status ("503"),
-// a status with a profile ("500 name"), a fault of serveFault, or "raw TEXT".
+// a status with a profile ("500 name"), a fault of serveFault, "raw TEXT", or "uid name" (a profile
+// whose user ID marker was renamed).
 struct Harness
 {
     QHash<qint64, QStringList> script;
@@ -218,6 +219,8 @@ struct Harness
             LoopbackServer::respond(s, 404, "text/html", "<html>no such user</html>");
         } else if (first == u"raw") {
             LoopbackServer::respond(s, 200, "text/html; charset=utf-8", rest.toUtf8());
+        } else if (first == u"uid") { // a profile whose user ID has a new marker
+            LoopbackServer::respond(s, 200, "text/html; charset=utf-8", page(rest).replace("var userid", "var uid"));
         } else if (isStatus) {
             LoopbackServer::respond(s, status, "text/html; charset=utf-8",
                                     rest.isEmpty() ? QByteArray("<html>no profile here</html>") : page(rest));

@@ -117,6 +117,7 @@ private Q_SLOTS:
         QTest::newRow("a list and a range") << QStringList{"--ids", "-", "--end", "5"} << 2 << "--ids: give either a list of IDs or --start and --end";
         QTest::newRow("patience below nothing") << QStringList{"--patience", "-1"} << 2 << "--patience: '-1' is not a number of minutes";
         QTest::newRow("resume without output") << QStringList{"--resume"} << 2 << "--resume: needs the --output";
+        QTest::newRow("no such authority file") << QStringList{"--ca-file", "/no/such/ca.pem"} << 2 << "--ca-file: cannot read '/no/such/ca.pem'";
         QTest::newRow("output cannot be written") << QStringList{"--output", "/proc/no/such/dir/out.csv"} << 3 << "cannot write /proc/no/such/dir/out.csv";
     }
     void badArgumentsFetchAndWriteNothing()
@@ -251,6 +252,52 @@ private Q_SLOTS:
         QCOMPARE(ran.exitCode, 1);
         QVERIFY2(ran.err.startsWith("10 IDs in a row failed (") && ran.err.contains("): stopped. Continue from ID 2 later.\n"), ran.err.constData());
         QCOMPARE(said, QByteArray("Harvest/2 (ops@example.org)"));
+    }
+
+    // A site that answers with a verification page for ever: exit 4, naming the page and the ID
+    // to go on from; --resume once it serves profiles again writes the undisturbed run's file.
+    void blockedSiteEndsWithFourAndResumes()
+    {
+        const QStringList args{"--start", "1", "--end", "20", "--pause", "0", "--quiet", "--patience", "0", "--output"};
+        for (qint64 id = 1; id <= 20; ++id)
+            m_site->setPage(id, QStringLiteral("p%1").arg(id));
+        QCOMPARE(run(args + QStringList{path("whole.csv")}).exitCode, 0);
+        for (qint64 id = 3; id <= 20; ++id)
+            m_site->setPage(id, QStringLiteral("raw <html><title>安全验证</title></html>"));
+        m_site->script[2] = QStringList{"p2", "raw <html><title>安全验证</title></html>"};
+        const Ran blocked = run(args + QStringList{path("out.csv")});
+        QCOMPARE(blocked.exitCode, 4);
+        QVERIFY2(QString::fromUtf8(blocked.err).startsWith(QStringLiteral("The site kept serving pages that are not profiles "
+                                                                         "('安全验证'): stopped. Continue from ID 3 later.\n")),
+                 blocked.err.constData());
+        for (qint64 id = 2; id <= 20; ++id)
+            m_site->setPage(id, QStringLiteral("p%1").arg(id));
+        QCOMPARE(run(args + QStringList{path("out.csv"), "--resume"}).exitCode, 0);
+        QCOMPARE(readFile(path("out.csv")), readFile(path("whole.csv")));
+    }
+
+    // A profile moved for good is fetched from its new place from then on; a temporary move
+    // goes through the redirect every time.
+    void permanentRedirectIsTakenOnce_data()
+    {
+        QTest::addColumn<int>("status");
+        for (int status : {301, 308, 302, 307})
+            QTest::newRow(qPrintable(QString::number(status))) << status;
+    }
+    void permanentRedirectIsTakenOnce()
+    {
+        QFETCH(int, status);
+        const bool permanent = status == 301 || status == 308;
+        LoopbackServer old([&](const LoopbackServer::Request &r, QTcpSocket *s) {
+            LoopbackServer::respond(s, status, "text/html", "moved", {{"Location", m_site->server.baseUrl() + r.path}});
+        });
+        QVERIFY(old.listen());
+        const QStringList args{"--start", "1", "--end", "5", "--pause", "0", "--quiet", "--base-url"};
+        const Ran moved = run(args + QStringList{QString::fromLatin1(old.baseUrl() + "/u/")});
+        QCOMPARE(old.requestCount(), permanent ? 1 : 5);
+        QCOMPARE(m_site->requested.size(), 5);
+        QCOMPARE(moved.err.contains("The site moved to " + m_site->server.baseUrl() + "/u/; following it.\n"), permanent);
+        QCOMPARE(moved.out, run(args + QStringList{QString::fromLatin1(m_site->server.baseUrl() + "/u/")}).out);
     }
 
     void version()

@@ -37,6 +37,8 @@ private Q_SLOTS:
         QTest::newRow("a failure while later pages are held") << QStringList{"a", "b", broken, "d", "e", "f", "g", "h", "i", "j"} << 3;
         QTest::newRow("ten given up in a row, counted in ID order")
             << QStringList{"a", "b"} + QStringList(10, "403") + QStringList{"c", "d", "e", "f", "g", "h", "i"} << 7;
+        QTest::newRow("the site's own absence page, new to the run, many in a row")
+            << QStringList{"a", "b"} + QStringList(12, "raw <html><title>用户不存在</title></html>") + QStringList{"c", "d"} << 5;
     }
     // Rows, log, status texts, journal and resume point of eight in flight are those of one.
     void sameAsOneAtATime()

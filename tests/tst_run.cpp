@@ -112,6 +112,31 @@ private Q_SLOTS:
         row("a site quiet beyond the patience ends the run", {"1", "14"}, QStringList{"*rst", "p1", "p2"}, asked.join(u' '),
             everyRow(1, 2), {kStopped, "下载失败的ID: " + all.mid(2, 10).join(QStringLiteral(", ")), summary(12, 2, 0, 0, 10),
                         "连续10个ID下载失败, 采集已停止: " + kReset + ", 下次可从ID 3 开始"}, "正在采集用户: 12  完成进度[13/11]...");
+        // Pages that are no profiles, after profiles: looked into by asking the first of them and the
+        // last profile again (13 went out before 12 was read). A verification page for a while, then
+        // for ever; the site's own absence page.
+        const QString verify = QStringLiteral("raw <html><title>安全验证</title>请完成安全验证</html>");
+        QStringList blockedAWhile{"p1", "p2;" + verify + ";p2", verify + ';' + verify + ";p3"}, sparse{"p1", "p2"}, renamed{"p1", "p2"};
+        for (int id = 4; id <= 12; ++id)
+            blockedAWhile << verify + ";p" + QString::number(id);
+        row("a verification page for a while", {"1", "14"}, blockedAWhile + QStringList{"p13", "p14"},
+            (all.mid(0, 13) + QStringList{"3", "2", "3"} + all.mid(2, 12)).join(u' '), everyRow(1, 14),
+            QStringList{kStopped, summary(14, 14, 0, 0, 0), "网站已恢复, 继续采集", "网站返回非资料页面: 安全验证, 等待后自动继续"} + started, kDone);
+        row("a verification page for ever", {"1", "14"}, {"*" + verify, "p1", "p2;" + verify}, (all.mid(0, 13) + QStringList(3, "3 2")).join(u' '),
+            everyRow(1, 2), {kStopped, summary(2, 2, 0, 0, 0), "网站持续返回非资料页面: 安全验证, 采集已停止, 下次可从ID 3 开始",
+                             "网站返回非资料页面: 安全验证, 等待后自动继续"}, "网站持续返回非资料页面, 下次可从ID 3 开始");
+        for (int id = 3; id <= 40; ++id)
+            sparse << "raw <html><title>用户 " + QString::number(id) + " 不存在</title></html>";
+        row("the site's own absence page, many in a row", {"1", "41"}, sparse << "p41",
+            (all.mid(0, 13) + QStringList{"3", "2"} + all.mid(12, 29)).join(u' '),
+            {"1 p1 尚未出道", "2 p2 尚未出道", "41 p41 尚未出道"}, {kStopped, summary(41, 3, 0, 38, 0)}, kDone);
+        QStringList renamedRows = everyRow(1, 2);
+        for (int id = 3; id <= 52; ++id) {
+            renamed << "uid p" + QString::number(id);
+            renamedRows << QStringLiteral("%1|p%1|%1|Nothing|尚未出道|1024|12|3|45|678").arg(id);
+        }
+        row("a column that stops being found", {"1", "52"}, renamed, QString(), renamedRows,
+            {kStopped, summary(52, 52, 0, 0, 0), "页面格式可能已变化: 用户ID 连续 50 个资料未找到"}, kDone);
         const QStringList graded{"a", "b 2x2", "c 4x4", "d 5x5", "e 5x6"}; // e: never kept
         const auto bounds = [&](const char *name, const char *lower, const char *upper, const QStringList &kept) {
             row(name, {"1", "5", "0", lower, upper}, graded, "1 2 3 4 5", kept, done, kDone);
@@ -178,7 +203,8 @@ private Q_SLOTS:
         const qint64 startedAt = h.clock.elapsed();
         h.window->Command1_Click();
         QVERIFY2(h.clock.elapsed() - startedAt < 20000, qPrintable(QString::number(h.clock.elapsed() - startedAt)));
-        QCOMPARE(h.ids(), requested);
+        if (!requested.isEmpty())
+            QCOMPARE(h.ids(), requested);
         QStringList expected;
         for (const QString &k : kept)
             expected << (k.contains(u'|') ? k
