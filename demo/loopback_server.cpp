@@ -1,22 +1,46 @@
 #include "loopback_server.h"
 
 #include <QHostAddress>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
 LoopbackServer::LoopbackServer(Handler handler, QObject *parent)
-    : QObject(parent), m_handler(std::move(handler))
+    : QObject(parent), m_server(std::make_unique<QTcpServer>()), m_handler(std::move(handler))
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &LoopbackServer::onConnection);
+    connect(m_server.get(), &QTcpServer::newConnection, this, &LoopbackServer::onConnection);
 }
 
-bool LoopbackServer::listen(quint16 port) { return m_server.listen(QHostAddress::LocalHost, port); }
+bool LoopbackServer::listen(quint16 port) { return m_server->listen(QHostAddress::LocalHost, port); }
 
-quint16 LoopbackServer::port() const { return m_server.serverPort(); }
+bool LoopbackServer::useTls(const QByteArray &certificatePem, const QByteArray &keyPem)
+{
+    const QList<QSslCertificate> chain = QSslCertificate::fromData(certificatePem, QSsl::Pem);
+    const QSslKey key(keyPem, QSsl::Rsa, QSsl::Pem);
+    if (!QSslSocket::supportsSsl() || chain.isEmpty() || key.isNull())
+        return false;
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(chain);
+    tls.setPrivateKey(key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    auto server = std::make_unique<QSslServer>();
+    server->setSslConfiguration(tls);
+    connect(server.get(), &QSslServer::startedEncryptionHandshake, this, [this] { ++m_handshakes; });
+    m_server = std::move(server);
+    // A TLS connection is handed over once its handshake is done, later than it is announced.
+    connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this, &LoopbackServer::onConnection);
+    m_tls = true;
+    return true;
+}
+
+quint16 LoopbackServer::port() const { return m_server->serverPort(); }
 
 QByteArray LoopbackServer::baseUrl() const
 {
-    return "http://127.0.0.1:" + QByteArray::number(port());
+    return (m_tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + QByteArray::number(port());
 }
 
 int LoopbackServer::requestCount() const { return m_requests; }
@@ -63,7 +87,7 @@ void LoopbackServer::answer(const Request &request, QTcpSocket *socket)
 
 void LoopbackServer::onConnection()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { m_inFlight -= m_pending.take(socket); });

@@ -9,6 +9,7 @@
 #include <QTcpServer>
 
 #include <functional>
+#include <memory>
 
 class QTcpSocket;
 
@@ -32,8 +33,11 @@ public:
     explicit LoopbackServer(Handler handler, QObject *parent = nullptr);
 
     bool listen(quint16 port = 0); // 127.0.0.1; 0 picks a free port
+    // Serves HTTPS (HTTP/1.1) with this certificate chain and key, both PEM, from the next
+    // listen on; false when TLS cannot be had (no TLS backend, a key that does not load).
+    bool useTls(const QByteArray &certificatePem, const QByteArray &keyPem);
     quint16 port() const;
-    QByteArray baseUrl() const; // http://127.0.0.1:PORT
+    QByteArray baseUrl() const; // http://127.0.0.1:PORT, or https://
     int requestCount() const;
     void setHandler(Handler handler);
     // Answers come after their delay, each on its own timer, so that many are pending at once.
@@ -46,6 +50,7 @@ public:
     void setRateLimit(double perSecond, int burst, int status = 429);
     int acceptedCount() const;
     int refusedCount() const;
+    int handshakeCount() const { return m_handshakes; } // TLS handshakes begun, finished or not
 
     // A complete response with Content-Length, kept alive.
     static void respond(QTcpSocket *socket, int status, const QByteArray &contentType,
@@ -57,7 +62,9 @@ private:
     void onReadable(QTcpSocket *socket);
     void answer(const Request &request, QTcpSocket *socket);
 
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
+    bool m_tls = false;
+    int m_handshakes = 0;
     Handler m_handler;
     int m_requests = 0;
     Delay m_delay;

@@ -2,13 +2,29 @@
 #include "profile_site.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QTextStream>
 
 #include <cstring>
 
 namespace {
-// --serve [--port N] [--delay MS] [--page-bytes N]: the site alone, for the command line; prints its base URL.
+// --tls CERT KEY (PEM files): the site over HTTPS. False when they cannot serve.
+bool useTls(const QStringList &args, ProfileSite &site)
+{
+    const qsizetype at = args.indexOf(QStringLiteral("--tls"));
+    if (at < 0)
+        return true;
+    QFile certificate(args.value(at + 1)), key(args.value(at + 2));
+    if (certificate.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly)
+        && site.server().useTls(certificate.readAll(), key.readAll()))
+        return true;
+    QTextStream(stderr) << "vqlirra-demo: --tls takes a certificate and a key, PEM files, and TLS to serve them\n";
+    return false;
+}
+
+// --serve [--port N] [--delay MS] [--page-bytes N] [--tls CERT KEY]: the site alone, for the
+// command line; prints its base URL.
 int serveOnly(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -42,6 +58,8 @@ int serveOnly(int argc, char *argv[])
     }
     ProfileSite site;
     site.setDelayMs(delay);
+    if (!useTls(args, site))
+        return 2;
     if (!site.listen(port)) {
         QTextStream(stderr) << "vqlirra-demo: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;
