@@ -1,5 +1,6 @@
 #include "curlpump.h"
 #include "pageutil.h"
+#include "trust_p.h"
 #include "waits_p.h"
 
 #include <QFile>
@@ -63,6 +64,19 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
             t->firstStatus = -1;
     }
     return len;
+}
+
+// The authorities that vouch for a site: the system's, and those of caFile.
+void trust(CURL *e, const QString &caFile)
+{
+    const QByteArray &bundle = detail::authoritiesToTrust(caFile);
+    if (!bundle.isEmpty()) {
+        curl_blob blob{const_cast<char *>(bundle.constData()), size_t(bundle.size()), CURL_BLOB_NOCOPY};
+        curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &blob);
+    } else if (!caFile.isEmpty()) {
+        // The system's authorities stay trusted: OpenSSL still reads its certificate folder.
+        curl_easy_setopt(e, CURLOPT_CAINFO, QFile::encodeName(caFile).constData());
+    }
 }
 
 Transport transportOf(CURLcode code)
@@ -186,8 +200,7 @@ PendingFetch::PendingFetch(const QString &url, const FetchLimits &limits) : d(st
         // HTTP never multiplexes, and there the wait would only hold requests back.
         if (url.startsWith(u"https:", Qt::CaseInsensitive))
             curl_easy_setopt(e, CURLOPT_PIPEWAIT, 1L);
-        if (!limits.caFile.isEmpty())
-            curl_easy_setopt(e, CURLOPT_CAINFO, QFile::encodeName(limits.caFile).constData());
+        trust(e, limits.caFile);
         d->generation = detail::waitGeneration();
         pump.add(&t);
         d->started = true;

@@ -18,7 +18,8 @@ signed() { # name, subjectAltName
     quiet openssl x509 -req -in "$1.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -out "$1.pem" -days $days -extfile "$1.ext"
     rm -f "$1.csr" "$1.ext"
 }
-signed site "IP:127.0.0.1,DNS:localhost"
+# (127.0.0.1 as a DNS name too: Schannel's host check in libcurl reads only DNS names)
+signed site "IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost"
 signed elsewhere "DNS:elsewhere.invalid"
 quiet openssl req -x509 -newkey rsa:2048 -nodes -keyout rogue.key -out rogue.pem -days $days \
     -subj "/CN=127.0.0.1" -addext "subjectAltName=IP:127.0.0.1"

@@ -40,16 +40,26 @@ fi
 cmake --build build-windows --parallel
 
 # The whole suite under Wine, as on a Chinese Windows system, two test programs at a time.
-export QT_QPA_PLATFORM=offscreen
+# Wine's Schannel cannot serve TLS, so the Debian build's demo site serves the HTTPS tests'
+# certificates (those of this build's tests), one site for each.
+scripts/setup.sh >/dev/null
+check=$(mktemp -d)
+servers=()
+trap 'kill "${servers[@]}" 2>/dev/null || true; rm -rf "$check"' EXIT
+VQ_TLS_SITES=""
+for cert in site rogue elsewhere; do
+    build/demo/vqlirra-demo --serve --tls "build-windows/tests/tls/$cert.pem" "build-windows/tests/tls/$cert.key" > "$check/$cert" &
+    servers+=($!)
+    for _ in $(seq 50); do [ -s "$check/$cert" ] && break; sleep 0.1; done
+    VQ_TLS_SITES+="$cert=$(head -n 1 "$check/$cert");"
+done
+export VQ_TLS_SITES QT_QPA_PLATFORM=offscreen
 ctest --test-dir build-windows --output-on-failure --timeout 600 --parallel 2
 
 # The demo site (served by the Debian build) harvested by both builds: the window's saved list
 # and journal, and the command line's file, byte for byte the same.
-scripts/setup.sh >/dev/null
-check=$(mktemp -d)
-trap 'kill "$demo" 2>/dev/null || true; rm -rf "$check"' EXIT
 build/demo/vqlirra-demo --serve > "$check/url" &
-demo=$!
+servers+=($!)
 for _ in $(seq 50); do [ -s "$check/url" ] && break; sleep 0.1; done
 url=$(head -n 1 "$check/url")
 mkdir -p "$check/debian" "$check/windows"
