@@ -98,14 +98,14 @@ void ConsoleHost::columnLost(int column, int profiles)
 {
     static const char *const names[] = {"index", "name", "homepage ID", "user ID", "grade",
                                         "plays", "works", "shares", "follows", "fans"};
-    say(QStringLiteral("The page layout may have changed: %1 not found in the last %2 profiles.")
+    say(QStringLiteral("the page layout may have changed: %1 not found in the last %2 profiles")
             .arg(QLatin1String(column >= 0 && column < 10 ? names[column] : "?"))
             .arg(profiles));
 }
 
 void ConsoleHost::siteMoved(const QString &newBase)
 {
-    say(QStringLiteral("The site moved to %1; following it.").arg(newBase));
+    say(QStringLiteral("the site moved to %1; following it").arg(newBase));
 }
 
 void ConsoleHost::summary(const RunSummary &s)
@@ -137,6 +137,7 @@ void ConsoleHost::say(const QString &text)
 // Said when the wait begins and at every try after it; the progress line counts down between.
 void ConsoleHost::siteSilent(qint64 resumeAt, qint64 msToTry, bool waitBegins)
 {
+    m_waitReason = QStringLiteral("the site does not answer");
     sayWait(waitBegins ? QStringLiteral("The site does not answer; waiting for it")
                        : QStringLiteral("Still no answer from the site"),
             resumeAt, msToTry, waitBegins);
@@ -144,6 +145,7 @@ void ConsoleHost::siteSilent(qint64 resumeAt, qint64 msToTry, bool waitBegins)
 
 void ConsoleHost::pagesStrange(qint64 resumeAt, qint64 msToTry, bool waitBegins, const QString &gist)
 {
+    m_waitReason = QStringLiteral("the site serves no profiles");
     sayWait(waitBegins ? QStringLiteral("The site serves pages that are not profiles ('%1'); waiting for it").arg(gist)
                        : QStringLiteral("Still no profiles from the site ('%1')").arg(gist),
             resumeAt, msToTry, waitBegins);
@@ -179,8 +181,9 @@ void ConsoleHost::drawProgress(bool final)
                                                   : ms > 0 ? double(m_done) * 1000.0 / double(ms) : 0.0;
     const QString left = rate > 0 ? duration(qint64(double(m_total - m_done) / rate)) : QStringLiteral("?");
     const QString line = m_silentMs >= 0
-        ? QStringLiteral("%1/%2 IDs, %3 rows, %4 failed, the site does not answer: next try in %5")
-              .arg(m_done).arg(m_total).arg(m_kept).arg(m_givenUp.size()).arg(duration((m_silentMs + 999) / 1000))
+        ? QStringLiteral("%1/%2 IDs, %3 rows, %4 failed, %5: next try in %6")
+              .arg(m_done).arg(m_total).arg(m_kept).arg(m_givenUp.size())
+              .arg(m_waitReason, duration((m_silentMs + 999) / 1000))
         : QStringLiteral("%1/%2 IDs (%3%), %4 rows, %5 failed, %6 IDs/s%7, %8 left")
                              .arg(m_done).arg(m_total)
                              .arg(100.0 * double(m_done) / double(m_total), 0, 'f', 1)

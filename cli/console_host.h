@@ -86,5 +86,6 @@ private:
     bool m_anyFailed = false; // in the whole harvest
     bool m_blocked = false;
     qint64 m_silentMs = -1; // while the site does not answer, the time to the next try
+    QString m_waitReason;   // what the run waits for the site to end
     double m_sitePace = 0; // requests a second the site holds the run to; 0 while it has not refused
 };

@@ -1,9 +1,7 @@
 #include "curlpump.h"
 #include "pageutil.h"
-#include "trust_p.h"
+#include "transfer_p.h"
 #include "waits_p.h"
-
-#include <QFile>
 
 #include <curl/curl.h>
 
@@ -51,74 +49,6 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
     return size_t(len);
 }
 
-// Only the first status line is kept: a permanent redirect is told by it.
-size_t onHeader(char *data, size_t size, size_t count, void *user)
-{
-    auto *t = static_cast<detail::Transfer *>(user);
-    const size_t len = size * count;
-    if (t->firstStatus == 0 && len > 9 && qstrncmp(data, "HTTP/", 5) == 0) {
-        const QByteArray line(data, qsizetype(len));
-        const qsizetype space = line.indexOf(' ');
-        t->firstStatus = space < 0 ? -1 : line.mid(space + 1, 3).toInt();
-        if (t->firstStatus == 0)
-            t->firstStatus = -1;
-    }
-    return len;
-}
-
-// The authorities that vouch for a site: the system's, and those of caFile.
-void trust(CURL *e, const QString &caFile)
-{
-    const QByteArray &bundle = detail::authoritiesToTrust(caFile);
-    if (!bundle.isEmpty()) {
-        curl_blob blob{const_cast<char *>(bundle.constData()), size_t(bundle.size()), CURL_BLOB_NOCOPY};
-        curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &blob);
-    } else if (!caFile.isEmpty()) {
-        // The system's authorities stay trusted: OpenSSL still reads its certificate folder.
-        curl_easy_setopt(e, CURLOPT_CAINFO, QFile::encodeName(caFile).constData());
-    }
-}
-
-Transport transportOf(CURLcode code)
-{
-    switch (code) {
-    case CURLE_OK:
-        return Transport::Ok;
-    case CURLE_COULDNT_CONNECT:
-        return Transport::Refused;
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-        return Transport::Reset;
-    case CURLE_GOT_NOTHING:
-        return Transport::EmptyReply;
-    case CURLE_PARTIAL_FILE:
-        return Transport::Partial;
-    case CURLE_OPERATION_TIMEDOUT:
-        return Transport::Timeout;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-        return Transport::NoHost;
-    case CURLE_TOO_MANY_REDIRECTS:
-        return Transport::RedirectLoop;
-    case CURLE_WRITE_ERROR: // the body callback refused more than the cap
-    case CURLE_FILESIZE_EXCEEDED:
-        return Transport::TooLarge;
-    case CURLE_WEIRD_SERVER_REPLY:
-    case CURLE_BAD_CONTENT_ENCODING:
-    case CURLE_HTTP2:
-    case CURLE_HTTP2_STREAM:
-        return Transport::Malformed;
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return Transport::Scheme;
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_ISSUER_ERROR:
-    case CURLE_SSL_INVALIDCERTSTATUS:
-        return Transport::Certificate;
-    default:
-        return Transport::Other;
-    }
-}
 } // namespace
 
 QString fetchPage(const QString &url, const FetchLimits &limits)
@@ -172,9 +102,7 @@ PendingFetch::PendingFetch(const QString &url, const FetchLimits &limits) : d(st
         curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
         curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
         curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
-        curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
-        curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
-        curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.error);
+        detail::setSecureOptions(t, url, limits.caFile);
         curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -195,12 +123,6 @@ PendingFetch::PendingFetch(const QString &url, const FetchLimits &limits) : d(st
         if (d->pins)
             curl_easy_setopt(e, CURLOPT_RESOLVE, d->pins);
         curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
-        // Over HTTP/2 the requests of a run share one connection: a request waits for the
-        // first connection to say whether it multiplexes, rather than opening its own. Plain
-        // HTTP never multiplexes, and there the wait would only hold requests back.
-        if (url.startsWith(u"https:", Qt::CaseInsensitive))
-            curl_easy_setopt(e, CURLOPT_PIPEWAIT, 1L);
-        trust(e, limits.caFile);
         d->generation = detail::waitGeneration();
         pump.add(&t);
         d->started = true;
@@ -241,39 +163,13 @@ FetchOutcome PendingFetch::finishWith(QByteArrayView onlyWith, Take take, Clear 
             return outcome;
         }
         CURL *e = t.easy;
-        outcome.curlCode = int(t.result);
-        outcome.transport = transportOf(t.result);
-        if (t.result == CURLE_UNSUPPORTED_PROTOCOL) {
-            // Our own scheme, refused without a redirect: the reply was no HTTP at all.
-            long status = 0;
-            curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
-            const bool ownScheme = d->url.startsWith(u"http://", Qt::CaseInsensitive)
-                || d->url.startsWith(u"https://", Qt::CaseInsensitive);
-            if (ownScheme && (status < 300 || status >= 400))
-                outcome.transport = Transport::Malformed;
-        }
-        if (t.result != CURLE_OK) {
-            outcome.detail = QString::fromUtf8(t.error).trimmed();
+        if (!detail::readOutcome(t, d->url, outcome)) {
             clear();
             return outcome;
         }
-        long status = 0;
-        curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
-        outcome.httpStatus = int(status);
-        curl_off_t retryAfter = 0;
-        // libcurl reads both forms of the header, delta-seconds and an HTTP date; it gives 0
-        // for none, and a delay of 0 (or a date gone by) asks for nothing beyond the usual wait.
-        if (curl_easy_getinfo(e, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK && retryAfter > 0)
-            outcome.retryAfterMs = qint64(retryAfter) * 1000;
         char *contentType = nullptr;
         curl_easy_getinfo(e, CURLINFO_CONTENT_TYPE, &contentType);
         const QByteArray type = contentType ? QByteArray(contentType) : QByteArray();
-        long redirects = 0;
-        curl_easy_getinfo(e, CURLINFO_REDIRECT_COUNT, &redirects);
-        char *finalUrl = nullptr;
-        if (redirects > 0 && (t.firstStatus == 301 || t.firstStatus == 308)
-            && curl_easy_getinfo(e, CURLINFO_EFFECTIVE_URL, &finalUrl) == CURLE_OK && finalUrl)
-            outcome.movedTo = QString::fromUtf8(finalUrl);
         if (answered)
             answered(outcome);
         if (!onlyWith.isEmpty() && !pageMayContain(t.body, type, onlyWith)) {

@@ -296,7 +296,7 @@ private Q_SLOTS:
         const Ran moved = run(args + QStringList{QString::fromLatin1(old.baseUrl() + "/u/")});
         QCOMPARE(old.requestCount(), permanent ? 1 : 5);
         QCOMPARE(m_site->requested.size(), 5);
-        QCOMPARE(moved.err.contains("The site moved to " + m_site->server.baseUrl() + "/u/; following it.\n"), permanent);
+        QCOMPARE(moved.err.contains("the site moved to " + m_site->server.baseUrl() + "/u/; following it\n"), permanent);
         QCOMPARE(moved.out, run(args + QStringList{QString::fromLatin1(m_site->server.baseUrl() + "/u/")}).out);
     }
 
