@@ -57,7 +57,14 @@ QString pageGist(QStringView text)
 
 QString pageGist(const QByteArray &body, const QByteArray &contentType)
 {
-    return pageGist(decodePage(body.left(kHead), contentType));
+    // Only as far as the title's end is decoded (ASCII markup reads the same in every charset
+    // a page comes in): most pages without a profile are read for this alone.
+    const QByteArrayView head(body.constData(), qMin(body.size(), kHead));
+    qsizetype title = head.indexOf("</title");
+    if (title < 0)
+        title = head.indexOf("</TITLE");
+    const qsizetype size = title < 0 ? head.size() : qMin(head.size(), title + 8);
+    return pageGist(decodePage(QByteArray::fromRawData(body.constData(), size), contentType));
 }
 
 } // namespace Module1
