@@ -267,7 +267,7 @@ private Q_SLOTS:
         m_site->script[2] = QStringList{"p2", "raw <html><title>安全验证</title></html>"};
         const Ran blocked = run(args + QStringList{path("out.csv")});
         QCOMPARE(blocked.exitCode, 4);
-        QVERIFY2(QString::fromUtf8(blocked.err).startsWith(QStringLiteral("The site kept serving pages that are not profiles "
+        QVERIFY2(QString::fromLocal8Bit(blocked.err).startsWith(QStringLiteral("The site kept serving pages that are not profiles "
                                                                          "('安全验证'): stopped. Continue from ID 3 later.\n")),
                  blocked.err.constData());
         for (qint64 id = 2; id <= 20; ++id)

@@ -213,6 +213,29 @@ private Q_SLOTS:
                             }
     }
 
+    // What a page without a profile says of itself: its title, else its first words.
+    void pageGist_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<QString>("gist");
+        QTest::newRow("title") << QByteArray("<html><title>\n 安全 验证 </title><body>x") << QByteArray() << "安全 验证";
+        QTest::newRow("title in capitals, gbk") << QByteArray("<TITLE>" + gbk(QStringLiteral("用户不存在")) + "</TITLE>")
+                                                << QByteArray("text/html; charset=gbk") << "用户不存在";
+        QTest::newRow("first words, scripts and styles left out")
+            << QByteArray("<html><script>var a = '<b>';</script><style>p{}</style><h1>请 登录</h1><p>再继续</p>") << QByteArray()
+            << "请 登录 再继续";
+        QTest::newRow("cut to sixty") << QByteArray(100, 'a') << QByteArray() << QString(60, u'a');
+    }
+    void pageGist()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, type);
+        QFETCH(QString, gist);
+        QCOMPARE(Module1::pageGist(body, type), gist);
+        QCOMPARE(Module1::pageGist(Module1::decodePage(body, type)), gist);
+    }
+
     void csvWorkedExampleByteForByte()
     {
         ResultModel m;
