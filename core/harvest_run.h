@@ -149,4 +149,5 @@ private:
     bool m_settledSinceCheck = false; // one at a time: the stop is looked at after each ID
     bool m_moved = false;             // the site's permanent redirect is followed
     qint64 m_lookedFrom = -1;         // the first of the strange pages looked into last
+    int m_lookedAgain = 0;            // how many times before that one was looked into
 };

@@ -12,10 +12,15 @@ bool HarvestRun::lookIntoPages()
 {
     m_flights.clear();
     const qint64 from = m_settlement.streakStart();
-    const bool again = from == m_lookedFrom;
+    m_lookedAgain = from == m_lookedFrom ? m_lookedAgain + 1 : 0;
     m_lookedFrom = from;
+    const bool again = m_lookedAgain > 0;
     QuietSite quiet(m_settings, [this] { return m_schedule->nowMs(); }, [this] { return keepWaiting(); });
     Probed probed = probePages(quiet, from, again);
+    // A site that shows a profile to the probe and something else to the run, time after
+    // time, is asked no faster than a blocking one.
+    if (probed == Probed::Back && m_lookedAgain >= 2)
+        probed = Probed::Strange;
     if (probed == Probed::Strange) {
         const QString gist = m_settlement.strangeGist();
         const QuietSite::Silence silence = quiet.wait(

@@ -24,6 +24,9 @@ CurlPump::CurlPump(QObject *parent) : QObject(parent)
     curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlPump::onTimer);
     curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
+    // libcurl keeps four connections per transfer under way: between two answers of a run
+    // with many in flight it closed the others, and each new one cost a TLS handshake.
+    curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, kKeptConnections);
 #ifdef Q_OS_WIN
     m_check.setInterval(100);
     connect(&m_check, &QTimer::timeout, this, [this] {
@@ -201,6 +204,11 @@ void CurlPump::act(curl_socket_t s, int events)
 {
     int running = 0;
     curl_multi_socket_action(m_multi, s, events, &running);
+    // Data read ahead (a TLS record decrypted past what was asked for) makes libcurl ask for a
+    // timeout of 0: served at once, not after a pass of the event loop, which under Wine costs
+    // several calls to its server.
+    for (int more = 0; more < kAtOnce && m_dueMs >= 0 && m_dueMs <= m_clock.elapsed(); ++more)
+        curl_multi_socket_action(m_multi, CURL_SOCKET_TIMEOUT, 0, &running);
     collectDone();
 }
 

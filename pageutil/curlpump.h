@@ -75,6 +75,8 @@ private:
     QElapsedTimer m_clock;
     qint64 m_dueMs = -1; // when libcurl wants its timeout, on m_clock; -1 for never
     static constexpr size_t kSpareEasy = 2;
+    static constexpr int kAtOnce = 4; // zero timeouts served in one go
+    static constexpr long kKeptConnections = 32; // twice the most a run has in flight
     std::vector<CURL *> m_spareEasy;
     std::unordered_map<curl_socket_t, Watch> m_watches;
     // Notifiers curl no longer needs; dropped where none of them can be mid-signal.
