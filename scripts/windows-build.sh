@@ -47,7 +47,7 @@ check=$(mktemp -d)
 servers=()
 trap 'kill "${servers[@]}" 2>/dev/null || true; rm -rf "$check"' EXIT
 VQ_TLS_SITES=""
-for cert in site rogue elsewhere; do
+for cert in site rogue expired elsewhere; do
     build/demo/vqlirra-demo --serve --tls "build-windows/tests/tls/$cert.pem" "build-windows/tests/tls/$cert.key" > "$check/$cert" &
     servers+=($!)
     for _ in $(seq 50); do [ -s "$check/$cert" ] && break; sleep 0.1; done

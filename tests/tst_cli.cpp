@@ -301,8 +301,9 @@ private Q_SLOTS:
     }
 
     // HTTPS with an authority made for the test runs, trusted by --ca-file only: the rows of
-    // plain HTTP, one at a time and four in flight. A certificate no authority signed, one for
-    // another host, or the site's without --ca-file ends the run at once, naming the problem.
+    // plain HTTP, one at a time and four in flight. A certificate no authority signed, an
+    // expired one, one for another host, or the site's without --ca-file ends the run at once,
+    // naming the problem.
     void httpsHarvestsExactly_data()
     {
         QTest::addColumn<QString>("certificate");
@@ -312,6 +313,7 @@ private Q_SLOTS:
         QTest::newRow("four in flight") << "site" << true << 4;
         QTest::newRow("an authority the system does not know") << "site" << false << 1;
         QTest::newRow("signed by no authority") << "rogue" << true << 4;
+        QTest::newRow("expired") << "expired" << true << 1;
         QTest::newRow("another host's") << "elsewhere" << true << 1;
     }
     void httpsHarvestsExactly()
