@@ -57,20 +57,20 @@ void Settlement::readCell(int column, const QString &text)
 
 // The row of a fetched page, kept when its grade is in range.
 template <typename View>
-void Settlement::readProfile(View page, const QString &idText)
+void Settlement::readProfile(View page, qint64 id)
 {
     const QString name = ProfilePage::displayName(page);
     if (name == Module1::missingValue()) {
         ++m_summary.absent;
         return;
     }
-    m_absent.profileAt(idText.toLongLong());
+    m_absent.profileAt(id);
     const QString grade = Grade::derive(page);
     if (m_host.gradeInRange(grade)) {
         m_list.appendRow(QString::number(m_rowsBefore + m_list.rowCount() + 1));
         m_halfRow = m_list.rowCount() - 1;
         setLastCell(1, name);
-        setLastCell(2, idText);
+        setLastCell(2, QString::number(id));
         readCell(3, ProfilePage::extractCell(page, 3));
         setLastCell(4, grade);
         for (int cell = 5; cell <= 9; ++cell)
@@ -84,13 +84,6 @@ void Settlement::readProfile(View page, const QString &idText)
     m_host.counted(int(m_rowsBefore + m_list.rowCount()));
 }
 
-namespace {
-QString gistOf(const Module1::Page &page)
-{
-    return page.isUtf8 ? Module1::pageGist(QString::fromUtf8(page.utf8.left(8192))) : Module1::pageGist(page.text);
-}
-} // namespace
-
 Settlement::Settled Settlement::settle(qint64 id, Fetched fetched, const Module1::Page &page,
                                        const Module1::FetchOutcome &in)
 {
@@ -99,7 +92,7 @@ Settlement::Settled Settlement::settle(qint64 id, Fetched fetched, const Module1
     Module1::FetchOutcome why = in;
     if (fetched == Fetched::Absent) {
         if (why.gist.isEmpty())
-            why.gist = gistOf(page);
+            why.gist = Module1::pageGist(page);
         if (!m_absent.isAbsence(AbsentPages::lookOf(why)))
             return holdStrange(id, why);
     }
@@ -234,11 +227,10 @@ void Settlement::commit(qint64 id, Fetched fetched, const Module1::Page &page, c
         m_host.givenUp(id, why);
     } else if (fetched == Fetched::Page) {
         m_siteAnswered = true;
-        const QString idText = QString::number(id);
         if (page.isUtf8)
-            readProfile(QUtf8StringView(page.utf8), idText);
+            readProfile(QUtf8StringView(page.utf8), id);
         else
-            readProfile(QStringView(page.text), idText);
+            readProfile(QStringView(page.text), id);
     } else if (fetched == Fetched::Absent) {
         m_siteAnswered = true;
         ++m_summary.absent;

@@ -62,7 +62,7 @@ public:
 
 private:
     template <typename View>
-    void readProfile(View page, const QString &idText);
+    void readProfile(View page, qint64 id);
     void commit(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
     void commitStreak();
     void keep(int row);

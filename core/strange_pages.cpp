@@ -76,7 +76,7 @@ int HarvestRun::askForProfile(QuietSite &quiet, qint64 id, AbsentPages::Look *lo
         return 1;
     if (look) {
         if (why.gist.isEmpty())
-            why.gist = Module1::pageGist(page.isUtf8 ? QString::fromUtf8(page.utf8.left(8192)) : page.text);
+            why.gist = Module1::pageGist(page);
         *look = AbsentPages::lookOf(why);
     }
     return 0;

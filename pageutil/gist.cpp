@@ -67,4 +67,10 @@ QString pageGist(const QByteArray &body, const QByteArray &contentType)
     return pageGist(decodePage(QByteArray::fromRawData(body.constData(), size), contentType));
 }
 
+QString pageGist(const Page &page)
+{
+    return page.isUtf8 ? pageGist(QString::fromUtf8(QByteArrayView(page.utf8).first(qMin(page.utf8.size(), kHead))))
+                       : pageGist(page.text);
+}
+
 } // namespace Module1

@@ -199,6 +199,8 @@ int countOccurrences(QStringView text, QStringView marker);
 // and cut to 60 characters; from the page's text, or from its body as it came.
 QString pageGist(QStringView text);
 QString pageGist(const QByteArray &body, const QByteArray &contentType);
+struct Page;
+QString pageGist(const Page &page);
 
 // The number at the start of a field: leading blanks, sign and decimal fraction, rounded
 // half to even; 0 when the text does not start with a number; failure 6 beyond 32 bits.
