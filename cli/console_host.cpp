@@ -234,3 +234,19 @@ void ConsoleHost::finish()
         text += QStringLiteral("Interrupted.\n");
     writeErr(text);
 }
+
+void ConsoleHost::historyTrouble(HistoryWriter::Trouble trouble, const QString &file, const QString &detail)
+{
+    switch (trouble) {
+    case HistoryWriter::Trouble::SetAside:
+        say(QStringLiteral("the history %1 was damaged; it was moved to %2 and a new one started").arg(file, detail));
+        break;
+    case HistoryWriter::Trouble::Busy:
+        say(QStringLiteral("the history %1 is held by another program (%2); its records wait and are tried again").arg(file, detail));
+        break;
+    case HistoryWriter::Trouble::CannotOpen:
+    case HistoryWriter::Trouble::CannotWrite:
+        say(QStringLiteral("cannot record the history in %1: %2; the harvest goes on without it").arg(file, detail));
+        break;
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "failed_ids.h"
 #include "harvest_run.h"
+#include "history_writer.h"
 #include "pace.h"
 #include "options.h"
 #include "row_format.h"
@@ -47,6 +48,8 @@ public:
     void completed() override { m_completed = true; }
     void stopAction() override {}
 
+    // The history could not be written as asked; the harvest goes on.
+    void historyTrouble(HistoryWriter::Trouble trouble, const QString &file, const QString &detail);
     // IDs given up go to this list as well, and the summary names those of the whole harvest.
     void keepFailedIn(FailedIds *failed) { m_failedFile = failed; }
     // Ends the streamed rows and the progress line; prints the summary and the given-up IDs.

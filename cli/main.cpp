@@ -1,7 +1,9 @@
+#include "changes_report.h"
 #include "console_host.h"
 #include "console_io.h"
 #include "failed_ids.h"
 #include "harvest_run.h"
+#include "history_writer.h"
 #include "journal.h"
 #include "options.h"
 #include "result_model.h"
@@ -124,6 +126,20 @@ int finishOutput(const CliOptions &options, Journal &journal, FailedIds &failed,
     }
     return -1;
 }
+// The history of --history, its troubles told on standard error by the main thread.
+std::unique_ptr<HistoryWriter> recordHistory(const CliOptions &options, ConsoleHost &host, const IdSequence &ids)
+{
+    if (options.history.isEmpty())
+        return nullptr;
+    const HistoryWriter::Harvest harvest{options.baseUrl, ids.first(), ids.last(),
+                                         QStringLiteral("vqlirra-cli " VQ_VERSION)};
+    return std::make_unique<HistoryWriter>(
+        options.history, harvest, [&host](HistoryWriter::Trouble trouble, const QString &file, const QString &detail) {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [&host, trouble, file, detail] {
+                host.historyTrouble(trouble, file, detail);
+            }, Qt::QueuedConnection);
+        });
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -139,6 +155,8 @@ int main(int argc, char *argv[])
     settings.fetch.caFile = options.caFile;
     settings.retries.patienceMs = options.patienceMs;
     const RowFormat format(options);
+    if (options.changes)
+        return writeChanges(options, format);
     std::unique_ptr<Journal> journal;
     Harvest harvest{options.start, options.end, {}};
     if (!options.output.isEmpty())
@@ -164,13 +182,16 @@ int main(int argc, char *argv[])
     }
     if (const IdSequence ids = idsToWalk(options, harvest); ids.size() > 0) {
         ResultModel list;
+        const std::unique_ptr<HistoryWriter> history = recordHistory(options, host, ids);
         HarvestRun run(host, list, options.baseUrl, journal.get(), settings);
         run.carryOver(harvest.earlier);
         run.streamRows(harvest.rowsBefore); // each row goes to standard output or the journal, then is gone
+        run.recordInto(history.get());
         run.execute(ids);
     } else {
         host.completed();
     }
+    QCoreApplication::processEvents(); // what the history had to say, once it was closed
     host.finish();
     if (journal)
         if (const int done = finishOutput(options, *journal, *failed, format, host, journalFailed); done >= 0)

@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
@@ -110,6 +111,14 @@ QList<QCommandLineOption> optionTable()
         option("ca-file", QStringLiteral("Trust the certificate authority of FILE (PEM) besides the "
                                          "system's, as for a company proxy or a private site."), "FILE"),
         option("resume", QStringLiteral("Continue the interrupted run of --output.")),
+        option("history", QStringLiteral("Record every profile read (kept or not) and every ID "
+                                         "without a profile in the history database FILE "
+                                         "(SQLite; the window's is Log/history.sqlite)."), "FILE"),
+        option("changes", QStringLiteral("Harvest nothing: write what changed in the profiles of "
+                                         "--history since the harvest before their latest, in ID "
+                                         "order (all profiles, or those of --ids or --start/--end).")),
+        option("since", QStringLiteral("With --changes, compare with the last harvest before DATE "
+                                       "(YYYY-MM-DD, or YYYY-MM-DDTHH:MM:SS)."), "DATE"),
         option("quiet", QStringLiteral("No progress line.")),
     };
 }
@@ -122,6 +131,7 @@ void readWalk(const QCommandLineParser &parser, CliOptions &options)
     };
     if (!parser.positionalArguments().isEmpty())
         throw BadArgument{QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())};
+    options.rangeGiven = parser.isSet(QStringLiteral("start")) || parser.isSet(QStringLiteral("end"));
     if (parser.isSet(QStringLiteral("start")))
         options.start = number("start");
     if (parser.isSet(QStringLiteral("end")))
@@ -205,6 +215,33 @@ void readSite(const QCommandLineParser &parser, CliOptions &options)
         throw BadArgument{QStringLiteral("--resume: needs the --output of the interrupted run")};
     options.quiet = parser.isSet(QStringLiteral("quiet"));
 }
+// Midnight of a day, or a time of it, in local time unless it names its offset.
+qint64 sinceTime(const QString &text)
+{
+    QDateTime when = QDateTime::fromString(text, Qt::ISODate);
+    if (text.size() == 10)
+        when = QDate::fromString(text, Qt::ISODate).startOfDay();
+    if (!when.isValid())
+        throw BadArgument{QStringLiteral("--since: '%1' is not a date; use YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS").arg(text)};
+    return when.toSecsSinceEpoch();
+}
+
+void readHistory(const QCommandLineParser &parser, CliOptions &options)
+{
+    options.history = parser.value(QStringLiteral("history"));
+    if (parser.isSet(QStringLiteral("history")) && options.history.isEmpty())
+        throw BadArgument{QStringLiteral("--history: the file name is empty")};
+    options.changes = parser.isSet(QStringLiteral("changes"));
+    if (options.changes && options.history.isEmpty())
+        throw BadArgument{QStringLiteral("--changes: needs the --history FILE to read")};
+    if (options.changes && options.resume)
+        throw BadArgument{QStringLiteral("--changes: harvests nothing, so there is nothing to --resume")};
+    if (parser.isSet(QStringLiteral("since"))) {
+        if (!options.changes)
+            throw BadArgument{QStringLiteral("--since: only with --changes")};
+        options.since = sinceTime(parser.value(QStringLiteral("since")));
+    }
+}
 } // namespace
 
 int parseOptions(const QCoreApplication &app, CliOptions &options)
@@ -233,6 +270,7 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
         readGrades(parser, options);
         readOutput(parser, options);
         readSite(parser, options);
+        readHistory(parser, options);
     } catch (const BadArgument &bad) {
         writeText(stderr, QStringLiteral("vqlirra-cli: ") + bad.message + u'\n');
         return 2;

@@ -31,6 +31,11 @@ struct CliOptions
     qint64 patienceMs = 30 * 60000; // how long a run waits for a site that stopped answering
     bool resume = false;
     bool quiet = false;
+    QString history; // the history database every page read is recorded in; empty: none
+    // --changes: no harvest; what changed between harvests, from the history.
+    bool changes = false;
+    bool rangeGiven = false; // --start or --end was given
+    qint64 since = 0;        // Unix seconds: compare with the last harvest before; 0: the one before the latest
 };
 
 // Fills options from the arguments. Returns -1 to go on, or the exit code when the program

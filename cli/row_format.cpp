@@ -11,6 +11,15 @@ namespace {
 const char *const kKeys[ResultModel::kColumns] = {"index", "name",  "homepage_id", "user_id", "grade",
                                                    "plays", "works", "shares",      "follows", "fans"};
 
+// Whether the locale writes Chinese as code page 936 does (a Chinese Windows console): then
+// its bytes are the window's, with GB18030's for what the code page lacks.
+bool localeIsCp936()
+{
+    static const bool cp936 = QStringEncoder(QStringConverter::System).encode(u"中文") == QByteArray("\xD6\xD0\xCE\xC4");
+    return cp936;
+}
+} // namespace
+
 void appendJsonString(QString &out, const QString &value)
 {
     out += u'"';
@@ -30,15 +39,6 @@ void appendJsonString(QString &out, const QString &value)
     }
     out += u'"';
 }
-
-// Whether the locale writes Chinese as code page 936 does (a Chinese Windows console): then
-// its bytes are the window's, with GB18030's for what the code page lacks.
-bool localeIsCp936()
-{
-    static const bool cp936 = QStringEncoder(QStringConverter::System).encode(u"中文") == QByteArray("\xD6\xD0\xCE\xC4");
-    return cp936;
-}
-} // namespace
 
 RowFormat::RowFormat(const CliOptions &options) : m_format(options.format), m_encoding(options.encoding) {}
 

@@ -7,6 +7,9 @@
 
 class QIODevice;
 
+// value as a JSON string, quotes and escapes included, appended to out.
+void appendJsonString(QString &out, const QString &value);
+
 // The bytes of kept rows in the chosen format: CSV exactly as the window saves it (code page 936,
 // UTF-8 behind a byte-order mark, or the locale's encoding), or one JSON object per line.
 class RowFormat
@@ -23,9 +26,10 @@ public:
     // at a time; false when the journal cannot be read.
     bool convertJournal(QIODevice &journal, QIODevice &out) const;
 
-private:
+    // Text in the bytes of the chosen format and encoding.
     QByteArray encode(const QString &text) const;
 
+private:
     CliOptions::Format m_format;
     CliOptions::Encoding m_encoding;
 };

@@ -16,6 +16,7 @@ HarvestRun::~HarvestRun() = default;
 const RunSummary &HarvestRun::summary() const { return m_settlement.summary(); }
 void HarvestRun::carryOver(const RunSummary &earlier) { m_settlement.carryOver(earlier); }
 void HarvestRun::streamRows(qint64 rowsBefore) { m_settlement.streamRows(rowsBefore); }
+void HarvestRun::recordInto(HistoryWriter *history) { m_settlement.recordInto(history); }
 
 void HarvestRun::execute(qint32 startID, qint32 endID)
 {

@@ -15,6 +15,7 @@
 #include "settlement.h"
 
 class ResultModel;
+class HistoryWriter;
 class Journal;
 class QuietSite;
 
@@ -93,6 +94,8 @@ public:
     // Rows are numbered after rowsBefore rows kept elsewhere, and each one leaves the list
     // once it has been handed on: a run of millions of rows in constant memory.
     void streamRows(qint64 rowsBefore);
+    // Every page read, kept or not, and every ID without a profile is recorded in history.
+    void recordInto(HistoryWriter *history);
 
     // Walks startID to endID; returns when the run has ended.
     void execute(qint32 startID, qint32 endID);

@@ -62,6 +62,7 @@ void Settlement::readProfile(View page, qint64 id)
     const QString name = ProfilePage::displayName(page);
     if (name == Module1::missingValue()) {
         ++m_summary.absent;
+        recordNoProfile(id);
         return;
     }
     m_absent.profileAt(id);
@@ -77,9 +78,14 @@ void Settlement::readProfile(View page, qint64 id)
             readCell(cell, ProfilePage::extractCell(page, cell));
         m_halfRow = -1;
         ++m_summary.kept;
-        keep(m_list.rowCount() - 1);
+        const int row = m_list.rowCount() - 1;
+        recordProfile(id, [this, row](int column) { return m_list.cell(row, column); });
+        keep(row);
     } else {
         ++m_summary.outOfRange;
+        recordProfile(id, [&](int column) {
+            return column == 1 ? name : column == 4 ? grade : ProfilePage::extractCell(page, column);
+        });
     }
     m_host.counted(int(m_rowsBefore + m_list.rowCount()));
 }
@@ -234,6 +240,7 @@ void Settlement::commit(qint64 id, Fetched fetched, const Module1::Page &page, c
     } else if (fetched == Fetched::Absent) {
         m_siteAnswered = true;
         ++m_summary.absent;
+        recordNoProfile(id);
         m_absent.counted(why);
         std::tie(m_summary.commonGist, m_summary.commonGistCount) = m_absent.commonest();
     }

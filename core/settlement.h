@@ -7,10 +7,12 @@
 #include "run_settings.h"
 #include "run_summary.h"
 
+#include <functional>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+class HistoryWriter;
 class Journal;
 class ResultModel;
 class RunHost;
@@ -28,6 +30,8 @@ public:
     // once it has been handed on: a run of millions of rows in constant memory.
     void streamRows(qint64 rowsBefore);
     void begin(const IdSequence &ids);
+    // Every profile read (kept or not) and every ID without one is recorded there too.
+    void recordInto(HistoryWriter *history) { m_history = history; }
     const RunSummary &summary() const { return m_summary; }
     qint64 at() const { return m_at; } // the ID being fetched or settled
     void setAt(qint64 id) { m_at = id; }
@@ -66,11 +70,15 @@ private:
     void commit(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
     void commitStreak();
     void keep(int row);
+    // A profile read, its cells given by the column of a row that holds them.
+    void recordProfile(qint64 id, const std::function<QString(int)> &cell);
+    void recordNoProfile(qint64 id);
     void setLastCell(int column, const QString &text);
 
     RunHost &m_host;
     ResultModel &m_list;
     Journal *m_journal;
+    HistoryWriter *m_history = nullptr;
     const RetryPolicy &m_policy;
     const IdSequence *m_ids = nullptr;
     RunSummary m_summary;

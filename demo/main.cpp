@@ -23,44 +23,38 @@ bool useTls(const QStringList &args, ProfileSite &site)
     return false;
 }
 
-// --serve [--port N] [--delay MS] [--page-bytes N] [--tls CERT KEY]: the site alone, for the
-// command line; prints its base URL.
+// The number after name in args, from low to high: false (said) when it is not one.
+bool numberOption(const QStringList &args, const char *name, int low, int high, int &value)
+{
+    const qsizetype at = args.indexOf(QLatin1String(name));
+    if (at < 0)
+        return true;
+    bool ok = false;
+    value = args.value(at + 1).toInt(&ok);
+    if (ok && value >= low && value <= high)
+        return true;
+    QTextStream(stderr) << "vqlirra-demo: " << name << " takes a number from " << low << " to " << high << "\n";
+    return false;
+}
+
+// --serve [--port N] [--delay MS] [--page-bytes N] [--week N] [--tls CERT KEY]: the site alone,
+// for the command line; prints its base URL. --week N shows the site N weeks on: counters
+// grown, some grades changed, some profiles gone and new ones.
 int serveOnly(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    quint16 port = 0;
-    int delay = 0;
+    int port = 0, delay = 0, bytes = 40000, week = 0;
     const QStringList args = app.arguments();
-    if (const qsizetype at = args.indexOf(QStringLiteral("--port")); at >= 0) {
-        bool ok = false;
-        port = args.value(at + 1).toUShort(&ok);
-        if (!ok) {
-            QTextStream(stderr) << "vqlirra-demo: --port takes a port number from 1 to 65535\n";
-            return 2;
-        }
-    }
-    if (const qsizetype at = args.indexOf(QStringLiteral("--delay")); at >= 0) {
-        bool ok = false;
-        delay = args.value(at + 1).toInt(&ok);
-        if (!ok || delay < 0 || delay > 60000) {
-            QTextStream(stderr) << "vqlirra-demo: --delay takes milliseconds from 0 to 60000\n";
-            return 2;
-        }
-    }
-    if (const qsizetype at = args.indexOf(QStringLiteral("--page-bytes")); at >= 0) {
-        bool ok = false;
-        const int bytes = args.value(at + 1).toInt(&ok);
-        if (!ok || bytes < 0 || bytes > 1000000) {
-            QTextStream(stderr) << "vqlirra-demo: --page-bytes takes a size from 0 to 1000000\n";
-            return 2;
-        }
-        ProfileSite::setPageBytes(bytes);
-    }
+    if (!numberOption(args, "--port", 0, 65535, port) || !numberOption(args, "--delay", 0, 60000, delay)
+        || !numberOption(args, "--page-bytes", 0, 1000000, bytes) || !numberOption(args, "--week", 0, 520, week))
+        return 2;
+    ProfileSite::setPageBytes(bytes);
+    ProfileSite::setWeek(week);
     ProfileSite site;
     site.setDelayMs(delay);
     if (!useTls(args, site))
         return 2;
-    if (!site.listen(port)) {
+    if (!site.listen(quint16(port))) {
         QTextStream(stderr) << "vqlirra-demo: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;
     }

@@ -47,7 +47,14 @@ QString Profile::gradeLabel() const
 QStringList Profile::rowCells(qint64 id, int index) const
 {
     return {QString::number(index), name, QString::number(id), userId, gradeLabel(), QString::number(plays),
-            QString::number(works), QString::number(shares), QString::number(follows), QString::number(fans)};
+            QString::number(works), QString::number(shares), QString::number(follows), fansText()};
+}
+
+QString Profile::fansText() const
+{
+    if (!shortFans || fans < 10000)
+        return QString::number(fans);
+    return QString::number(fans / 10000.0, 'f', 1) + u'万';
 }
 
 Profile profile(qint64 id)
@@ -76,6 +83,30 @@ Profile profile(qint64 id)
     p.follows = rng.below(1000);
     p.fans = rng.below(50000);
     p.gbk = rng.below(8) == 0;
+    return p;
+}
+
+Profile profile(qint64 id, int week)
+{
+    Profile p = profile(id);
+    if (week == 0)
+        return p;
+    Rng rng(id * 1000003 + week);
+    if (!p.exists) { // about one empty ID in ten is taken by a new profile
+        if (rng.below(10) == 0)
+            p = profile(id + 7777777), p.exists = true;
+        return p;
+    }
+    if (rng.below(25) == 0) // about one profile in 25 is gone
+        return Profile();
+    p.shortFans = true;
+    if (rng.below(2) == 0) { // about half of them grew
+        p.fans += qint64(rng.below(3000)) * week;
+        p.plays += qint64(rng.below(10000)) * week;
+        p.works += rng.below(3);
+    }
+    if (rng.below(8) == 0 && p.tier > 0 && p.level < 5) // and some rose a grade
+        ++p.level;
     return p;
 }
 
@@ -109,7 +140,7 @@ QByteArray page(const Profile &p, qint64 id, int targetBytes)
                            "<span class=\"userPage-icon-des\">%3个粉丝</span></a></li></ul>\n")
                 .arg(p.shares)
                 .arg(p.follows)
-                .arg(p.fans)
+                .arg(p.fansText())
                 .arg(id);
     // The song list fills the page to a realistic size.
     html += QStringLiteral("<div id=\"work_list\">\n");

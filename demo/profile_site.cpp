@@ -25,15 +25,17 @@ int ProfileSite::peakInFlight() const { return m_server.peakInFlight(); }
 
 namespace {
 int s_pageBytes = 40000;
+int s_week = 0;
 }
 
 void ProfileSite::setPageBytes(int bytes) { s_pageBytes = bytes; }
+void ProfileSite::setWeek(int week) { s_week = week; }
 
 void ProfileSite::serve(const LoopbackServer::Request &request, QTcpSocket *socket)
 {
     bool ok = false;
     const qint64 id = request.path.startsWith("/u/") ? request.path.mid(3).toLongLong(&ok) : 0;
-    const DemoPages::Profile profile = ok ? DemoPages::profile(id) : DemoPages::Profile();
+    const DemoPages::Profile profile = ok ? DemoPages::profile(id, s_week) : DemoPages::Profile();
     if (!profile.exists) {
         LoopbackServer::respond(socket, 404, "text/html; charset=utf-8", DemoPages::notFoundPage());
         return;

@@ -19,6 +19,9 @@ public:
     LoopbackServer &server() { return m_server; }
     // Pages near bytes long (40,000 by default), for harvests of millions in little time.
     static void setPageBytes(int bytes);
+    // The site as it is weeks after the first: counters grown, some grades changed, some
+    // profiles gone and new ones; fans from 10,000 on shown as "1.2万".
+    static void setWeek(int week);
 
     // The answer of the site to one request, for servers of other sites to reuse.
     static void serve(const LoopbackServer::Request &request, QTcpSocket *socket);

@@ -1,0 +1,135 @@
+#include "changes_report.h"
+#include "console_io.h"
+#include "history_changes.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QSaveFile>
+
+#include "pageutil.h"
+
+#include <limits>
+
+namespace {
+const char *const kKeys[] = {"name", "homepage_id", "user_id", "grade", "plays", "works", "shares", "follows", "fans"};
+
+// The nine values of a row as JSON: texts, then the counters as numbers; null without a profile.
+QString valueOf(const VisitValues &v, qint64 id, int key)
+{
+    if (!v.found)
+        return QStringLiteral("null");
+    QString json;
+    switch (key) {
+    case 0: appendJsonString(json, v.name); break;
+    case 1: appendJsonString(json, QString::number(id)); break;
+    case 2: appendJsonString(json, v.userId); break;
+    case 3: appendJsonString(json, v.grade); break;
+    default: {
+        const std::optional<qint64> count = v.counts[size_t(key - 4)];
+        json = count ? QString::number(*count) : QStringLiteral("null");
+    }
+    }
+    return json;
+}
+
+// The same for a CSV cell: the texts as they are, the counters in digits, empty for none.
+QString cellOf(const VisitValues &v, qint64 id, int key)
+{
+    if (!v.found)
+        return {};
+    if (key >= 4)
+        return v.counts[size_t(key - 4)] ? QString::number(*v.counts[size_t(key - 4)]) : QString();
+    const QString texts[] = {v.name, QString::number(id), v.userId, v.grade};
+    return texts[key];
+}
+
+QString timeOf(const VisitValues &v)
+{
+    return v.at == 0 ? QString() : QDateTime::fromSecsSinceEpoch(v.at, Qt::UTC).toString(Qt::ISODate);
+}
+
+QByteArray jsonLine(const ProfileChange &change)
+{
+    QString line = QStringLiteral("{");
+    const auto add = [&line](const QString &key, const QString &json) {
+        if (line.size() > 1)
+            line += u',';
+        appendJsonString(line, key);
+        line += u':';
+        line += json;
+    };
+    for (const VisitValues *v : {&change.now, &change.before}) {
+        for (int key = 0; key < 9; ++key)
+            add(QLatin1String(kKeys[key]) + QLatin1String(v == &change.now ? "" : "_before"), valueOf(*v, change.id, key));
+    }
+    QString status, previous = QStringLiteral("null");
+    appendJsonString(status, QLatin1String(HistoryReader::statusName(change.status)));
+    if (change.before.at != 0)
+        previous.clear(), appendJsonString(previous, timeOf(change.before));
+    add(QStringLiteral("status"), status);
+    add(QStringLiteral("previous"), previous);
+    return (line + QStringLiteral("}\n")).toUtf8();
+}
+
+QString csvHeader()
+{
+    QStringList cells{QStringLiteral("status"), QStringLiteral("previous")};
+    for (const char *key : kKeys)
+        cells << QLatin1String(key);
+    for (const char *key : kKeys)
+        cells << QLatin1String(key) + QLatin1String("_before");
+    QString line;
+    Module1::appendCsvRow(line, cells.constData(), int(cells.size()));
+    return line;
+}
+
+QString csvLine(const ProfileChange &change)
+{
+    QStringList cells{QLatin1String(HistoryReader::statusName(change.status)), timeOf(change.before)};
+    for (const VisitValues *v : {&change.now, &change.before}) {
+        for (int key = 0; key < 9; ++key)
+            cells << cellOf(*v, change.id, key);
+    }
+    QString line;
+    Module1::appendCsvRow(line, cells.constData(), int(cells.size()));
+    return line;
+}
+
+int complain(int code, const QString &message)
+{
+    writeText(stderr, QStringLiteral("vqlirra-cli: ") + message + u'\n');
+    return code;
+}
+} // namespace
+
+int writeChanges(const CliOptions &options, const RowFormat &format)
+{
+    HistoryReader history(options.history);
+    if (!history.ok())
+        return complain(2, QStringLiteral("--history: cannot read %1: %2").arg(options.history, history.error()));
+    QSaveFile file(options.output);
+    QFile standardOutput;
+    QIODevice *out = &file;
+    if (options.output.isEmpty()) {
+        passBytesAsTheyAre(stdout);
+        standardOutput.open(stdout, QIODevice::WriteOnly);
+        out = &standardOutput;
+    } else if (!file.open(QIODevice::WriteOnly)) {
+        return complain(3, QStringLiteral("cannot write %1: %2").arg(options.output, file.errorString()));
+    }
+    const bool json = options.format == CliOptions::JsonLines;
+    const QByteArray mark = options.encoding == CliOptions::Utf8 ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    bool written = json || out->write(mark + format.encode(csvHeader())) >= 0;
+    const auto put = [&](const ProfileChange &change) {
+        written = written && out->write(json ? jsonLine(change) : format.encode(csvLine(change))) >= 0;
+    };
+    const bool read = options.listed ? history.changesOf(std::vector<qint64>(options.ids.begin(), options.ids.end()), options.since, put)
+                      : options.rangeGiven ? history.changesInRange(options.start, options.end, options.since, put)
+                                           : history.changesInRange(std::numeric_limits<qint64>::min(),
+                                                                    std::numeric_limits<qint64>::max(), options.since, put);
+    if (!read)
+        return complain(3, QStringLiteral("--history: %1 could not be read to its end").arg(options.history));
+    if (!written || (out == &file && !file.commit()))
+        return complain(3, QStringLiteral("cannot write %1: %2").arg(options.output.isEmpty() ? QStringLiteral("standard output") : options.output, out->errorString()));
+    return 0;
+}

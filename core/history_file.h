@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+// The file of the harvest history: SQLite, in WAL mode, its schema version in
+// PRAGMA user_version. Version 1 holds three tables:
+//   harvests  one row a harvest: id, started and ended (Unix seconds), site, first_id, last_id, program
+//   profiles  one row a profile ever read: id (the homepage ID), name and user_id as last read,
+//             first_harvest, last_harvest
+//   visits    one row an ID read by a harvest: profile, harvest, at (Unix seconds), name (NULL: no
+//             profile then), user_id, grade, plays, works, shares, follows, fans (numbers, NULL
+//             where the page showed none), shown (the five counters' texts as read, tab-separated,
+//             only when one of them is not its number in plain digits)
+namespace HistoryFile {
+
+constexpr int kVersion = 1;
+
+struct Opened
+{
+    sqlite3 *db = nullptr;
+    QString setAside; // where a damaged file or one of another kind was moved
+    QString error;    // why there is no database (db is null)
+    bool busy = false; // another program held it longer than the wait
+};
+
+// For recording: made when missing, brought to this version; a damaged file, or one that is
+// no history, is renamed aside and a new one made in its place.
+Opened openForWriting(const QString &path);
+// For reading only: nothing is changed; error says why the file cannot be read.
+Opened openForReading(const QString &path);
+void close(sqlite3 *db);
+// Moves path (and its WAL) aside; the name it now has, or an empty text when it could not.
+QString setAside(const QString &path);
+
+// How long a statement waits for another program's write to end.
+constexpr int kBusyWaitMs = 3000;
+
+} // namespace HistoryFile
