@@ -3,6 +3,8 @@
 #include "fetch_verdict.h"
 #include "grade.h"
 #include "harvest_run.h"
+#include "history_writer.h"
+#include "paths.h"
 #include "result_model.h"
 
 #include <QComboBox>
@@ -10,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QPointer>
 #include <QScopeGuard>
 
 #include "pageutil.h"
@@ -172,8 +175,40 @@ void frmMain::vqstartGet(qint32 startID, qint32 endID)
         }
     });
     RunHostImpl host(*this);
+    const std::unique_ptr<HistoryWriter> history = startID <= endID ? recordHistory(startID, endID) : nullptr;
     HarvestRun run(host, *m_list, m_fetchBaseUrl, m_journal.get(), m_runSettings);
+    run.recordInto(history.get());
     run.execute(startID, endID);
+}
+
+QString frmMain::historyPath() const { return joinPath(m_logDir, QStringLiteral("history.sqlite")); }
+
+// Every page the run reads goes to the history in the Log folder; its troubles are said once
+// in the log, and the harvest goes on whatever becomes of it.
+std::unique_ptr<HistoryWriter> frmMain::recordHistory(qint32 startID, qint32 endID)
+{
+    QDir().mkpath(m_logDir);
+    const HistoryWriter::Harvest harvest{m_fetchBaseUrl, startID, endID, QStringLiteral("vqlirra " VQ_VERSION)};
+    QPointer<frmMain> window(this);
+    return std::make_unique<HistoryWriter>(
+        historyPath(), harvest, [window](HistoryWriter::Trouble trouble, const QString &file, const QString &detail) {
+            QMetaObject::invokeMethod(window, [window, trouble, file, detail] {
+                if (window)
+                    window->Ag(historyTroubleText(int(trouble), file, detail));
+            }, Qt::QueuedConnection);
+        });
+}
+
+QString frmMain::historyTroubleText(int trouble, const QString &file, const QString &detail)
+{
+    switch (HistoryWriter::Trouble(trouble)) {
+    case HistoryWriter::Trouble::SetAside:
+        return QStringLiteral("历史记录已损坏, 已移至 %1, 已新建历史记录").arg(QDir::toNativeSeparators(detail));
+    case HistoryWriter::Trouble::Busy:
+        return QStringLiteral("历史记录被其他程序占用, 稍后重试: %1").arg(QDir::toNativeSeparators(file));
+    default:
+        return QStringLiteral("无法记录历史: %1 (%2), 采集继续").arg(QDir::toNativeSeparators(file), detail);
+    }
 }
 
 QString frmMain::failedIdsPath() const { return QDir(m_logDir).filePath(QStringLiteral("journal.failed")); }

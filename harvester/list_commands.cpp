@@ -62,6 +62,15 @@ void frmMain::pmenu_Click(int Index)
         case 4:
             saveList();
             break;
+        case 6:
+            showChanges();
+            break;
+        case 7: {
+            const QModelIndexList selected = Lv->selectionModel()->selectedRows();
+            if (!selected.isEmpty())
+                showHistoryChart(m_list->cell(m_shown->mapToSource(selected.first()).row(), 2).toLongLong());
+            break;
+        }
         default:
             break;
         }

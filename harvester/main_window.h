@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -19,6 +20,9 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTableView;
+class HistoryWriter;
+class ChangesWindow;
+class HistoryChart;
 class Journal;
 class Pace;
 class ProgressPanel;
@@ -73,6 +77,9 @@ public:
     QMenu *contextMenu() const;
     // The input frame's menu of how many requests a run keeps in flight.
     QMenu *parallelMenu() const;
+    // The windows of the history's commands, once opened.
+    ChangesWindow *changesWindow() const;
+    HistoryChart *historyChart() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -93,6 +100,11 @@ private:
     void endProgress();
     QString rollOverLog(const QString &text);
     void saveList();
+    QString historyPath() const; // Log/history.sqlite
+    std::unique_ptr<HistoryWriter> recordHistory(qint32 startID, qint32 endID);
+    static QString historyTroubleText(int trouble, const QString &file, const QString &detail);
+    void showChanges();
+    void showHistoryChart(qint64 id);
     // Runs a handler's body; a failure ends there as a log line, never in the event loop.
     void guarded(const std::function<void()> &body);
 
@@ -135,6 +147,8 @@ private:
     ProgressPanel *m_progressPanel = nullptr;
     std::array<LabelFeed *, 2> m_panelFeeds{};
     QMenu *vqMenu = nullptr;
-    std::array<QAction *, 5> pmenu{};
+    std::array<QAction *, 8> pmenu{};
+    QPointer<ChangesWindow> m_changes;
+    QPointer<HistoryChart> m_chart;
     QMenu *m_parallelMenu = nullptr;
 };

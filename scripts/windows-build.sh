@@ -32,6 +32,11 @@ if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
     tar xf "$archive" -C build-windows
 fi
 
+# SQLite for Windows goes into the same prefix: found there, and its DLL beside Qt's.
+if [ ! -f "$qt/bin/sqlite3.dll" ]; then
+    tar xf "$toolchains/sqlite3-mingw64.tar.xz" -C "$qt" --strip-components=1
+fi
+
 if [ ! -f build-windows/CMakeCache.txt ]; then
     cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchains/mingw64.cmake" \
         -DVQ_MINGW_PREFIX="$root/$qt" -DCMAKE_PREFIX_PATH="$root/$qt" -DCMAKE_BUILD_TYPE=Release \
@@ -73,13 +78,30 @@ for f in $(cd "$check/debian" && ls -- *.csv); do
     echo "same bytes on Debian and Windows: $f ($(wc -c < "$check/debian/$f") bytes)"
 done
 
+# One history written by both builds and read by both: the Windows build records the demo
+# site, the Debian build records it a week later into the same file, and each reports the
+# changes, byte for byte the same.
+build/demo/vqlirra-demo --serve --week 1 > "$check/url1" &
+servers+=($!)
+for _ in $(seq 50); do [ -s "$check/url1" ] && break; sleep 0.1; done
+scripts/wine-run.sh build-windows/cli/vqlirra-cli.exe --base-url "$url" --start 50147164 --end 50147363 --pause 0 \
+    --quiet --output "Z:${check//\//\\}\\windows\\week0.csv" --history "Z:${check//\//\\}\\history.sqlite"
+build/cli/vqlirra-cli --base-url "$(head -n 1 "$check/url1")" --start 50147164 --end 50147363 --pause 0 --quiet \
+    --output "$check/debian/week1.csv" --history "$check/history.sqlite"
+build/cli/vqlirra-cli --changes --history "$check/history.sqlite" --format jsonl --output "$check/debian.jsonl"
+scripts/wine-run.sh build-windows/cli/vqlirra-cli.exe --changes --history "Z:${check//\//\\}\\history.sqlite" \
+    --format jsonl --output "Z:${check//\//\\}\\windows.jsonl"
+cmp "$check/debian.jsonl" "$check/windows.jsonl"
+echo "one history, written by both builds, read the same by both: $(wc -l < "$check/debian.jsonl") changes"
+rm -f "$check"/debian/week1.csv "$check"/windows/week0.csv
+
 # What a Windows user installs: the programs with the Qt, libcurl and MinGW DLLs and the
 # plugins Qt loads, an installer made with NSIS and the same folder as a portable zip.
 stage=build-windows/stage/VqLirra
 rm -rf build-windows/stage && mkdir -p "$stage/platforms" "$stage/styles" "$stage/imageformats"
 cp build-windows/app/vqlirra.exe build-windows/cli/vqlirra-cli.exe build-windows/demo/vqlirra-demo.exe \
     packaging/windows/vqlirra.ico "$stage/"
-for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network libcurl libstdc++-6 libgcc_s_seh-1 libwinpthread-1; do
+for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network libcurl sqlite3 libstdc++-6 libgcc_s_seh-1 libwinpthread-1; do
     cp "$qt/bin/$dll.dll" "$stage/"
 done
 cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$stage/platforms/"

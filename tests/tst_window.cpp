@@ -60,7 +60,7 @@ private Q_SLOTS:
                  QStringLiteral("136 709")); // the status panels' widths
         QVERIFY(!box(h)->isReadOnly() && box(h)->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn);
         QCOMPARE(w.contextMenu()->title(), QStringLiteral("vqMenu"));
-        QCOMPARE(menuItems(w.contextMenu()), (QStringList{"访问用户主页", "-", "清空列表", "-", "保存为csv"}));
+        QCOMPARE(menuItems(w.contextMenu()), (QStringList{"访问用户主页", "-", "清空列表", "-", "保存为csv", "-", "与上次采集比较", "查看历史"}));
         w.Command2_Click(); // Stop before any run
         QVERIFY(h.startEnabled() && !h.stopEnabled());
         QCOMPARE(h.messages().mid(0, 2), (QStringList{"采集已经停止...", "错误: 坏了 代码: 5"}));

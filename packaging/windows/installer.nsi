@@ -1,4 +1,4 @@
-; The Windows installer: the three programs with the Qt, libcurl and MinGW DLLs and the Qt
+; The Windows installer: the three programs with the Qt, libcurl, SQLite and MinGW DLLs and the Qt
 ; plugins, from the folder windows-build.sh lays out (STAGE), a Start-menu entry and an
 ; uninstaller. makensis -DSTAGE=DIR -DOUTFILE=FILE -DVERSION=V installer.nsi
 Unicode true

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "history_changes.h"
+
+#include <QAbstractTableModel>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+// One profile of the change view, kept small: a list of 100,000 of them is shown at once.
+struct ChangeRow
+{
+    qint64 id = 0;
+    ProfileChange::Status status = ProfileChange::Same;
+    QString name, grade, gradeBefore;
+    std::array<std::optional<qint64>, 5> now, before; // plays, works, shares, follows, fans
+    qint64 previousAt = 0;                            // Unix seconds; 0 for none
+};
+
+// The changes of the profiles listed, and of those gone from the IDs first to last, read
+// from the history at path. error says why when nothing could be read.
+std::vector<ChangeRow> loadChanges(const QString &path, std::vector<qint64> listedIds, qint64 first, qint64 last,
+                                   QString *error);
+
+// The change view's table: status, name, homepage ID, the grade before and now, then for each
+// counter its value, the difference and the difference in percent, and the previous harvest's
+// date. Qt::UserRole gives each cell's value to sort by (a number where it is one).
+class ChangesModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    explicit ChangesModel(QObject *parent = nullptr);
+
+    void setRows(std::vector<ChangeRow> rows);
+    const ChangeRow &row(int r) const { return m_rows[size_t(r)]; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    static constexpr int kFirstCounter = 5; // each counter has three columns from here
+    static constexpr int kColumns = kFirstCounter + 15 + 1;
+    static int fansGainedColumn() { return kFirstCounter + 4 * 3 + 1; }
+    // "+1,234" or "−56", as the view shows a difference.
+    static QString signedNumber(qint64 value);
+
+private:
+    QVariant cell(const ChangeRow &row, int column, bool forSorting) const;
+
+    std::vector<ChangeRow> m_rows;
+};

@@ -1,0 +1,84 @@
+#include "changes_window.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include "pageutil.h"
+
+ChangesWindow::ChangesWindow(std::function<QString()> saveTo, std::function<void(qint64)> showChart, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_saveTo(std::move(saveTo)), m_model(new ChangesModel(this)),
+      m_sorted(new QSortFilterProxyModel(this)), m_view(new QTableView(this)), m_status(new QLabel(this)),
+      m_alive(std::make_shared<bool>(true))
+{
+    setObjectName(QStringLiteral("changesWindow"));
+    setWindowTitle(QStringLiteral("与上次采集比较"));
+    m_sorted->setSourceModel(m_model);
+    m_sorted->setSortRole(Qt::UserRole);
+    m_view->setObjectName(QStringLiteral("changesView"));
+    m_view->setModel(m_sorted);
+    m_view->setSortingEnabled(true);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->hide();
+    auto *saveButton = new QPushButton(QStringLiteral("保存为csv"), this);
+    saveButton->setObjectName(QStringLiteral("saveChanges"));
+    connect(saveButton, &QPushButton::clicked, this, [this] { save(m_saveTo()); });
+    connect(m_view, &QTableView::doubleClicked, this, [this, showChart](const QModelIndex &index) {
+        showChart(m_model->row(m_sorted->mapToSource(index).row()).id);
+    });
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_status, 1);
+    bottom->addWidget(saveButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_view);
+    layout->addLayout(bottom);
+    resize(1000, 560);
+}
+
+ChangesWindow::~ChangesWindow() { *m_alive = false; }
+
+void ChangesWindow::load(const QString &historyPath, std::vector<qint64> listedIds, qint64 first, qint64 last)
+{
+    m_loading = true;
+    m_status->setText(QStringLiteral("正在读取历史记录..."));
+    const std::shared_ptr<bool> alive = m_alive;
+    QThread *reader = QThread::create([this, alive, historyPath, ids = std::move(listedIds), first, last]() mutable {
+        QString error;
+        std::vector<ChangeRow> rows = loadChanges(historyPath, std::move(ids), first, last, &error);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [this, alive, rows = std::move(rows), error]() mutable {
+            if (*alive)
+                takeRows(std::move(rows), error);
+        }, Qt::QueuedConnection);
+    });
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    reader->start();
+}
+
+void ChangesWindow::takeRows(std::vector<ChangeRow> rows, const QString &error)
+{
+    m_loading = false;
+    const size_t count = rows.size();
+    m_model->setRows(std::move(rows));
+    // The rising singers first.
+    m_view->sortByColumn(ChangesModel::fansGainedColumn(), Qt::DescendingOrder);
+    m_status->setText(error.isEmpty() ? QStringLiteral("共 %1 个资料").arg(count)
+                                      : QStringLiteral("无法读取历史记录: %1").arg(error));
+    Q_EMIT loaded(error);
+}
+
+QString ChangesWindow::statusText() const { return m_status->text(); }
+
+bool ChangesWindow::save(const QString &path)
+{
+    const bool ok = Module1::exportListToCsv(*m_sorted, path, true);
+    Q_EMIT saved(path, ok);
+    return ok;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "changes_model.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QSortFilterProxyModel;
+class QTableView;
+
+// "与上次采集比较": the profiles of the list against their previous harvest, and those gone.
+// Read on a thread of its own, so the main window goes on meanwhile.
+class ChangesWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    // saveTo names the CSV file a save writes; showChart opens a profile's chart.
+    ChangesWindow(std::function<QString()> saveTo, std::function<void(qint64)> showChart, QWidget *parent = nullptr);
+    ~ChangesWindow() override;
+
+    void load(const QString &historyPath, std::vector<qint64> listedIds, qint64 first, qint64 last);
+    bool loading() const { return m_loading; }
+    ChangesModel *model() const { return m_model; }
+    QSortFilterProxyModel *sorted() const { return m_sorted; }
+    QTableView *view() const { return m_view; }
+    QString statusText() const;
+    // Writes the rows in the order shown: false when the file could not be written.
+    bool save(const QString &path);
+
+Q_SIGNALS:
+    void loaded(const QString &error);
+    void saved(const QString &path, bool ok);
+
+private:
+    void takeRows(std::vector<ChangeRow> rows, const QString &error);
+
+    std::function<QString()> m_saveTo;
+    ChangesModel *m_model;
+    QSortFilterProxyModel *m_sorted;
+    QTableView *m_view;
+    QLabel *m_status;
+    bool m_loading = false;
+    std::shared_ptr<bool> m_alive; // the reading thread hands its rows on only while this lives
+};
