@@ -13,10 +13,11 @@
 namespace {
 const char *const kKeys[] = {"name", "homepage_id", "user_id", "grade", "plays", "works", "shares", "follows", "fans"};
 
-// The nine values of a row as JSON: texts, then the counters as numbers; null without a profile.
-QString valueOf(const VisitValues &v, qint64 id, int key)
+// The nine values of a row as JSON: texts, then the counters as numbers; null without a
+// profile, but for the line's own ID.
+QString valueOf(const VisitValues &v, qint64 id, int key, bool now)
 {
-    if (!v.found)
+    if (!v.found && !(now && key == 1))
         return QStringLiteral("null");
     QString json;
     switch (key) {
@@ -33,9 +34,9 @@ QString valueOf(const VisitValues &v, qint64 id, int key)
 }
 
 // The same for a CSV cell: the texts as they are, the counters in digits, empty for none.
-QString cellOf(const VisitValues &v, qint64 id, int key)
+QString cellOf(const VisitValues &v, qint64 id, int key, bool now)
 {
-    if (!v.found)
+    if (!v.found && !(now && key == 1))
         return {};
     if (key >= 4)
         return v.counts[size_t(key - 4)] ? QString::number(*v.counts[size_t(key - 4)]) : QString();
@@ -60,7 +61,7 @@ QByteArray jsonLine(const ProfileChange &change)
     };
     for (const VisitValues *v : {&change.now, &change.before}) {
         for (int key = 0; key < 9; ++key)
-            add(QLatin1String(kKeys[key]) + QLatin1String(v == &change.now ? "" : "_before"), valueOf(*v, change.id, key));
+            add(QLatin1String(kKeys[key]) + QLatin1String(v == &change.now ? "" : "_before"), valueOf(*v, change.id, key, v == &change.now));
     }
     QString status, previous = QStringLiteral("null");
     appendJsonString(status, QLatin1String(HistoryReader::statusName(change.status)));
@@ -71,16 +72,15 @@ QByteArray jsonLine(const ProfileChange &change)
     return (line + QStringLiteral("}\n")).toUtf8();
 }
 
+// The header as the list's CSV writes its own: each name followed by a comma.
 QString csvHeader()
 {
-    QStringList cells{QStringLiteral("status"), QStringLiteral("previous")};
+    QString line = QStringLiteral("status,previous,");
     for (const char *key : kKeys)
-        cells << QLatin1String(key);
+        line += QLatin1String(key) + u',';
     for (const char *key : kKeys)
-        cells << QLatin1String(key) + QLatin1String("_before");
-    QString line;
-    Module1::appendCsvRow(line, cells.constData(), int(cells.size()));
-    return line;
+        line += QLatin1String(key) + QLatin1String("_before,");
+    return line + QStringLiteral("\r\n");
 }
 
 QString csvLine(const ProfileChange &change)
@@ -88,7 +88,7 @@ QString csvLine(const ProfileChange &change)
     QStringList cells{QLatin1String(HistoryReader::statusName(change.status)), timeOf(change.before)};
     for (const VisitValues *v : {&change.now, &change.before}) {
         for (int key = 0; key < 9; ++key)
-            cells << cellOf(*v, change.id, key);
+            cells << cellOf(*v, change.id, key, v == &change.now);
     }
     QString line;
     Module1::appendCsvRow(line, cells.constData(), int(cells.size()));

@@ -70,7 +70,8 @@ void HistoryWriter::record(HistoryVisit &&visit)
     if (m_pending.size() >= size_t(kMostHeld)) // the file is held by another program for long
         return;
     m_pending.push_back(std::move(visit));
-    if (m_pending.size() == size_t(kBatch))
+    // The first visit starts the flush clock; a full batch goes at once.
+    if (m_pending.size() == 1 || m_pending.size() == size_t(kBatch))
         m_wake.notify_one();
 }
 

@@ -118,6 +118,11 @@ private Q_SLOTS:
         QTest::newRow("patience below nothing") << QStringList{"--patience", "-1"} << 2 << "--patience: '-1' is not a number of minutes";
         QTest::newRow("resume without output") << QStringList{"--resume"} << 2 << "--resume: needs the --output";
         QTest::newRow("no such authority file") << QStringList{"--ca-file", "/no/such/ca.pem"} << 2 << "--ca-file: cannot read '/no/such/ca.pem'";
+        QTest::newRow("changes without a history") << QStringList{"--changes"} << 2 << "--changes: needs the --history FILE";
+        QTest::newRow("since without changes") << QStringList{"--since", "2026-01-01"} << 2 << "--since: only with --changes";
+        QTest::newRow("a day that is none") << QStringList{"--changes", "--history", "h", "--since", "2026-02-30"} << 2 << "--since: '2026-02-30' is not a date";
+        QTest::newRow("no such history") << QStringList{"--changes", "--history", "/no/such/h.sqlite"} << 2 << "--history: cannot read /no/such/h.sqlite: no such file";
+        QTest::newRow("a file that is no history") << QStringList{"--changes", "--history", QCoreApplication::applicationFilePath()} << 2 << "not a history database";
         QTest::newRow("output cannot be written") << QStringList{"--output", "/proc/no/such/dir/out.csv"} << 3 << "cannot write /proc/no/such/dir/out.csv";
     }
     void badArgumentsFetchAndWriteNothing()
