@@ -66,8 +66,11 @@ HistoryWriter::~HistoryWriter()
 void HistoryWriter::record(HistoryVisit &&visit)
 {
     visit.at = now();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_pending.size() >= size_t(kMostHeld)) // the file is held by another program for long
+    std::unique_lock<std::mutex> lock(m_mutex);
+    // Visits come faster than the disk takes them: the harvest waits for it. While another
+    // program holds the file, those beyond the most held are dropped instead.
+    m_room.wait(lock, [this] { return m_pending.size() < size_t(kMostHeld) || m_held; });
+    if (m_pending.size() >= size_t(kMostHeld))
         return;
     m_pending.push_back(std::move(visit));
     // The first visit starts the flush clock; a full batch goes at once.
@@ -98,9 +101,13 @@ void HistoryWriter::loop()
         else // visits kept back while the file was busy come first
             batch.insert(batch.end(), std::make_move_iterator(m_pending.begin()), std::make_move_iterator(m_pending.end()));
         m_pending.clear();
+        m_room.notify_all();
         lock.unlock();
         const bool written = write(batch, last);
         lock.lock();
+        m_held = !written && !m_off;
+        if (m_held)
+            m_room.notify_all();
         if (written || m_off || last)
             batch.clear();
         if (last)

@@ -66,7 +66,8 @@ private:
     bool m_off = false; // the file cannot be written: visits are dropped
     int m_told = 0;     // the troubles already told, one bit each
     std::mutex m_mutex;
-    std::condition_variable m_wake;
+    std::condition_variable m_wake, m_room;
+    bool m_held = false; // the last write found the file busy
     std::vector<HistoryVisit> m_pending;
     bool m_stopping = false;
     std::thread m_thread;
