@@ -35,53 +35,47 @@ VisitValues readVisit(const SqlStatement &row)
     return v;
 }
 
-bool later(const VisitValues &a, const VisitValues &b)
+// The status of a profile between two visits; nothing when it had no profile either time.
+std::optional<ProfileChange::Status> statusOf(const VisitValues &now, const VisitValues &before)
 {
-    return a.at != b.at ? a.at > b.at : a.harvest > b.harvest;
+    if (!now.found && !before.found)
+        return std::nullopt;
+    if (!now.found)
+        return ProfileChange::Gone;
+    if (!before.found)
+        return ProfileChange::New;
+    const bool same = now.name == before.name && now.userId == before.userId && now.grade == before.grade
+                      && now.counts == before.counts && now.shown == before.shown;
+    return same ? ProfileChange::Same : ProfileChange::Changed;
 }
 
-// The change of one ID from its visits (in any order); nothing when it had no profile either time.
-std::optional<ProfileChange> changeOf(qint64 id, const std::vector<VisitValues> &visits, qint64 since)
-{
-    if (visits.empty())
-        return std::nullopt;
-    ProfileChange change;
-    change.id = id;
-    change.now = *std::max_element(visits.begin(), visits.end(), [](auto &a, auto &b) { return later(b, a); });
-    for (const VisitValues &v : visits) {
-        if (later(change.now, v) && (since == 0 || v.at < since) && (change.before.at == 0 || later(v, change.before)))
-            change.before = v;
-    }
-    const VisitValues &a = change.now, &b = change.before;
-    if (!a.found && !b.found)
-        return std::nullopt;
-    if (!a.found)
-        change.status = ProfileChange::Gone;
-    else if (!b.found)
-        change.status = ProfileChange::New;
-    else
-        change.status = a.name == b.name && a.userId == b.userId && a.grade == b.grade && a.shown == b.shown
-                            ? ProfileChange::Same
-                            : ProfileChange::Changed;
-    return change;
-}
-
-// Hands on the change of each run of visits of one profile, the rows coming in profile order.
+// The rows come a profile at a time, its latest harvest first: the first is the profile now,
+// the first after it from before since (any, without since) the profile before. Only those two
+// are read whole; the others are stepped over.
 bool stream(SqlStatement &rows, qint64 since, const HistoryReader::Sink &sink)
 {
-    std::vector<VisitValues> visits;
-    qint64 id = 0;
+    ProfileChange change;
+    bool open = false, haveBefore = false;
     const auto handOn = [&] {
-        if (const std::optional<ProfileChange> change = changeOf(id, visits, since))
-            sink(*change);
-        visits.clear();
+        if (open)
+            if (const std::optional<ProfileChange::Status> status = statusOf(change.now, change.before))
+                change.status = *status, sink(change);
+        open = false;
     };
     int code;
     while ((code = rows.step()) == SQLITE_ROW) {
-        if (rows.integer(0) != id && !visits.empty())
+        const qint64 id = rows.integer(0);
+        if (!open || id != change.id) {
             handOn();
-        id = rows.integer(0);
-        visits.push_back(readVisit(rows));
+            change = ProfileChange();
+            change.id = id;
+            change.now = readVisit(rows);
+            open = true;
+            haveBefore = false;
+        } else if (!haveBefore && (since == 0 || rows.integer(2) < since)) {
+            change.before = readVisit(rows);
+            haveBefore = true;
+        }
     }
     handOn();
     return code == SQLITE_DONE;
@@ -99,7 +93,7 @@ HistoryReader::~HistoryReader() { HistoryFile::close(m_db); }
 
 bool HistoryReader::changesInRange(qint64 first, qint64 last, qint64 since, const Sink &sink)
 {
-    const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM visits WHERE profile BETWEEN ? AND ? ORDER BY profile, harvest";
+    const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM visits WHERE profile BETWEEN ? AND ? ORDER BY profile, harvest DESC";
     SqlStatement rows(m_db, sql.constData());
     rows.bind(1, first);
     rows.bind(2, last);
@@ -108,7 +102,7 @@ bool HistoryReader::changesInRange(qint64 first, qint64 last, qint64 since, cons
 
 bool HistoryReader::changesOf(const std::vector<qint64> &ascendingIds, qint64 since, const Sink &sink)
 {
-    const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM visits WHERE profile = ? ORDER BY harvest";
+    const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM visits WHERE profile = ? ORDER BY harvest DESC";
     SqlStatement rows(m_db, sql.constData());
     for (const qint64 id : ascendingIds) {
         rows.reset();
@@ -121,13 +115,12 @@ bool HistoryReader::changesOf(const std::vector<qint64> &ascendingIds, qint64 si
 
 std::vector<VisitValues> HistoryReader::visitsOf(qint64 id)
 {
-    const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM visits WHERE profile = ?";
+    const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM visits WHERE profile = ? ORDER BY harvest";
     SqlStatement rows(m_db, sql.constData());
     rows.bind(1, id);
     std::vector<VisitValues> visits;
     while (rows.ok() && rows.step() == SQLITE_ROW)
         visits.push_back(readVisit(rows));
-    std::sort(visits.begin(), visits.end(), [](auto &a, auto &b) { return later(b, a); });
     return visits;
 }
 

@@ -7,8 +7,8 @@ struct sqlite3;
 // The file of the harvest history: SQLite, in WAL mode, its schema version in
 // PRAGMA user_version. Version 1 holds three tables:
 //   harvests  one row a harvest: id, started and ended (Unix seconds), site, first_id, last_id, program
-//   profiles  one row a profile ever read: id (the homepage ID), name and user_id as last read,
-//             first_harvest, last_harvest
+//   profiles  (a view) one row a profile ever read: id (the homepage ID), name and user_id as
+//             last read, last_harvest, visits
 //   visits    one row an ID read by a harvest: profile, harvest, at (Unix seconds), name (NULL: no
 //             profile then), user_id, grade, plays, works, shares, follows, fans (numbers, NULL
 //             where the page showed none), shown (the five counters' texts as read, tab-separated,

@@ -17,10 +17,8 @@ qint64 now() { return QDateTime::currentSecsSinceEpoch(); }
 // A text that is a whole number in plain digits goes in as that number, any other as text.
 void bindValue(SqlStatement &statement, int at, const QString &text)
 {
-    bool ok = false;
-    const qint64 number = text.toLongLong(&ok);
-    if (ok && ShortNumber::isPlain(text, number))
-        statement.bind(at, number);
+    if (const std::optional<qint64> number = ShortNumber::plainDigits(text))
+        statement.bind(at, *number);
     else if (text == Module1::missingValue())
         statement.bindNull(at);
     else
@@ -33,12 +31,15 @@ void bindCounters(SqlStatement &statement, int from, const std::array<QString, 5
     bool plain = true;
     for (size_t c = 0; c < counters.size(); ++c) {
         const QString &text = counters[c];
-        const std::optional<qint64> number = ShortNumber::read(text);
+        std::optional<qint64> number = ShortNumber::plainDigits(text);
+        if (!number) {
+            number = ShortNumber::read(text);
+            plain = plain && !number && text == Module1::missingValue();
+        }
         if (number)
             statement.bind(from + int(c), *number);
         else
             statement.bindNull(from + int(c));
-        plain = plain && (number ? ShortNumber::isPlain(text, *number) : text == Module1::missingValue());
     }
     if (plain)
         statement.bindNull(from + 5);
@@ -69,7 +70,7 @@ void HistoryWriter::record(HistoryVisit &&visit)
     std::unique_lock<std::mutex> lock(m_mutex);
     // Visits come faster than the disk takes them: the harvest waits for it. While another
     // program holds the file, those beyond the most held are dropped instead.
-    m_room.wait(lock, [this] { return m_pending.size() < size_t(kMostHeld) || m_held; });
+    m_room.wait(lock, [this] { return m_pending.size() < size_t(32 * kBatch) || m_held; });
     if (m_pending.size() >= size_t(kMostHeld))
         return;
     m_pending.push_back(std::move(visit));
@@ -88,6 +89,7 @@ void HistoryWriter::tell(Trouble trouble, const QString &file, const QString &de
 
 void HistoryWriter::loop()
 {
+    open(); // while the first pages are on their way
     std::vector<HistoryVisit> batch;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
@@ -176,8 +178,6 @@ bool HistoryWriter::writeBatch(const std::vector<HistoryVisit> &batch, bool last
         m_harvestId = sqlite3_last_insert_rowid(m_db);
     }
     SqlStatement visit(m_db, "INSERT OR REPLACE INTO visits VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12)");
-    SqlStatement profile(m_db, "INSERT INTO profiles VALUES(?1,?2,?3,?4,?4) ON CONFLICT(id) DO UPDATE SET "
-                               "name=excluded.name, user_id=excluded.user_id, last_harvest=excluded.last_harvest");
     for (const HistoryVisit &v : batch) {
         visit.reset();
         visit.bind(1, v.id);
@@ -188,13 +188,6 @@ bool HistoryWriter::writeBatch(const std::vector<HistoryVisit> &batch, bool last
             bindValue(visit, 5, v.userId);
             visit.bind(6, v.grade);
             bindCounters(visit, 7, v.counters);
-            profile.reset();
-            profile.bind(1, v.id);
-            profile.bind(2, v.name);
-            bindValue(profile, 3, v.userId);
-            profile.bind(4, m_harvestId);
-            if (profile.step() != SQLITE_DONE)
-                return false;
         }
         if (visit.step() != SQLITE_DONE)
             return false;

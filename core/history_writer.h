@@ -22,7 +22,7 @@ struct HistoryVisit
 };
 
 // Records a harvest's visits into the history file from a thread of its own, a transaction
-// every half second or few thousand visits, so the harvest waits neither for the disk nor for
+// every half second or few hundred visits, so the harvest waits neither for the disk nor for
 // another program writing the same file. A kill loses at most the visits of the last second.
 class HistoryWriter
 {
@@ -47,7 +47,8 @@ public:
     void record(HistoryVisit &&visit);
     QString path() const { return m_path; }
 
-    static constexpr int kBatch = 4096;
+    // Small batches keep the writing beside the harvest, so little is left for its end.
+    static constexpr int kBatch = 256;
     static constexpr int kFlushMs = 500;
     static constexpr int kMostHeld = 200000; // while another program holds the file
 

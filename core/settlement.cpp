@@ -51,6 +51,7 @@ void Settlement::setLastCell(int column, const QString &text)
 void Settlement::readCell(int column, const QString &text)
 {
     setLastCell(column, text);
+    m_read[size_t(column)] = text;
     if (m_columns.read(column, text != Module1::missingValue()))
         m_host.columnLost(column, ColumnWatch::kLatest);
 }
@@ -67,6 +68,8 @@ void Settlement::readProfile(View page, qint64 id)
     }
     m_absent.profileAt(id);
     const QString grade = Grade::derive(page);
+    m_read[1] = name;
+    m_read[4] = grade;
     if (m_host.gradeInRange(grade)) {
         m_list.appendRow(QString::number(m_rowsBefore + m_list.rowCount() + 1));
         m_halfRow = m_list.rowCount() - 1;
@@ -78,14 +81,15 @@ void Settlement::readProfile(View page, qint64 id)
             readCell(cell, ProfilePage::extractCell(page, cell));
         m_halfRow = -1;
         ++m_summary.kept;
-        const int row = m_list.rowCount() - 1;
-        recordProfile(id, [this, row](int column) { return m_list.cell(row, column); });
-        keep(row);
+        recordProfile(id);
+        keep(m_list.rowCount() - 1);
     } else {
         ++m_summary.outOfRange;
-        recordProfile(id, [&](int column) {
-            return column == 1 ? name : column == 4 ? grade : ProfilePage::extractCell(page, column);
-        });
+        if (m_history) { // read for the history alone
+            for (const int column : {3, 5, 6, 7, 8, 9})
+                m_read[size_t(column)] = ProfilePage::extractCell(page, column);
+            recordProfile(id);
+        }
     }
     m_host.counted(int(m_rowsBefore + m_list.rowCount()));
 }

@@ -7,7 +7,7 @@
 #include "run_settings.h"
 #include "run_summary.h"
 
-#include <functional>
+#include <array>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -70,8 +70,8 @@ private:
     void commit(qint64 id, Fetched fetched, const Module1::Page &page, const Module1::FetchOutcome &why);
     void commitStreak();
     void keep(int row);
-    // A profile read, its cells given by the column of a row that holds them.
-    void recordProfile(qint64 id, const std::function<QString(int)> &cell);
+    // The profile just read, from its texts in m_read.
+    void recordProfile(qint64 id);
     void recordNoProfile(qint64 id);
     void setLastCell(int column, const QString &text);
 
@@ -79,6 +79,7 @@ private:
     ResultModel &m_list;
     Journal *m_journal;
     HistoryWriter *m_history = nullptr;
+    std::array<QString, 10> m_read; // the texts of the profile being read, by column
     const RetryPolicy &m_policy;
     const IdSequence *m_ids = nullptr;
     RunSummary m_summary;

@@ -33,9 +33,17 @@ std::optional<qint64> read(QStringView text)
     return qint64(std::llround(text.toDouble() * scale));
 }
 
-bool isPlain(QStringView text, qint64 number)
+std::optional<qint64> plainDigits(QStringView text)
 {
-    return text == QString::number(number);
+    if (text.isEmpty() || text.size() > 18 || (text.size() > 1 && text[0] == u'0'))
+        return std::nullopt;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
 }
 
 } // namespace ShortNumber

@@ -11,7 +11,8 @@ namespace ShortNumber {
 // (a trailing + ignored). Nothing for any other text, such as a counter the page lacked.
 std::optional<qint64> read(QStringView text);
 
-// Whether text is exactly the number in plain digits, so the number alone says it all.
-bool isPlain(QStringView text, qint64 number);
+// The number text is in plain digits (no sign, no leading zero), so that the number alone
+// gives the text back; nothing for any other text.
+std::optional<qint64> plainDigits(QStringView text);
 
 } // namespace ShortNumber

@@ -55,7 +55,37 @@ std::vector<ChangeRow> loadChanges(const QString &path, std::vector<qint64> list
     });
     if (!read)
         *error = QStringLiteral("读取中断");
+    // The rising singers first.
+    ChangesModel::sortRows(rows, ChangesModel::fansGainedColumn(), Qt::DescendingOrder);
     return rows;
+}
+
+void ChangesModel::sortRows(std::vector<ChangeRow> &rows, int column, Qt::SortOrder order)
+{
+    // Each row's key is worked out once; numbers compare as numbers, texts as texts.
+    const bool numeric = column == 2 || column >= kFirstCounter;
+    std::vector<std::pair<QVariant, size_t>> keys;
+    keys.reserve(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r)
+        keys.emplace_back(cell(rows[r], column, true), r);
+    const auto less = [numeric](const QVariant &a, const QVariant &b) {
+        return numeric ? a.toDouble() < b.toDouble() : a.toString() < b.toString();
+    };
+    std::stable_sort(keys.begin(), keys.end(), [&](const auto &a, const auto &b) {
+        return order == Qt::AscendingOrder ? less(a.first, b.first) : less(b.first, a.first);
+    });
+    std::vector<ChangeRow> sorted;
+    sorted.reserve(rows.size());
+    for (const auto &key : keys)
+        sorted.push_back(std::move(rows[key.second]));
+    rows.swap(sorted);
+}
+
+void ChangesModel::sort(int column, Qt::SortOrder order)
+{
+    beginResetModel();
+    sortRows(m_rows, column, order);
+    endResetModel();
 }
 
 ChangesModel::ChangesModel(QObject *parent) : QAbstractTableModel(parent) {}
@@ -84,7 +114,7 @@ QVariant ChangesModel::data(const QModelIndex &index, int role) const
     return cell(m_rows[size_t(index.row())], index.column(), role == Qt::UserRole);
 }
 
-QVariant ChangesModel::cell(const ChangeRow &row, int column, bool forSorting) const
+QVariant ChangesModel::cell(const ChangeRow &row, int column, bool forSorting)
 {
     static const char16_t *const statuses[] = {u"新", u"变化", u"相同", u"已消失"};
     switch (column) {

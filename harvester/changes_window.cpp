@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QThread>
 #include <QVBoxLayout>
@@ -14,15 +13,13 @@
 
 ChangesWindow::ChangesWindow(std::function<QString()> saveTo, std::function<void(qint64)> showChart, QWidget *parent)
     : QWidget(parent, Qt::Window), m_saveTo(std::move(saveTo)), m_model(new ChangesModel(this)),
-      m_sorted(new QSortFilterProxyModel(this)), m_view(new QTableView(this)), m_status(new QLabel(this)),
+      m_view(new QTableView(this)), m_status(new QLabel(this)),
       m_alive(std::make_shared<bool>(true))
 {
     setObjectName(QStringLiteral("changesWindow"));
     setWindowTitle(QStringLiteral("与上次采集比较"));
-    m_sorted->setSourceModel(m_model);
-    m_sorted->setSortRole(Qt::UserRole);
     m_view->setObjectName(QStringLiteral("changesView"));
-    m_view->setModel(m_sorted);
+    m_view->setModel(m_model);
     m_view->setSortingEnabled(true);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -32,7 +29,7 @@ ChangesWindow::ChangesWindow(std::function<QString()> saveTo, std::function<void
     saveButton->setObjectName(QStringLiteral("saveChanges"));
     connect(saveButton, &QPushButton::clicked, this, [this] { save(m_saveTo()); });
     connect(m_view, &QTableView::doubleClicked, this, [this, showChart](const QModelIndex &index) {
-        showChart(m_model->row(m_sorted->mapToSource(index).row()).id);
+        showChart(m_model->row(index.row()).id);
     });
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_status, 1);
@@ -67,8 +64,9 @@ void ChangesWindow::takeRows(std::vector<ChangeRow> rows, const QString &error)
     m_loading = false;
     const size_t count = rows.size();
     m_model->setRows(std::move(rows));
-    // The rising singers first.
-    m_view->sortByColumn(ChangesModel::fansGainedColumn(), Qt::DescendingOrder);
+    // Read sorted by the fans gained: the header only shows it.
+    const QSignalBlocker quiet(m_view->horizontalHeader());
+    m_view->horizontalHeader()->setSortIndicator(ChangesModel::fansGainedColumn(), Qt::DescendingOrder);
     m_status->setText(error.isEmpty() ? QStringLiteral("共 %1 个资料").arg(count)
                                       : QStringLiteral("无法读取历史记录: %1").arg(error));
     Q_EMIT loaded(error);
@@ -78,7 +76,7 @@ QString ChangesWindow::statusText() const { return m_status->text(); }
 
 bool ChangesWindow::save(const QString &path)
 {
-    const bool ok = Module1::exportListToCsv(*m_sorted, path, true);
+    const bool ok = Module1::exportListToCsv(*m_model, path, true);
     Q_EMIT saved(path, ok);
     return ok;
 }

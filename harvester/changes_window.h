@@ -7,7 +7,6 @@
 #include <functional>
 
 class QLabel;
-class QSortFilterProxyModel;
 class QTableView;
 
 // "与上次采集比较": the profiles of the list against their previous harvest, and those gone.
@@ -22,8 +21,7 @@ public:
 
     void load(const QString &historyPath, std::vector<qint64> listedIds, qint64 first, qint64 last);
     bool loading() const { return m_loading; }
-    ChangesModel *model() const { return m_model; }
-    QSortFilterProxyModel *sorted() const { return m_sorted; }
+    ChangesModel *model() const { return m_model; } // its rows in the order shown
     QTableView *view() const { return m_view; }
     QString statusText() const;
     // Writes the rows in the order shown: false when the file could not be written.
@@ -38,7 +36,6 @@ private:
 
     std::function<QString()> m_saveTo;
     ChangesModel *m_model;
-    QSortFilterProxyModel *m_sorted;
     QTableView *m_view;
     QLabel *m_status;
     bool m_loading = false;
