@@ -43,3 +43,17 @@ rm -rf "$rows_dir"
 
 echo "== 8: vqlirra-cli's peak memory at 1,000, 100,000 and 1,000,000 kept rows"
 bench/cli_memory.sh
+
+echo "== 9: the history at scale: a million profiles harvested ten times, the change view, a chart, --changes"
+history_dir=$(mktemp -d)
+QT_QPA_PLATFORM=offscreen build-bench/bench/bench_history make "$history_dir" 1000000 10 2>/dev/null
+for ((r = 1; r <= RUNS; r++)); do
+    QT_QPA_PLATFORM=offscreen build-bench/bench/bench_history view "$history_dir" 100000 2>/dev/null
+done
+QT_QPA_PLATFORM=offscreen build-bench/bench/bench_history chart "$history_dir" 2>/dev/null
+for range in "--start 50000000 --end 50009999" ""; do
+    # shellcheck disable=SC2086
+    /usr/bin/time -f "changes ${range:-of all} peak_kb %M wall_s %e" build-bench/cli/vqlirra-cli --changes \
+        --history "$history_dir/Log/history.sqlite" $range --format jsonl --output "$history_dir/changes.jsonl"
+done
+rm -rf "$history_dir"
