@@ -147,6 +147,10 @@ private Q_SLOTS:
         QCOMPARE(csv.size(), out.count('\n') + 2); // a header, and a line break at the end
         QVERIFY(csv[0].startsWith("\xEF\xBB\xBFstatus,previous,name,homepage_id,user_id,"));
         QVERIFY2(statuses.size() == 4, qPrintable(QStringList(statuses.keys()).join(u',')));
+        // Against the last harvest before a day long gone: none, so every profile now is new.
+        const QByteArray sinceThen = runCli({"--changes", "--history", historyPath(), "--format", "jsonl", "--since", "2000-01-01"});
+        QCOMPARE(sinceThen.count("\"status\":\"new\""), statuses["new"] + statuses["changed"] + statuses["same"]);
+        QCOMPARE(sinceThen.count('\n'), statuses["new"] + statuses["changed"] + statuses["same"]);
 
         // The window: the list's profiles and the gone ones, the biggest gain of fans first.
         h->window->pmenu_Click(6);
@@ -159,6 +163,9 @@ private Q_SLOTS:
         for (int r = 1; r < shown->rowCount(); ++r)
             QVERIFY(shown->index(r - 1, gained).data(Qt::UserRole).toDouble() >= shown->index(r, gained).data(Qt::UserRole).toDouble());
         const qint64 top = shown->index(0, 2).data().toLongLong();
+        changes->model()->sort(2, Qt::AscendingOrder); // as a click on the header does
+        QVERIFY(shown->index(0, 2).data().toLongLong() < shown->index(1, 2).data().toLongLong());
+        changes->model()->sort(ChangesModel::fansGainedColumn(), Qt::DescendingOrder);
         QCOMPARE(shown->index(0, gained).data().toString(),
                  ChangesModel::signedNumber(shownFans(DemoPages::profile(top, 1)) - DemoPages::profile(top, 0).fans));
         const QString saved = h->dir.filePath(QStringLiteral("changes.csv"));
