@@ -137,7 +137,9 @@ Opened openForWriting(const QString &path)
         opened.error = code == SQLITE_READONLY && db ? QStringLiteral("written by a newer version") : describe(code, db);
         opened.busy = code == SQLITE_BUSY;
         close(db);
-        if (!isDamage(code) || attempt > 0 || !opened.setAside.isEmpty())
+        // A damaged file, or one that is there and cannot be opened at all, makes way for a new one.
+        const bool inTheWay = isDamage(code) || (code == SQLITE_CANTOPEN && QFileInfo::exists(path));
+        if (!inTheWay || attempt > 0)
             break;
         opened.setAside = setAside(path);
         if (opened.setAside.isEmpty())

@@ -25,8 +25,8 @@ struct Opened
     bool busy = false; // another program held it longer than the wait
 };
 
-// For recording: made when missing, brought to this version; a damaged file, or one that is
-// no history, is renamed aside and a new one made in its place.
+// For recording: made when missing, brought to this version; a damaged file, one that is no
+// history or one that cannot be opened is renamed aside and a new one made in its place.
 Opened openForWriting(const QString &path);
 // For reading only: nothing is changed; error says why the file cannot be read.
 Opened openForReading(const QString &path);

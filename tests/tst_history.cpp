@@ -191,6 +191,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("lockMs");
         QTest::newRow("damaged") << QByteArray("SQLite format 3").append(4000, 'x') << 0;
         QTest::newRow("another program's") << QByteArray("CREATE TABLE notes(t TEXT);") << 0;
+        QTest::newRow("a folder in its place") << QByteArray("folder") << 0;
         QTest::newRow("locked for a second") << QByteArray() << 1000;
     }
     void troubledFiles()
@@ -212,6 +213,8 @@ private Q_SLOTS:
             if (lockMs == 0)
                 release();
             QTimer::singleShot(lockMs, release);
+        } else if (content == "folder") {
+            QVERIFY(QDir().mkpath(historyPath()));
         } else {
             QVERIFY(writeFile(historyPath(), content));
         }
