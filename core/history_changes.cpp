@@ -6,8 +6,6 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
-
 namespace {
 const char kColumns[] = "profile, harvest, at, name, user_id, grade, plays, works, shares, follows, fans, shown";
 
@@ -23,7 +21,7 @@ VisitValues readVisit(const SqlStatement &row)
     const QVariant userId = row.value(4);
     v.userId = userId.isValid() ? userId.toString() : Module1::missingValue();
     v.grade = row.text(5);
-    const QStringList shown = row.text(11).split(u'\t');
+    const QStringList shown = row.isNull(11) ? QStringList() : row.text(11).split(u'\t');
     for (int c = 0; c < 5; ++c) {
         if (!row.isNull(6 + c))
             v.counts[size_t(c)] = row.integer(6 + c);

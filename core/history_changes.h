@@ -42,9 +42,10 @@ public:
     QString error() const { return m_error; }
 
     using Sink = std::function<void(const ProfileChange &)>;
-    // Each ID's latest visit against the one before it, or with since (Unix seconds, 0: not
-    // given) against the latest before that time; in ID order, one at a time. IDs without a
-    // profile then or now are left out. False when the file could not be read to its end.
+    // Each ID's visit by its latest harvest against the one by the harvest before (harvests in
+    // the order they started), or with since (Unix seconds, 0: not given) against the latest
+    // before that time; in ID order, one at a time. IDs without a profile either time are left
+    // out. False when the file could not be read to its end.
     bool changesInRange(qint64 first, qint64 last, qint64 since, const Sink &sink);
     bool changesOf(const std::vector<qint64> &ascendingIds, qint64 since, const Sink &sink);
     // Every visit of id, oldest first.
