@@ -94,19 +94,13 @@ QString csvLine(const ProfileChange &change)
     Module1::appendCsvRow(line, cells.constData(), int(cells.size()));
     return line;
 }
-
-int complain(int code, const QString &message)
-{
-    writeText(stderr, QStringLiteral("vqlirra-cli: ") + message + u'\n');
-    return code;
-}
 } // namespace
 
 int writeChanges(const CliOptions &options, const RowFormat &format)
 {
     HistoryReader history(options.history);
     if (!history.ok())
-        return complain(2, QStringLiteral("--history: cannot read %1: %2").arg(options.history, history.error()));
+        return complain(BadArgument, QStringLiteral("--history: cannot read %1: %2").arg(options.history, history.error()));
     QSaveFile file(options.output);
     QFile standardOutput;
     QIODevice *out = &file;
@@ -115,7 +109,7 @@ int writeChanges(const CliOptions &options, const RowFormat &format)
         standardOutput.open(stdout, QIODevice::WriteOnly);
         out = &standardOutput;
     } else if (!file.open(QIODevice::WriteOnly)) {
-        return complain(3, QStringLiteral("cannot write %1: %2").arg(options.output, file.errorString()));
+        return complain(CannotWrite, QStringLiteral("cannot write %1: %2").arg(options.output, file.errorString()));
     }
     const bool json = options.format == CliOptions::JsonLines;
     const QByteArray mark = options.encoding == CliOptions::Utf8 ? QByteArray("\xEF\xBB\xBF") : QByteArray();
@@ -128,8 +122,8 @@ int writeChanges(const CliOptions &options, const RowFormat &format)
                                            : history.changesInRange(std::numeric_limits<qint64>::min(),
                                                                     std::numeric_limits<qint64>::max(), options.since, put);
     if (!read)
-        return complain(3, QStringLiteral("--history: %1 could not be read to its end").arg(options.history));
+        return complain(CannotWrite, QStringLiteral("--history: %1 could not be read to its end").arg(options.history));
     if (!written || (out == &file && !file.commit()))
-        return complain(3, QStringLiteral("cannot write %1: %2").arg(options.output.isEmpty() ? QStringLiteral("standard output") : options.output, out->errorString()));
+        return complain(CannotWrite, QStringLiteral("cannot write %1: %2").arg(options.output.isEmpty() ? QStringLiteral("standard output") : options.output, out->errorString()));
     return 0;
 }

@@ -17,3 +17,8 @@ void passBytesAsTheyAre(std::FILE *stream);
 // stop; a second Ctrl-C ends the program at once with 130.
 void catchInterrupts();
 bool interruptRequested();
+
+// The program's exit codes.
+enum Exit { AllRead = 0, SomeFailed = 1, BadArgument = 2, CannotWrite = 3, Blocked = 4, Interrupted = 130 };
+// "vqlirra-cli: message" as a line on standard error; returns code.
+int complain(int code, const QString &message);

@@ -18,13 +18,6 @@
 #include <algorithm>
 
 namespace {
-enum Exit { AllRead = 0, SomeFailed = 1, BadArgument = 2, CannotWrite = 3, Blocked = 4, Interrupted = 130 };
-
-int complain(int code, const QString &message)
-{
-    writeText(stderr, QStringLiteral("vqlirra-cli: ") + message + u'\n');
-    return code;
-}
 
 // FILE from the journal of its rows, written beside it and put in its place only whole.
 bool writeFromJournal(const QString &path, const Journal &journal, const RowFormat &format, QString &error)

@@ -12,7 +12,7 @@
 #include <QUrl>
 
 namespace {
-struct BadArgument
+struct BadOption
 {
     QString message;
 };
@@ -34,7 +34,7 @@ qint32 wholeNumber(const QString &name, const QString &text)
     };
     if (!ok || !digits(text) || value < std::numeric_limits<qint32>::min()
         || value > std::numeric_limits<qint32>::max())
-        throw BadArgument{QStringLiteral("--%1: '%2' is not a whole number from -2147483648 to 2147483647")
+        throw BadOption{QStringLiteral("--%1: '%2' is not a whole number from -2147483648 to 2147483647")
                               .arg(name, text)};
     return qint32(value);
 }
@@ -45,14 +45,14 @@ std::vector<qint32> listedIds(const QString &path)
     QFile file;
     const bool opened = path == u"-" ? file.open(stdin, QIODevice::ReadOnly) : (file.setFileName(path), file.open(QIODevice::ReadOnly));
     if (!opened)
-        throw BadArgument{QStringLiteral("--ids: cannot read %1: %2").arg(path, file.errorString())};
+        throw BadOption{QStringLiteral("--ids: cannot read %1: %2").arg(path, file.errorString())};
     std::vector<qint32> ids;
     QString error;
     const QString name = path == u"-" ? QStringLiteral("standard input") : path;
     if (!IdList::read(file, ids, error))
-        throw BadArgument{QStringLiteral("--ids: %1, %2").arg(name, error)};
+        throw BadOption{QStringLiteral("--ids: %1, %2").arg(name, error)};
     if (ids.empty())
-        throw BadArgument{QStringLiteral("--ids: %1 lists no ID").arg(name)};
+        throw BadOption{QStringLiteral("--ids: %1 lists no ID").arg(name)};
     return ids;
 }
 
@@ -65,7 +65,7 @@ int grade(const QString &name, const QString &text)
     const int found = Grade::indexOf(text);
     if (found < Grade::kScaleSize)
         return found;
-    throw BadArgument{QStringLiteral("--%1: '%2' is no grade; give an index 0 to 25 or one of: %3")
+    throw BadOption{QStringLiteral("--%1: '%2' is no grade; give an index 0 to 25 or one of: %3")
                           .arg(name, text, Grade::scale().join(QStringLiteral(", ")))};
 }
 // The options as --help lists them, in its order: name, description, value name ("" for a switch).
@@ -130,7 +130,7 @@ void readWalk(const QCommandLineParser &parser, CliOptions &options)
         return wholeNumber(QString::fromLatin1(name), parser.value(QString::fromLatin1(name)));
     };
     if (!parser.positionalArguments().isEmpty())
-        throw BadArgument{QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())};
+        throw BadOption{QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first())};
     options.rangeGiven = parser.isSet(QStringLiteral("start")) || parser.isSet(QStringLiteral("end"));
     if (parser.isSet(QStringLiteral("start")))
         options.start = number("start");
@@ -140,7 +140,7 @@ void readWalk(const QCommandLineParser &parser, CliOptions &options)
         options.pauseMs = number("pause");
     if (parser.isSet(QStringLiteral("ids"))) {
         if (parser.isSet(QStringLiteral("start")) || parser.isSet(QStringLiteral("end")))
-            throw BadArgument{QStringLiteral("--ids: give either a list of IDs or --start and --end")};
+            throw BadOption{QStringLiteral("--ids: give either a list of IDs or --start and --end")};
         options.listed = true;
         options.ids = listedIds(parser.value(QStringLiteral("ids")));
         options.start = options.ids.front();
@@ -149,16 +149,16 @@ void readWalk(const QCommandLineParser &parser, CliOptions &options)
     if (parser.isSet(QStringLiteral("patience"))) {
         const qint32 minutes = number("patience");
         if (minutes < 0 || minutes > 7 * 24 * 60)
-            throw BadArgument{QStringLiteral("--patience: '%1' is not a number of minutes from 0 to 10080")
+            throw BadOption{QStringLiteral("--patience: '%1' is not a number of minutes from 0 to 10080")
                                   .arg(parser.value(QStringLiteral("patience")))};
         options.patienceMs = qint64(minutes) * 60000;
     }
     if (options.end < options.start)
-        throw BadArgument{QStringLiteral("--end: %1 lies below --start %2").arg(options.end).arg(options.start)};
+        throw BadOption{QStringLiteral("--end: %1 lies below --start %2").arg(options.end).arg(options.start)};
     if (parser.isSet(QStringLiteral("parallel"))) {
         options.parallel = number("parallel");
         if (options.parallel < 1 || options.parallel > 16)
-            throw BadArgument{QStringLiteral("--parallel: '%1' is not a number of requests from 1 to 16")
+            throw BadOption{QStringLiteral("--parallel: '%1' is not a number of requests from 1 to 16")
                                   .arg(parser.value(QStringLiteral("parallel")))};
     }
 }
@@ -171,7 +171,7 @@ void readGrades(const QCommandLineParser &parser, CliOptions &options)
         options.maxGrade = grade(QStringLiteral("max-grade"), parser.value(QStringLiteral("max-grade")));
     // Crossed grades keep nothing: a whole run for no row is surely a slip.
     if (options.maxGrade < options.minGrade)
-        throw BadArgument{QStringLiteral("--max-grade: %1 lies below --min-grade %2")
+        throw BadOption{QStringLiteral("--max-grade: %1 lies below --min-grade %2")
                               .arg(Grade::scale().value(options.maxGrade), Grade::scale().value(options.minGrade))};
 }
 
@@ -180,16 +180,16 @@ void readOutput(const QCommandLineParser &parser, CliOptions &options)
 {
     options.output = parser.value(QStringLiteral("output"));
     if (parser.isSet(QStringLiteral("output")) && options.output.isEmpty())
-        throw BadArgument{QStringLiteral("--output: the file name is empty")};
+        throw BadOption{QStringLiteral("--output: the file name is empty")};
     const QString f = parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format")) : QStringLiteral("csv");
     if (f != u"csv" && f != u"jsonl")
-        throw BadArgument{QStringLiteral("--format: '%1' is unknown; use csv or jsonl").arg(f)};
+        throw BadOption{QStringLiteral("--format: '%1' is unknown; use csv or jsonl").arg(f)};
     options.format = f == u"csv" ? CliOptions::Csv : CliOptions::JsonLines;
     const bool encodingSet = parser.isSet(QStringLiteral("encoding"));
     const QString given = parser.value(QStringLiteral("encoding"));
     const QString e = encodingSet ? given.toLower() : QStringLiteral("gb18030");
     if (e != u"gb18030" && e != u"utf-8" && e != u"utf8")
-        throw BadArgument{QStringLiteral("--encoding: '%1' is unknown; use gb18030 or utf-8").arg(given)};
+        throw BadOption{QStringLiteral("--encoding: '%1' is unknown; use gb18030 or utf-8").arg(given)};
     options.encoding = e != u"gb18030" ? CliOptions::Utf8 : CliOptions::WindowBytes;
     // A terminal or a pipe reads what the locale says, as with any command-line tool.
     if (!encodingSet && options.output.isEmpty())
@@ -203,16 +203,16 @@ void readSite(const QCommandLineParser &parser, CliOptions &options)
     options.baseUrl = parser.isSet(QStringLiteral("base-url")) ? base : Site::fetchBaseUrl();
     const QUrl url(options.baseUrl, QUrl::StrictMode);
     if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || url.host().isEmpty())
-        throw BadArgument{QStringLiteral("--base-url: '%1' is not an http or https URL").arg(options.baseUrl)};
+        throw BadOption{QStringLiteral("--base-url: '%1' is not an http or https URL").arg(options.baseUrl)};
     options.userAgent = parser.value(QStringLiteral("user-agent"));
     if (parser.isSet(QStringLiteral("user-agent")) && (options.userAgent.isEmpty() || options.userAgent.contains(u'\n')))
-        throw BadArgument{QStringLiteral("--user-agent: give a text of one line")};
+        throw BadOption{QStringLiteral("--user-agent: give a text of one line")};
     options.caFile = parser.value(QStringLiteral("ca-file"));
     if (parser.isSet(QStringLiteral("ca-file")) && !QFileInfo(options.caFile).isReadable())
-        throw BadArgument{QStringLiteral("--ca-file: cannot read '%1'").arg(options.caFile)};
+        throw BadOption{QStringLiteral("--ca-file: cannot read '%1'").arg(options.caFile)};
     options.resume = parser.isSet(QStringLiteral("resume"));
     if (options.resume && options.output.isEmpty())
-        throw BadArgument{QStringLiteral("--resume: needs the --output of the interrupted run")};
+        throw BadOption{QStringLiteral("--resume: needs the --output of the interrupted run")};
     options.quiet = parser.isSet(QStringLiteral("quiet"));
 }
 // Midnight of a day, or a time of it, in local time unless it names its offset.
@@ -222,7 +222,7 @@ qint64 sinceTime(const QString &text)
     if (text.size() == 10)
         when = QDate::fromString(text, Qt::ISODate).startOfDay();
     if (!when.isValid())
-        throw BadArgument{QStringLiteral("--since: '%1' is not a date; use YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS").arg(text)};
+        throw BadOption{QStringLiteral("--since: '%1' is not a date; use YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS").arg(text)};
     return when.toSecsSinceEpoch();
 }
 
@@ -230,15 +230,15 @@ void readHistory(const QCommandLineParser &parser, CliOptions &options)
 {
     options.history = parser.value(QStringLiteral("history"));
     if (parser.isSet(QStringLiteral("history")) && options.history.isEmpty())
-        throw BadArgument{QStringLiteral("--history: the file name is empty")};
+        throw BadOption{QStringLiteral("--history: the file name is empty")};
     options.changes = parser.isSet(QStringLiteral("changes"));
     if (options.changes && options.history.isEmpty())
-        throw BadArgument{QStringLiteral("--changes: needs the --history FILE to read")};
+        throw BadOption{QStringLiteral("--changes: needs the --history FILE to read")};
     if (options.changes && options.resume)
-        throw BadArgument{QStringLiteral("--changes: harvests nothing, so there is nothing to --resume")};
+        throw BadOption{QStringLiteral("--changes: harvests nothing, so there is nothing to --resume")};
     if (parser.isSet(QStringLiteral("since"))) {
         if (!options.changes)
-            throw BadArgument{QStringLiteral("--since: only with --changes")};
+            throw BadOption{QStringLiteral("--since: only with --changes")};
         options.since = sinceTime(parser.value(QStringLiteral("since")));
     }
 }
@@ -271,9 +271,8 @@ int parseOptions(const QCoreApplication &app, CliOptions &options)
         readOutput(parser, options);
         readSite(parser, options);
         readHistory(parser, options);
-    } catch (const BadArgument &bad) {
-        writeText(stderr, QStringLiteral("vqlirra-cli: ") + bad.message + u'\n');
-        return 2;
+    } catch (const BadOption &bad) {
+        return complain(BadArgument, bad.message);
     }
     return -1;
 }

@@ -45,7 +45,6 @@ public:
     HistoryWriter &operator=(const HistoryWriter &) = delete;
 
     void record(HistoryVisit &&visit);
-    QString path() const { return m_path; }
 
     // Small batches keep the writing beside the harvest, so little is left for its end.
     static constexpr int kBatch = 256;

@@ -72,8 +72,6 @@ void ChangesWindow::takeRows(std::vector<ChangeRow> rows, const QString &error)
     Q_EMIT loaded(error);
 }
 
-QString ChangesWindow::statusText() const { return m_status->text(); }
-
 bool ChangesWindow::save(const QString &path)
 {
     const bool ok = Module1::exportListToCsv(*m_model, path, true);

@@ -23,7 +23,6 @@ public:
     bool loading() const { return m_loading; }
     ChangesModel *model() const { return m_model; } // its rows in the order shown
     QTableView *view() const { return m_view; }
-    QString statusText() const;
     // Writes the rows in the order shown: false when the file could not be written.
     bool save(const QString &path);
 

@@ -158,6 +158,9 @@ private Q_SLOTS:
         QVERIFY(changes);
         QTRY_VERIFY_WITH_TIMEOUT(!changes->loading(), 10000);
         QCOMPARE(changes->model()->rowCount(), h->rows() + statuses[QStringLiteral("gone")]);
+        const QModelIndexList gone = changes->model()->match(changes->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("已消失"), -1);
+        QCOMPARE(gone.size(), statuses[QStringLiteral("gone")]);
+        QCOMPARE(changes->model()->match(changes->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("新"), -1).size(), statuses[QStringLiteral("new")]);
         const QAbstractItemModel *shown = changes->model();
         const int gained = ChangesModel::fansGainedColumn();
         for (int r = 1; r < shown->rowCount(); ++r)
