@@ -50,7 +50,14 @@ cmake --build build-windows --parallel
 scripts/setup.sh >/dev/null
 check=$(mktemp -d)
 servers=()
-trap 'kill "${servers[@]}" 2>/dev/null || true; rm -rf "$check"' EXIT
+export WINEPREFIX=$root/build-windows/wine
+trap 'kill "${servers[@]}" 2>/dev/null || true; wineserver -k 2>/dev/null || true; rm -rf "$check"' EXIT
+# Wine's server and services for the whole suite, started apart from any test's output: services
+# that a test's own wine started would hold its standard error open for as long as they live,
+# and CTest would wait for them until that test timed out.
+mkdir -p "$WINEPREFIX"
+wineserver --persistent </dev/null >/dev/null 2>&1 || true
+scripts/wine-run.sh wineboot </dev/null >/dev/null 2>&1 || true
 VQ_TLS_SITES=""
 for cert in site rogue expired elsewhere; do
     build/demo/vqlirra-demo --serve --tls "build-windows/tests/tls/$cert.pem" "build-windows/tests/tls/$cert.key" > "$check/$cert" &

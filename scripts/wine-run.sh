@@ -19,7 +19,8 @@ export WINEQT_PLUGIN_PATH="Z:${root//\//\\}\\build-windows\\qt6-mingw64\\plugins
 mkdir -p "$WINEPREFIX"
 (
     flock 9
-    [ -d "$WINEPREFIX/drive_c/users" ] || wine wineboot --init >/dev/null 2>&1 || true
+    # Without the lock: the services wine starts here would hold it for as long as they live.
+    [ -d "$WINEPREFIX/drive_c/users" ] || wine wineboot --init >/dev/null 2>&1 9>&- || true
     for folder in "$WINEPREFIX"/drive_c/users/*/{Desktop,Documents,Downloads,Music,Pictures,Videos,Templates}; do
         if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
     done
