@@ -60,10 +60,10 @@ void harvest(QTextStream &out, const char *what, bool flaky, bool retries)
     ResultModel list;
     QElapsedTimer clock;
     clock.start();
-    HarvestRun run(host, list, site.baseUrl(), nullptr, settings);
-    run.execute(50147164, 50147260);
+    QuietRun quiet(host, list, site.baseUrl(), settings);
+    quiet.run.execute(50147164, 50147260);
     out << what << ": rows " << list.rowCount() << ", requests " << site.requests() << ", failed "
-        << run.summary().failed << ", seconds " << QString::number(double(clock.elapsed()) / 1000, 'f', 1) << "\n";
+        << quiet.tally.summary().failed << ", seconds " << QString::number(double(clock.elapsed()) / 1000, 'f', 1) << "\n";
     out.flush();
 }
 } // namespace

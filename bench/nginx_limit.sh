@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # vqlirra-cli against nginx's own rate limit (limit_req, refusals 429 or 503 without a
 # Retry-After) in front of the demo site served 100 ms away, all on 127.0.0.1: seconds, share
-# of the limit used ((IDs - burst) / rate over the time taken), requests refused, rows.
-#   bench/nginx_limit.sh [BUILD_DIR] [IDS]     (needs nginx; installs nginx-light when missing)
+# of the limit used ((IDs - burst) / rate over the time taken), requests refused, and
+# whether the rows are exactly those of an unlimited run.
+#   bench/nginx_limit.sh [BUILD_DIR] [IDS] [ABSENT]
+# ABSENT=200: the site's "no such profile" page is served with status 200, as many real sites
+# do (the demo site's 404 page replaced by nginx). CASES overrides the cases, each
+# RATE:BURST:STATUS:PARALLEL; RUNS repeats each (default 1).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 ids=${2:-400}
+absent=${3:-404}
+runs=${RUNS:-1}
+cases=${CASES:-"20:10:429:8 20:10:503:16 35:5:503:16 35:5:429:8 50:20:429:8 50:20:503:16 12:3:429:4 80:40:503:16"}
 scripts/need-packages.sh nginx-light >/dev/null
 work=$(mktemp -d)
 trap 'kill "$demo" 2>/dev/null || true; [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null; rm -rf "$work"' EXIT
@@ -14,50 +21,69 @@ QT_QPA_PLATFORM=offscreen "$build/demo/vqlirra-demo" --serve --delay 100 > "$wor
 demo=$!
 for _ in $(seq 50); do [ -s "$work/url" ] && break; sleep 0.1; done
 upstream=$(head -n 1 "$work/url" | sed -E 's#^http://([^/]+)/.*#\1#')
+mkdir -p "$work/site"
+printf '<!DOCTYPE html><html><head><meta charset="utf-8"><title>用户不存在</title></head><body>该用户不存在</body></html>' \
+    > "$work/site/gone.html"
+chmod -R a+rX "$work"
 first=50147164
 last=$((first + ids - 1))
-for limit in "20 10" "50 20"; do
-    set -- $limit
-    rate=$1 burst=$2
-    for status in 429 503; do
-        for parallel in 8 16; do
-            cat > "$work/nginx.conf" <<CONF
+port=18480
+
+# nginx in front of the demo site: $1 rate, $2 burst, $3 refusal status (rate 0: no limit).
+serve() {
+    local limit="" absence=""
+    [ "$1" -gt 0 ] && limit="limit_req zone=site burst=$2 nodelay; limit_req_status $3;"
+    [ "$absent" = 200 ] && absence="proxy_intercept_errors on; error_page 404 =200 /gone.html;"
+    cat > "$work/nginx.conf" <<CONF
 worker_processes 1;
 pid $work/nginx.pid;
 error_log $work/error.log;
 events { worker_connections 256; }
 http {
     access_log $work/access.log;
-    limit_req_zone \$binary_remote_addr zone=site:1m rate=${rate}r/s;
+    limit_req_zone \$binary_remote_addr zone=site:1m rate=$(( $1 > 0 ? $1 : 1 ))r/s;
     server {
-        listen 127.0.0.1:18480;
+        listen 127.0.0.1:$port;
         location / {
-            limit_req zone=site burst=$burst nodelay;
-            limit_req_status $status;
+            $limit
+            $absence
             proxy_pass http://$upstream;
             proxy_http_version 1.1;
             proxy_set_header Connection "";
         }
+        location = /gone.html { internal; root $work/site; }
     }
 }
 CONF
-            : > "$work/access.log"
-            nginx -c "$work/nginx.conf" -p "$work"
-            sleep 0.5
-            start=$(date +%s.%N)
-            "$build/cli/vqlirra-cli" --base-url http://127.0.0.1:18480/u/ --start $first --end $last --pause 0 \
-                --parallel "$parallel" --quiet --output "$work/out.csv" 2> "$work/err" || true
-            end=$(date +%s.%N)
-            kill "$(cat "$work/nginx.pid")"
-            sleep 0.5
-            refused=$(awk -v s="$status" '$9 == s' "$work/access.log" | wc -l)
-            requests=$(wc -l < "$work/access.log")
-            rows=$(($(grep -c $'\r$' "$work/out.csv") - 2))
-            awk -v r="$rate" -v b="$burst" -v st="$status" -v n="$parallel" -v a="$start" -v e="$end" -v ids="$ids" \
-                -v ref="$refused" -v req="$requests" -v rows="$rows" 'BEGIN {
-                    t = e - a; printf "nginx limit %d/s burst %d refusal %d parallel %d seconds %.1f share_of_limit %.3f refused %d (%.1f%%) rows %d\n",
-                    r, b, st, n, t, (ids - b) / r / t, ref, 100 * ref / req, rows }'
-            rm -f "$work/out.csv" "$work/out.csv.failed"
-        done
+    : > "$work/access.log"
+    nginx -c "$work/nginx.conf" -p "$work"
+    sleep 0.5
+}
+
+harvest() { # $1 parallel, $2 output
+    "$build/cli/vqlirra-cli" --base-url "http://127.0.0.1:$port/u/" --start $first --end $last --pause 0 \
+        --parallel "$1" --quiet --output "$2" 2> "$work/err" || true
+    kill "$(cat "$work/nginx.pid")"
+    sleep 0.5
+}
+
+serve 0 0 0
+harvest 8 "$work/expected.csv"
+for c in $cases; do
+    IFS=: read -r rate burst status parallel <<< "$c"
+    for ((r = 1; r <= runs; r++)); do
+        serve "$rate" "$burst" "$status"
+        start=$(date +%s.%N)
+        harvest "$parallel" "$work/out.csv"
+        end=$(date +%s.%N)
+        refused=$(awk -v s="$status" '$9 == s' "$work/access.log" | wc -l)
+        requests=$(wc -l < "$work/access.log")
+        exact=no
+        cmp -s "$work/out.csv" "$work/expected.csv" && exact=yes
+        awk -v r="$rate" -v b="$burst" -v st="$status" -v n="$parallel" -v a="$start" -v e="$end" -v ids="$ids" \
+            -v ref="$refused" -v req="$requests" -v ex="$exact" -v ab="$absent" 'BEGIN {
+                t = e - a; printf "nginx limit %d/s burst %d refusal %d parallel %d absent %s seconds %.1f share_of_limit %.3f requests %d refused %d (%.1f%%) rows_exact %s\n",
+                r, b, st, n, ab, t, (ids - b) / r / t, req, ref, 100 * ref / req, ex }'
+        rm -f "$work/out.csv" "$work/out.csv.failed"
     done
 done

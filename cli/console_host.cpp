@@ -64,8 +64,6 @@ void ConsoleHost::rowKept(const ResultModel &list, int row)
 void ConsoleHost::givenUp(qint64 id, const Module1::FetchOutcome &why)
 {
     m_givenUp << id;
-    if (m_failedFile)
-        m_failedFile->add(id);
     Q_UNUSED(why);
 }
 
@@ -110,6 +108,7 @@ void ConsoleHost::siteMoved(const QString &newBase)
 
 void ConsoleHost::summary(const RunSummary &s)
 {
+    m_blocked = m_blocked || s.failsClosed();
     m_summary = QStringLiteral("Visited %1 IDs: kept %2 rows, %3 outside the grade range, %4 without a profile, "
                                "%5 failed.")
                     .arg(s.visited).arg(s.kept).arg(s.outOfRange).arg(s.absent).arg(s.failed);

@@ -6,6 +6,7 @@
 #include "pace.h"
 #include "options.h"
 #include "row_format.h"
+#include "run_summary.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,7 +14,7 @@
 
 // The command line's side of a run: Ctrl-C and SIGTERM as the stop flag, rows streamed to
 // standard output when there is no output file, and a progress line on standard error.
-class ConsoleHost : public RunHost
+class ConsoleHost : public RunHost, public RunEvents
 {
 public:
     ConsoleHost(const CliOptions &options, const RowFormat &format, bool streamRows);
@@ -31,9 +32,7 @@ public:
     qint32 pauseMs() override { return m_options.pauseMs; }
     bool gradeInRange(const QString &grade) override;
     void progress(qint64 id, qint64 position, qint64 count) override;
-    void counted(int) override {}
     void rowKept(const ResultModel &list, int row) override;
-    void reversedRange() override {}
     void givenUp(qint64 id, const Module1::FetchOutcome &why) override;
     void gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt) override;
     void summary(const RunSummary &summary) override;
@@ -46,18 +45,18 @@ public:
     void columnLost(int column, int profiles) override;
     void siteMoved(const QString &newBase) override;
     void completed() override { m_completed = true; }
-    void stopAction() override {}
 
     // The history could not be written as asked; the harvest goes on.
     void historyTrouble(HistoryWriter::Trouble trouble, const QString &file, const QString &detail);
-    // IDs given up go to this list as well, and the summary names those of the whole harvest.
+    // The IDs given up are in this list too: the summary names those of the whole harvest.
     void keepFailedIn(FailedIds *failed) { m_failedFile = failed; }
     // Ends the streamed rows and the progress line; prints the summary and the given-up IDs.
     void finish();
     bool completedRange() const { return m_completed; }
     bool anyGivenUp() const { return m_anyFailed; }
     bool runFailed() const { return !m_failure.isEmpty(); }
-    // The site kept answering with pages that are no profiles, and the run stopped.
+    // The site kept answering with pages that are no profiles, and the run stopped; or the
+    // run read no profile, only pages that nothing told from a block.
     bool blocked() const { return m_blocked; }
 
 private:

@@ -3,8 +3,12 @@
 #include "console_io.h"
 #include "failed_ids.h"
 #include "harvest_run.h"
+#include "history_sink.h"
 #include "history_writer.h"
 #include "journal.h"
+#include "journal_sink.h"
+#include "list_sink.h"
+#include "run_tally.h"
 #include "options.h"
 #include "result_model.h"
 #include "row_format.h"
@@ -16,6 +20,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -176,10 +181,29 @@ int main(int argc, char *argv[])
     if (const IdSequence ids = idsToWalk(options, harvest); ids.size() > 0) {
         ResultModel list;
         const std::unique_ptr<HistoryWriter> history = recordHistory(options, host, ids);
-        HarvestRun run(host, list, options.baseUrl, journal.get(), settings);
-        run.carryOver(harvest.earlier);
-        run.streamRows(harvest.rowsBefore); // each row goes to standard output or the journal, then is gone
-        run.recordInto(history.get());
+        HarvestRun run(host, host, options.baseUrl, settings);
+        RunTally tally(host);
+        tally.carryOver(harvest.earlier);
+        ListSink rows(list, host);
+        rows.streamRows(harvest.rowsBefore); // each row goes to standard output or the journal, then is gone
+        std::optional<JournalSink> journaled;
+        std::optional<FailedIdsSink> failedIds;
+        std::optional<HistorySink> recorded;
+        run.attach(tally);
+        run.attach(rows);
+        if (journal) {
+            run.attach(journaled.emplace(*journal, tally));
+            run.attach(failedIds.emplace(*failed));
+        }
+        if (history)
+            run.attach(recorded.emplace(*history));
+        // What earlier runs found of the site: the journal's, and with --history every harvest's.
+        if (journal) {
+            for (const AbsentPages::Look &look : journal->absences())
+                run.knowAbsence(look);
+        }
+        if (history)
+            SiteFacts::read(options.history, options.baseUrl).teach(run);
         run.execute(ids);
     } else {
         host.completed();

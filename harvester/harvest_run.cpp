@@ -3,9 +3,15 @@
 #include "fetch_verdict.h"
 #include "grade.h"
 #include "harvest_run.h"
+#include "history_sink.h"
 #include "history_writer.h"
+#include "journal.h"
+#include "journal_sink.h"
+#include "list_sink.h"
 #include "paths.h"
 #include "result_model.h"
+#include "run_summary.h"
+#include "run_tally.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -15,10 +21,12 @@
 #include <QPointer>
 #include <QScopeGuard>
 
+#include <optional>
+
 #include "pageutil.h"
 
 // The window's side of a run: its flags, its fields, its status panels and its log.
-class frmMain::RunHostImpl : public RunHost
+class frmMain::RunHostImpl : public RunHost, public RunEvents
 {
 public:
     explicit RunHostImpl(frmMain &window) : w(window), m_parallel(window.m_parallel) {}
@@ -35,11 +43,10 @@ public:
                                 + QString::number(count - 1) + u'/' + QString::number(position)
                                 + QStringLiteral("]..."));
     }
-    void counted(int rows) override { w.setStatusPanel(1, QStringLiteral("总数: ") + QString::number(rows)); }
+    void counted(qint64 rows) override { w.setStatusPanel(1, QStringLiteral("总数: ") + QString::number(rows)); }
     void reversedRange() override { w.Ag(QStringLiteral("结束ID小于开始ID,采集未进行...")); }
     void givenUp(qint64 id, const Module1::FetchOutcome &why) override
     {
-        FailedIds(w.failedIdsPath()).add(id);
         w.Ag(QStringLiteral("下载失败: ") + QString::number(id) + QStringLiteral(" (") + FetchVerdict::reason(why)
              + u')');
     }
@@ -176,8 +183,28 @@ void frmMain::vqstartGet(qint32 startID, qint32 endID)
     });
     RunHostImpl host(*this);
     const std::unique_ptr<HistoryWriter> history = startID <= endID ? recordHistory(startID, endID) : nullptr;
-    HarvestRun run(host, *m_list, m_fetchBaseUrl, m_journal.get(), m_runSettings);
-    run.recordInto(history.get());
+    HarvestRun run(host, host, m_fetchBaseUrl, m_runSettings);
+    // What the run yields: the summary, the list's rows, the journal, the IDs given up, the history.
+    RunTally tally(host);
+    ListSink rows(*m_list, host);
+    FailedIds failedIds(failedIdsPath());
+    FailedIdsSink failed(failedIds);
+    std::optional<JournalSink> journal;
+    std::optional<HistorySink> recorded;
+    run.attach(tally);
+    run.attach(rows);
+    if (m_journal)
+        run.attach(journal.emplace(*m_journal, tally));
+    run.attach(failed);
+    if (history)
+        run.attach(recorded.emplace(*history));
+    // What earlier runs found of the site: the journal's, and the history's of every harvest of it.
+    if (m_journal) {
+        for (const AbsentPages::Look &look : m_journal->absences())
+            run.knowAbsence(look);
+    }
+    if (history)
+        SiteFacts::read(historyPath(), m_fetchBaseUrl).teach(run);
     run.execute(startID, endID);
 }
 

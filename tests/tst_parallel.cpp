@@ -275,6 +275,50 @@ private Q_SLOTS:
     }
 
     // The frame's menu, not the fields', chooses the number; a run keeps the one it started with.
+    // A site that answers an ID without a profile with a page of status 200: the run learns it
+    // at the cost of two requests, on the same road as any (the pause kept, one at a time after
+    // each answer and beyond one between starts), throws no answer away, and the next harvest,
+    // in this window or the next, knows it.
+    void absencePageLearntOnce_data()
+    {
+        QTest::addColumn<int>("parallel");
+        QTest::addColumn<int>("pause");
+        QTest::newRow("one at a time, a pause") << 1 << 40;
+        QTest::newRow("eight in flight") << 8 << 0;
+        QTest::newRow("eight in flight, a pause") << 8 << 25;
+    }
+    void absencePageLearntOnce()
+    {
+        QFETCH(int, parallel);
+        QFETCH(int, pause);
+        constexpr int ids = 30, delayMs = 20;
+        Harness h;
+        for (int id = 1; id <= ids; ++id)
+            h.setPage(id, id % 5 == 1 ? QStringLiteral("p%1").arg(id) : QStringLiteral("raw <html><title>用户 %1 不存在</title></html>").arg(id));
+        h.delay([](qint64) { return delayMs; });
+        h.harvest(1, ids, pause, parallel);
+        QStringList kept;
+        for (const QString &row : h.rowTexts())
+            kept << row.section(u'|', 2, 2);
+        QCOMPARE(kept, QStringList({"1", "6", "11", "16", "21", "26"}));
+        QVERIFY2(h.requested.size() <= ids + 2, qPrintable(h.ids()));
+        const qint64 least = parallel == 1 ? delayMs + pause : pause; // after the answer, or between starts
+        const auto &a = h.arrivals;
+#if defined(Q_OS_WIN) || defined(__SANITIZE_ADDRESS__)
+        QVERIFY(a.last().ms - a.first().ms >= (a.size() - 1) * least);
+#else
+        for (int i = 1; i < a.size(); ++i)
+            QVERIFY2(a[i].ms - a[i - 1].ms >= least, qPrintable(QStringLiteral("%1 after %2: %3 ms").arg(a[i].id).arg(a[i - 1].id).arg(a[i].ms - a[i - 1].ms)));
+#endif
+        for (int restarted : {0, 1}) {
+            if (restarted)
+                h.restart();
+            h.requested.clear();
+            h.harvest(1, ids, 0, parallel);
+            QCOMPARE(h.requested.size(), ids);
+        }
+    }
+
     void frameMenuChoosesTheRequestsInFlight()
     {
         Harness h("p%1");

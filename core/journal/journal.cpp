@@ -1,0 +1,314 @@
+#include "journal.h"
+#include "journal_reader.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QLockFile>
+#include <QSaveFile>
+
+#include "pageutil.h"
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+constexpr int kSyncEveryMs = 1000;
+
+// Hands what the system holds of the file to the disk.
+bool syncToDisk(QFile &file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+struct State
+{
+    qint64 first = 0, last = 0, finished = 0, rows = 0;
+    RunSummary counts; // absent from journals of older versions
+    QList<AbsentPages::Look> absences;
+};
+
+// "absence STATUS KEY", the key percent-encoded: a line without "=", which older versions pass over.
+QByteArray absenceLine(const AbsentPages::Look &look)
+{
+    return "absence " + QByteArray::number(look.status) + ' ' + look.key.toUtf8().toPercentEncoding() + "\r\n";
+}
+
+bool readAbsence(const QByteArray &line, QList<AbsentPages::Look> &into)
+{
+    const QList<QByteArray> words = line.trimmed().split(' ');
+    if (words.size() < 2 || words.size() > 3 || words[0] != "absence")
+        return false;
+    bool ok = false;
+    const int status = words[1].toInt(&ok);
+    if (ok)
+        into.append({status, QString::fromUtf8(QByteArray::fromPercentEncoding(words.value(2)))});
+    return true;
+}
+
+bool readState(const QString &path, State &state)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    int seen = 0;
+    for (const QByteArray &line : lines) {
+        if (readAbsence(line, state.absences))
+            continue;
+        const QList<QByteArray> kv = line.trimmed().split('=');
+        if (kv.size() != 2)
+            continue;
+        bool ok = false;
+        const qint64 value = kv[1].toLongLong(&ok);
+        if (!ok)
+            return false;
+        const std::pair<const char *, qint64 *> fields[] = {
+            {"first", &state.first}, {"last", &state.last}, {"finished", &state.finished}, {"rows", &state.rows}};
+        for (int f = 0; f < 4; ++f) {
+            if (kv[0] == fields[f].first) {
+                *fields[f].second = value;
+                seen |= 1 << f;
+            }
+        }
+        const std::pair<const char *, qint64 *> counts[] = {{"visited", &state.counts.visited},
+                                                            {"kept", &state.counts.kept},
+                                                            {"outside", &state.counts.outOfRange},
+                                                            {"absent", &state.counts.absent},
+                                                            {"failed", &state.counts.failed}};
+        for (const auto &count : counts) {
+            if (kv[0] == count.first)
+                *count.second = value;
+        }
+    }
+    return seen == 15; // every field, or no state at all
+}
+} // namespace
+
+Journal::Journal(const QString &dir, const QString &name) : m_dir(dir), m_name(name) {}
+
+Journal::~Journal()
+{
+    if (m_rows.isOpen())
+        syncToDisk(m_rows);
+}
+
+QString Journal::rowsPath() const { return QDir(m_dir).filePath(m_name + QStringLiteral(".csv")); }
+QString Journal::statePath() const { return QDir(m_dir).filePath(m_name + QStringLiteral(".run")); }
+
+void Journal::setReporter(std::function<void(const QString &)> report) { m_report = std::move(report); }
+
+bool Journal::lock()
+{
+    // The lock lives in the temporary folder, keyed by the journal's path: it holds no file
+    // open on the program's own device, and it works where that device cannot be written.
+    const QByteArray key = QCryptographicHash::hash(QDir::cleanPath(QDir(m_dir).absoluteFilePath(m_name)).toUtf8(),
+                                                    QCryptographicHash::Sha1)
+                               .toHex()
+                               .left(20);
+    m_lock = std::make_unique<QLockFile>(QDir::temp().filePath(QStringLiteral("vqlirra-%1.lock").arg(QLatin1String(key))));
+    // A lock left by a killed program is stale at once: its process is gone.
+    if (m_lock->tryLock(0))
+        return true;
+    // Only another program's lock keeps us out; where no lock can be made at all, the
+    // journal goes on unguarded rather than not at all.
+    return m_lock->error() != QLockFile::LockFailedError;
+}
+
+Journal::Recovery Journal::recover(bool keepRows)
+{
+    Recovery out;
+    State state;
+    const bool stateRead = readState(statePath(), state);
+    const bool haveState = stateRead && state.finished < state.last;
+    if (stateRead)
+        m_absences = state.absences;
+    const qint64 rowsAtState = haveState ? qMax<qint64>(0, state.rows) : 0;
+    qint64 done = state.finished;
+    QFile file(rowsPath());
+    JournalReader::Reading reading;
+    if (file.open(QIODevice::ReadOnly)) {
+        reading = JournalReader::read(file, [&](const ResultModel::Row &row) {
+            // Rows journaled after the last state write belong to that run: their IDs are done.
+            if (out.rowCount++ >= rowsAtState) {
+                bool isId = false;
+                const qint64 id = row[2].toLongLong(&isId);
+                if (isId && id >= state.first && id <= state.last)
+                    done = qMax(done, id);
+            }
+            if (keepRows)
+                out.rows.append(row);
+        });
+        file.close();
+    }
+    if (!reading.ok) {
+        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        out = Recovery();
+        out.setAside = QDir(m_dir).filePath(m_name + QStringLiteral("-damaged-%1.csv").arg(stamp));
+        if (!QFile::rename(rowsPath(), out.setAside))
+            QFile::remove(rowsPath());
+        QFile::remove(statePath());
+        return out;
+    }
+    // A torn last line is dropped for good.
+    if (reading.headerSeen && reading.torn)
+        QFile(rowsPath()).resize(reading.wholeBytes);
+    if (haveState && done < state.last) {
+        out.unfinished = true;
+        out.resumeFrom = done + 1;
+        out.end = state.last;
+        // The IDs finished after the last state write: the rows journaled since are kept,
+        // the others had no row to keep (a killed program leaves no finer account).
+        RunSummary &earlier = out.earlier;
+        earlier = state.counts;
+        const qint64 rowsSince = out.rowCount - qMin(rowsAtState, out.rowCount);
+        const qint64 idsSince = done - state.finished;
+        earlier.visited += idsSince;
+        earlier.kept += rowsSince;
+        earlier.absent += qMax<qint64>(0, idsSince - rowsSince);
+    }
+    m_rowCount = out.rowCount;
+    out.absences = m_absences;
+    return out;
+}
+
+void Journal::failed(const QString &path)
+{
+    if (m_reported)
+        return;
+    m_reported = true;
+    if (m_report)
+        m_report(QDir::toNativeSeparators(path));
+}
+
+bool Journal::openRows()
+{
+    if (m_rows.isOpen())
+        return true;
+    QDir().mkpath(m_dir);
+    m_rows.setFileName(rowsPath());
+    if (!m_rows.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    if (m_rows.size() == 0) {
+        const QByteArray header = Module1::encodeText(JournalReader::headerLine());
+        if (m_rows.write(header) != header.size() || !m_rows.flush()) {
+            m_rows.close();
+            m_rows.remove();
+            return false;
+        }
+        m_rowCount = 0;
+    }
+    return true;
+}
+
+void Journal::rowKept(const QAbstractItemModel &list, int row)
+{
+    QString line;
+    Module1::appendCsvRow(line, list, row);
+    writeRow(line);
+}
+
+void Journal::rowKept(const std::array<QString, 10> &cells)
+{
+    QString line;
+    Module1::appendCsvRow(line, cells.data(), int(cells.size()));
+    writeRow(line);
+}
+
+void Journal::learnt(const AbsentPages::Look &look)
+{
+    if (m_absences.contains(look))
+        return;
+    m_absences << look;
+    m_nextState.setRemainingTime(0); // in the state with the next ID finished
+}
+
+void Journal::writeRow(const QString &line)
+{
+    m_removed = false;
+    if (!openRows()) {
+        failed(rowsPath());
+        return;
+    }
+    const QByteArray bytes = Module1::encodeText(line);
+    // Each row reaches the system at once: a killed process loses nothing it kept.
+    const qint64 whole = m_rows.pos(); // appended so far, without asking the system
+    if (m_rows.write(bytes) != bytes.size() || !m_rows.flush()) {
+        // Half a row would make every row after it unreadable: back to the last whole one.
+        m_rows.close();
+        QFile(rowsPath()).resize(whole);
+        failed(rowsPath());
+        return;
+    }
+    ++m_rowCount;
+    m_unsynced = true;
+    if (m_nextSync.hasExpired())
+        sync();
+}
+
+void Journal::sync()
+{
+    if (m_unsynced && m_rows.isOpen() && !syncToDisk(m_rows))
+        failed(rowsPath());
+    m_unsynced = false;
+    m_nextSync.setRemainingTime(kSyncEveryMs);
+}
+
+void Journal::writeState(qint64 first, qint64 last, qint64 lastFinished, const RunSummary &counts)
+{
+    if (m_removed)
+        return;
+    m_nextState.setRemainingTime(kSyncEveryMs);
+    QDir().mkpath(m_dir);
+    QSaveFile file(statePath());
+    const QByteArray text = "first=" + QByteArray::number(first) + "\r\nlast=" + QByteArray::number(last)
+        + "\r\nfinished=" + QByteArray::number(lastFinished) + "\r\nrows=" + QByteArray::number(m_rowCount)
+        + "\r\nvisited=" + QByteArray::number(counts.visited) + "\r\nkept=" + QByteArray::number(counts.kept)
+        + "\r\noutside=" + QByteArray::number(counts.outOfRange) + "\r\nabsent=" + QByteArray::number(counts.absent)
+        + "\r\nfailed=" + QByteArray::number(counts.failed) + "\r\n";
+    QByteArray withLooks = text;
+    for (const AbsentPages::Look &look : m_absences)
+        withLooks += absenceLine(look);
+    if (!file.open(QIODevice::WriteOnly) || file.write(withLooks) != withLooks.size() || !file.commit())
+        failed(statePath());
+}
+
+void Journal::progress(qint64 first, qint64 last, qint64 lastFinished, const RunSummary &counts)
+{
+    if (!m_nextState.hasExpired())
+        return;
+    sync();
+    writeState(first, last, lastFinished, counts);
+}
+
+void Journal::endRun(qint64 first, qint64 last, qint64 lastFinished, const RunSummary &counts)
+{
+    if (m_removed)
+        return;
+    sync();
+    writeState(first, last, lastFinished, counts);
+}
+
+void Journal::clear()
+{
+    m_rows.close();
+    QFile::remove(rowsPath());
+    m_rowCount = 0;
+    m_unsynced = false;
+}
+
+void Journal::remove()
+{
+    clear();
+    QFile::remove(statePath());
+    m_removed = true;
+}

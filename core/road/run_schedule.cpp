@@ -1,0 +1,148 @@
+#include "run_schedule.h"
+
+#include "pageutil.h"
+
+namespace {
+// How far beyond the oldest unfinished ID requests may run ahead, per request in flight:
+// pages waiting for an earlier one are held, so this bounds what is held. One at a time, a
+// new ID waits for the one before it.
+qint64 window(int most) { return most > 1 ? 4 * qint64(most) : 1; }
+} // namespace
+
+RunSchedule::RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs)
+    : m_host(std::move(host)), m_most(most), m_last(lastPosition), m_maxRetryAfterMs(maxRetryAfterMs),
+      m_requests(0, lastPosition, window(most))
+{
+    m_clock.start();
+}
+
+qint64 RunSchedule::nowMs() const { return (m_clock.nsecsElapsed() + 999999) / 1000000; }
+
+void RunSchedule::restartAt(qint64 from)
+{
+    m_requests = RequestSchedule(from, m_last, window(m_most));
+    m_pauseEndMs = 0;
+    m_windowFullMs = -1;
+}
+
+bool RunSchedule::answered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 key)
+{
+    const double before = m_pace.requestsPerSecond();
+    // Beyond one, a millisecond on top: the site's Retry-After counts from its answer, sent a
+    // moment earlier.
+    const bool refused = m_pace.answered(outcome, startedMs, nowMs() + (m_most > 1 ? 1 : 0), m_maxRetryAfterMs, key);
+    if (m_pace.requestsPerSecond() != before && m_host.paceChanged)
+        m_host.paceChanged(m_pace.requestsPerSecond());
+    return refused;
+}
+
+qint64 RunSchedule::besideDueMs(int inFlight) const
+{
+    if (inFlight >= m_most || (m_pace.holding() && inFlight > 0))
+        return -1;
+    const qint64 open = qMax(m_pace.openAtMs(), m_besideAtMs);
+    if (m_most > 1)
+        return qMax(m_requests.notBeforeMs(), open);
+    return qMax(qMax(open, m_lastStartMs + m_pace.spacingMs()), m_pauseEndMs);
+}
+
+qint64 RunSchedule::dueMs(qint64 oldest, int inFlight, bool besideOnly) const
+{
+    if (m_besideWanted)
+        return besideDueMs(inFlight);
+    const qint64 due = besideOnly ? -1 : m_requests.dueMs(oldest);
+    if (inFlight >= m_most || due < 0 || (m_pace.holding() && inFlight > 0))
+        return -1;
+    if (m_most > 1)
+        return qMax(due, m_pace.openAtMs());
+    // The pace's spacing as it stands now: the answer just in may have changed it.
+    return qMax(qMax(due, m_pace.openAtMs()), qMax(m_lastStartMs + m_pace.spacingMs(), m_pauseEndMs));
+}
+
+std::optional<RequestSchedule::Next> RunSchedule::take(qint64 oldest, int inFlight, bool besideOnly)
+{
+    const qint64 now = nowMs();
+    const qint64 due = dueMs(oldest, inFlight, besideOnly);
+    if (due < 0 || due > now) {
+        // Room for more, and the IDs wait for an earlier one to be finished: the run itself
+        // holds back, not the site.
+        if (!besideOnly && !m_besideWanted && inFlight < m_most && m_requests.waitsFor(oldest) && m_windowFullMs < 0)
+            m_windowFullMs = now;
+        return std::nullopt;
+    }
+    if (m_besideWanted) {
+        m_besideWanted = false;
+        return RequestSchedule::Next{-1, 0, true};
+    }
+    return m_requests.take(now, oldest);
+}
+
+std::optional<RequestSchedule::Next> RunSchedule::takeAhead(qint64 oldest) { return m_requests.take(nowMs(), oldest + 1); }
+
+qint64 RunSchedule::started()
+{
+    // Beyond one, the pause is read at each start (and a millisecond more: a request that goes
+    // out on a new connection leaves a little later than one on a kept-alive connection).
+    const qint32 pause = m_most > 1 ? m_host.pauseMs() : 0;
+    m_lastStartMs = nowMs();
+    m_pace.started(m_lastStartMs);
+    if (m_windowFullMs >= 0) {
+        m_pace.heldBack(m_windowFullMs, m_lastStartMs);
+        m_windowFullMs = -1;
+    }
+    const qint64 spacing = m_most > 1 ? qMax(pause > 0 ? qint64(pause) + 1 : 0, m_pace.spacingMs()) : 0;
+    m_requests.started(m_lastStartMs, spacing);
+    return m_lastStartMs;
+}
+
+void RunSchedule::holdBegins()
+{
+    if (m_heldSinceMs < 0)
+        m_heldSinceMs = nowMs();
+}
+
+void RunSchedule::holdEnds()
+{
+    if (m_heldSinceMs >= 0)
+        m_pace.heldBack(m_heldSinceMs, nowMs());
+    m_heldSinceMs = -1;
+}
+
+bool RunSchedule::mayGoAhead() const
+{
+    return m_host.pauseMs() <= 0 && m_host.running() && !m_pace.limited() && m_pace.openAtMs() <= nowMs();
+}
+
+bool RunSchedule::goesAhead(const Module1::FetchOutcome *before)
+{
+    if (m_most > 1)
+        return false;
+    if (!before)
+        return mayGoAhead();
+    const bool absent = before->httpStatus == 404 || before->httpStatus == 410;
+    const bool settles = before->retryAfterMs < 0 && (before->httpStatus < 400 || absent);
+    return settles && !m_pace.holding() && mayGoAhead();
+}
+
+void RunSchedule::answerIsFinal()
+{
+    if (m_most == 1)
+        m_pauseMs = m_host.pauseMs();
+}
+
+void RunSchedule::settled()
+{
+    if (m_most == 1 && m_pauseMs > 0)
+        m_pauseEndMs = nowMs() + m_pauseMs;
+}
+
+void RunSchedule::besideAnswered()
+{
+    if (m_most > 1)
+        return;
+    const qint32 pause = m_host.pauseMs();
+    if (pause > 0)
+        m_pauseEndMs = nowMs() + pause;
+}
+
+bool RunSchedule::pausing() const { return m_pauseEndMs > 0 && nowMs() < m_pauseEndMs; }

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "request_schedule.h"
+#include "site_pace.h"
+
+#include <QElapsedTimer>
+
+#include <functional>
+#include <optional>
+
+namespace Module1 {
+struct FetchOutcome;
+}
+
+// What the schedule asks of whoever runs it: the pause (read afresh each time), whether the
+// run goes on, and where a new pace of the site is told.
+struct RoadHost
+{
+    std::function<qint32()> pauseMs;
+    std::function<bool()> running;
+    std::function<void(double requestsPerSecond)> paceChanged;
+};
+
+// The one road every request of a run takes: the IDs in order with the retries due before
+// them, and requests beside the IDs (a look into strange pages, a probe of a quiet site),
+// all under the same pause, the site's pace and the cap on requests in flight. One at a
+// time, the pause follows each answer read and the next request may go out while the last
+// answer is read; beyond one, the pause is the least time between two starts. Times are on
+// the run's clock, in ms.
+class RunSchedule
+{
+public:
+    RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs);
+
+    int most() const { return m_most; }
+    qint64 nowMs() const; // rounded up: a wait measured from it is never short
+    const SitePace &pace() const { return m_pace; }
+    // The IDs start afresh from position from on (after a quiet site answered again); the
+    // site's pace is kept.
+    void restartAt(qint64 from);
+
+    // Feeds the pace an answer to a request started at startedMs, for ID key; true when it
+    // was a refusal the pace caused (the site takes others, and refuses others too).
+    bool answered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 key);
+    void retryAt(qint64 position, int attempt, qint64 atMs) { m_requests.retryAt(position, attempt, atMs); }
+    // A request beside the IDs is wanted: it goes before any ID, on the same terms.
+    // atMs: not before then (a refusal asked again).
+    void askBeside(qint64 atMs = 0)
+    {
+        m_besideWanted = true;
+        m_besideAtMs = atMs;
+    }
+    void dropBeside() { m_besideWanted = false; }
+
+    // When the next request may start, with inFlight out; -1 while only an answer can tell.
+    // besideOnly: only the request beside the IDs may go (the IDs wait for its answer).
+    qint64 dueMs(qint64 oldest, int inFlight, bool besideOnly = false) const;
+    // The next request, when it may start now. takeAhead: one at a time, the ID after
+    // oldest, whose answer is in and is about to be settled.
+    std::optional<RequestSchedule::Next> take(qint64 oldest, int inFlight, bool besideOnly = false);
+    std::optional<RequestSchedule::Next> takeAhead(qint64 oldest);
+    // The request taken goes out now; returns when, on the run's clock.
+    qint64 started();
+
+    // The run holds itself back (a look, a wait for the site): the site's rate is not read
+    // from that stretch.
+    void holdBegins();
+    void holdEnds();
+
+    // One at a time, whether the next ID may go out before the answer in is read: only after
+    // an answer that is surely a page or no profile (before) or one read (after), with no pause.
+    bool goesAhead(const Module1::FetchOutcome *before);
+    // One at a time: a final answer came, and its pause is read; settled(): the pause begins.
+    void answerIsFinal();
+    void settled();
+    // One at a time: the answer to a request beside the IDs came; the pause begins.
+    void besideAnswered();
+    bool pausing() const; // the pause after an answer has not run out
+    qint64 pauseEndsMs() const { return m_pauseEndMs; }
+    void endPause() { m_pauseEndMs = 0; }
+
+private:
+    bool mayGoAhead() const;
+    qint64 besideDueMs(int inFlight) const;
+
+    RoadHost m_host;
+    const int m_most;
+    const qint64 m_last;
+    const int m_maxRetryAfterMs;
+    QElapsedTimer m_clock;
+    RequestSchedule m_requests;
+    SitePace m_pace;
+    qint64 m_lastStartMs = 0;
+    qint32 m_pauseMs = 0; // one at a time: read with the last final answer
+    qint64 m_pauseEndMs = 0;
+    bool m_besideWanted = false;
+    qint64 m_besideAtMs = 0;
+    qint64 m_heldSinceMs = -1;   // a hold the run told of
+    qint64 m_windowFullMs = -1;  // the IDs wait for the oldest unfinished one
+};
