@@ -281,6 +281,75 @@ private Q_SLOTS:
         QCOMPARE(readFile(path("out.csv")), readFile(path("whole.csv")));
     }
 
+    // A run that reads no profile and meets pages that nothing tells from a block fails closed:
+    // without a history, it ends at its range's end naming the pages; with one that knows a
+    // profile of the site, it asks for that profile, served (the site's absence page, learnt
+    // once and known to the next harvest) or not (a block, waited for).
+    void siteWithoutProfilesIsNotAnEmptyRange_data()
+    {
+        QTest::addColumn<bool>("history");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        const QString verify = QStringLiteral("raw <html><title>安全验证</title></html>");
+        QTest::newRow("a block, no history") << false << verify << 4 << "No profile found: all 20 pages titled '安全验证'.";
+        QTest::newRow("a block, a history") << true << verify << 4
+                                            << "The site kept serving pages that are not profiles ('安全验证'): stopped. Continue from ID 21 later.";
+        QTest::newRow("the site's absence page, a history") << true << "raw <html><title>用户 %1 不存在</title></html>" << 0 << "";
+    }
+    void siteWithoutProfilesIsNotAnEmptyRange()
+    {
+        QFETCH(bool, history);
+        QFETCH(QString, page);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        QStringList args{"--start", "21", "--end", "40", "--pause", "0", "--quiet", "--patience", "0", "--parallel", "4"};
+        for (qint64 id = 1; id <= 20; ++id)
+            m_site->setPage(id, QStringLiteral("p%1").arg(id));
+        if (history) {
+            args << "--history" << path("h.sqlite");
+            QCOMPARE(run({"--start", "1", "--end", "20", "--pause", "0", "--quiet", "--history", path("h.sqlite")}).exitCode, 0);
+        }
+        // A block shows its page for every ID, the profiles read before too.
+        for (qint64 id = exitCode ? 1 : 21; id <= 40; ++id)
+            m_site->setPage(id, QString(page).replace(QStringLiteral("%1"), QString::number(id)));
+        m_site->requested.clear();
+        const Ran ran = run(args);
+        QCOMPARE(ran.exitCode, exitCode);
+        QVERIFY2(QString::fromLocal8Bit(ran.err).contains(said), ran.err.constData());
+        if (exitCode == 0) { // learnt for two requests, then known to the history
+            QCOMPARE(m_site->requested.size(), 22);
+            m_site->requested.clear();
+            QCOMPARE(run(args).exitCode, 0);
+            QCOMPARE(m_site->requested.size(), 20);
+        }
+    }
+
+    // A run killed while eight are in flight and resumed learns the site's absence page once:
+    // the journal keeps it, and few IDs are fetched twice.
+    void resumedRunKnowsTheAbsencePage()
+    {
+        for (qint64 id = 1; id <= 60; ++id)
+            m_site->setPage(id, id % 10 == 1 ? QStringLiteral("p%1").arg(id) : QStringLiteral("raw <html><title>用户不存在</title></html>"));
+        m_site->delay([](qint64) { return 30; });
+        QProcess p;
+        m_site->server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
+            m_site->serve(r, s);
+            if (m_site->requested.size() == 40)
+                p.kill();
+        });
+        const QStringList args{"--start", "1", "--end", "60", "--pause", "0", "--quiet", "--parallel", "8", "--output", path("cut.csv")};
+        QCOMPARE(run(args, &p).exitCode, -1);
+        const QList<QByteArray> before = m_site->requested;
+        m_site->requested.clear();
+        QCOMPARE(run(args + QStringList{"--resume"}).exitCode, 0);
+        const QList<QByteArray> after = m_site->requested;
+        QVERIFY2(QSet<QByteArray>(after.begin(), after.end()).size() == after.size(), after.join(' ').constData()); // no look
+        const qint64 again = std::count_if(after.begin(), after.end(), [&](const QByteArray &r) { return before.contains(r); });
+        QVERIFY2(again <= 16, qPrintable(QString::number(again)));
+        QCOMPARE(readFile(path("cut.csv")).count("\r\n"), 6 + 2); // the header, six rows, the closing line
+    }
+
     // A profile moved for good is fetched from its new place from then on; a temporary move
     // goes through the redirect every time.
     void permanentRedirectIsTakenOnce_data()

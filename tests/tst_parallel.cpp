@@ -319,6 +319,27 @@ private Q_SLOTS:
         }
     }
 
+    // An ID the site refuses every time while it serves the IDs around it is the ID's own
+    // trouble: three tries, five requests at most, and it is named as failed.
+    void idRefusedForItselfGetsItsTries_data()
+    {
+        QTest::addColumn<int>("parallel");
+        QTest::newRow("one at a time") << 1;
+        QTest::newRow("eight in flight") << 8;
+    }
+    void idRefusedForItselfGetsItsTries()
+    {
+        QFETCH(int, parallel);
+        Harness h("p%1");
+        h.setPage(15, QStringLiteral("503"));
+        h.harvest(1, 30, 0, parallel);
+        QTRY_VERIFY_WITH_TIMEOUT(!h.window->running(), 20000);
+        QCOMPARE(h.rows(), 29);
+        const qsizetype asked = h.requested.count("/u/15");
+        QVERIFY2(asked >= 3 && asked <= 5, qPrintable(QString::number(asked)));
+        QVERIFY(h.messages().contains(QStringLiteral("下载失败: 15 (HTTP 503)")));
+    }
+
     void frameMenuChoosesTheRequestsInFlight()
     {
         Harness h("p%1");
