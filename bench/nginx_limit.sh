@@ -6,7 +6,7 @@
 #   bench/nginx_limit.sh [BUILD_DIR] [IDS] [ABSENT]
 # ABSENT=200: the site's "no such profile" page is served with status 200, as many real sites
 # do (the demo site's 404 page replaced by nginx). CASES overrides the cases, each
-# RATE:BURST:STATUS:PARALLEL; RUNS repeats each (default 1).
+# RATE:BURST:STATUS:PARALLEL; RUNS repeats each (default 1); KEEP=DIR keeps each access log there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -40,7 +40,8 @@ pid $work/nginx.pid;
 error_log $work/error.log;
 events { worker_connections 256; }
 http {
-    access_log $work/access.log;
+    log_format timed '\$remote_addr - - [\$time_local] "\$request" \$status \$body_bytes_sent \$msec';
+    access_log $work/access.log timed;
     limit_req_zone \$binary_remote_addr zone=site:1m rate=$(( $1 > 0 ? $1 : 1 ))r/s;
     server {
         listen 127.0.0.1:$port;
@@ -63,6 +64,7 @@ CONF
 harvest() { # $1 parallel, $2 output
     "$build/cli/vqlirra-cli" --base-url "http://127.0.0.1:$port/u/" --start $first --end $last --pause 0 \
         --parallel "$1" --quiet --output "$2" 2> "$work/err" || true
+    if [ -n "${KEEP:-}" ]; then cp "$work/err" "$KEEP/err-$(date +%s%N)"; fi
     kill "$(cat "$work/nginx.pid")"
     sleep 0.5
 }
@@ -84,6 +86,7 @@ for c in $cases; do
             -v ref="$refused" -v req="$requests" -v ex="$exact" -v ab="$absent" 'BEGIN {
                 t = e - a; printf "nginx limit %d/s burst %d refusal %d parallel %d absent %s seconds %.1f share_of_limit %.3f requests %d refused %d (%.1f%%) rows_exact %s\n",
                 r, b, st, n, ab, t, (ids - b) / r / t, req, ref, 100 * ref / req, ex }'
+        [ -n "${KEEP:-}" ] && cp "$work/access.log" "$KEEP/access-$rate-$burst-$status-$parallel-$r.log"
         rm -f "$work/out.csv" "$work/out.csv.failed"
     done
 done

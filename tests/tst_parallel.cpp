@@ -222,23 +222,22 @@ private Q_SLOTS:
         QTest::newRow("a first refusal sets a rate under what the site took") << Steps{twenty + " r2010", guess, qint64(0), true};
         QTest::newRow("refusals sent at the old rate change nothing") << Steps{twenty + " r2010 r2020/2000", guess, qint64(0), true};
         QTest::newRow("a refusal at the new rate, too soon to read one") << Steps{twenty + " r2010 r2100/2050", guess * SitePace::kStillOver, qint64(0), true};
-        // After the first refusal the site takes ten a second: read once five have come, then
-        // each second of accepted answers a step up, each step twice the last.
-        QString probe = twenty + " r2010" + accepted(2110, 3010, 100);
-        QTest::newRow("the rate read after the refusal, then a step up") << Steps{probe, 10 * (1 + SitePace::kProbe), qint64(0), false};
-        // Answers to requests sent before the refusal tell nothing of the rate the site keeps.
-        const QString late = twenty + " r2010 a2110 a2150/2000 a2160/2000 a2170/2000" + accepted(2210, 3010, 100);
-        QTest::newRow("answers to requests sent before the refusal left out") << Steps{late, 10 * (1 + SitePace::kProbe), qint64(0), false};
-        QTest::newRow("each further step twice the last")
-            << Steps{probe + accepted(3110, 5010, 100), 10 * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe) * (1 + 4 * SitePace::kProbe), qint64(0), false};
-        // Nine taken after the first answer to a request sent since the first refusal, at 2110.
-        QTest::newRow("a step up refused: the next waits twice as long")
-            << Steps{probe + " r3100/3050" + accepted(3200, 4100, 100), 9 * 1000.0 / 990 * SitePace::kUnder, qint64(0), false};
-        QTest::newRow("a step up that holds: the next comes sooner again") // at 5100, 7100, and only 1 s later at 8100
-            << Steps{probe + " r3100/3050" + accepted(3200, 8100, 100), 9 * 1000.0 / 990 * SitePace::kUnder * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe) * (1 + 4 * SitePace::kProbe),
-                     qint64(0), false};
-        // Eleven taken in the 1200 ms since the first answer to a request sent after the first refusal.
-        QTest::newRow("a limit that drops") << Steps{twenty + " r2010" + accepted(2100, 3200, 100) + " r3300/3150", 11 * 1000.0 / 1200 * SitePace::kUnder, qint64(0), true};
+        // After the first refusal the site takes ten a second. While its limit is sought, a long
+        // step up every half second of five accepted answers; a step that went over settles just
+        // under what the site took lately (seven answers in the last 750 ms), and from there
+        // gentle steps, at least two seconds apart, each twice the last; a gentle step refused
+        // makes the next wait twice as long.
+        const QString probe = twenty + " r2010" + accepted(2110, 3010, 100);
+        const double found = 7 * 1000.0 / 750 * SitePace::kUnder;
+        const double stepped = found * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe);
+        QTest::newRow("long steps while the limit is sought")
+            << Steps{probe, guess * (1 + SitePace::kSearchStep) * (1 + SitePace::kSearchStep), qint64(0), false};
+        QTest::newRow("a step over the limit settles under what the site took lately") << Steps{probe + " r3100/3050", found, qint64(0), true};
+        const QString gentle = probe + " r3100/3050" + accepted(3200, 7100, 100);
+        QTest::newRow("then gentle steps, each twice the last") << Steps{gentle, stepped, qint64(0), false};
+        // Nineteen taken in the two seconds before the refusal, under the rate held.
+        QTest::newRow("a gentle step refused: the next waits twice as long")
+            << Steps{gentle + " r7200/7150" + accepted(7300, 11100, 100), 19 * 1000.0 / 2000 * SitePace::kUnder, qint64(0), false};
         // "s": a request started. Eight at once, two refused before any answer: six taken in 100 ms.
         QTest::newRow("a hold ends under what the site took at once")
             << Steps{QStringLiteral("s0 s0 s0 s0 s0 s0 s0 s0 r5/0 r6/0 a100/0"), 6 * 1000.0 / 100 * SitePace::kAfterHold, qint64(0), false};
@@ -274,7 +273,6 @@ private Q_SLOTS:
         QCOMPARE(free, lastFree);
     }
 
-    // The frame's menu, not the fields', chooses the number; a run keeps the one it started with.
     // A site that answers an ID without a profile with a page of status 200: the run learns it
     // at the cost of two requests, on the same road as any (the pause kept, one at a time after
     // each answer and beyond one between starts), throws no answer away, and the next harvest,
@@ -340,6 +338,7 @@ private Q_SLOTS:
         QVERIFY(h.messages().contains(QStringLiteral("下载失败: 15 (HTTP 503)")));
     }
 
+    // The frame's menu, not the fields', chooses the number; a run keeps the one it started with.
     void frameMenuChoosesTheRequestsInFlight()
     {
         Harness h("p%1");

@@ -7,6 +7,10 @@ namespace {
 // pages waiting for an earlier one are held, so this bounds what is held. One at a time, a
 // new ID waits for the one before it.
 qint64 window(int most) { return most > 1 ? 4 * qint64(most) : 1; }
+// Beyond one, the first requests of a run go out this far apart until the first answer: a
+// site that limits its rate refuses at once what comes beyond its burst, and a burst of the
+// whole number in flight would draw a refusal for each of them.
+constexpr qint64 kOpeningSpacingMs = 2;
 } // namespace
 
 RunSchedule::RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs)
@@ -31,6 +35,7 @@ bool RunSchedule::answered(const Module1::FetchOutcome &outcome, qint64 startedM
     // Beyond one, a millisecond on top: the site's Retry-After counts from its answer, sent a
     // moment earlier.
     const bool refused = m_pace.answered(outcome, startedMs, nowMs() + (m_most > 1 ? 1 : 0), m_maxRetryAfterMs, key);
+    m_answered = true;
     if (m_pace.requestsPerSecond() != before && m_host.paceChanged)
         m_host.paceChanged(m_pace.requestsPerSecond());
     return refused;
@@ -90,7 +95,8 @@ qint64 RunSchedule::started()
         m_pace.heldBack(m_windowFullMs, m_lastStartMs);
         m_windowFullMs = -1;
     }
-    const qint64 spacing = m_most > 1 ? qMax(pause > 0 ? qint64(pause) + 1 : 0, m_pace.spacingMs()) : 0;
+    const qint64 opening = m_answered ? 0 : kOpeningSpacingMs;
+    const qint64 spacing = m_most > 1 ? qMax(qMax(pause > 0 ? qint64(pause) + 1 : 0, m_pace.spacingMs()), opening) : 0;
     m_requests.started(m_lastStartMs, spacing);
     return m_lastStartMs;
 }

@@ -95,6 +95,7 @@ private:
     qint64 m_pauseEndMs = 0;
     bool m_besideWanted = false;
     qint64 m_besideAtMs = 0;
+    bool m_answered = false; // an answer has come
     qint64 m_heldSinceMs = -1;   // a hold the run told of
     qint64 m_windowFullMs = -1;  // the IDs wait for the oldest unfinished one
 };

@@ -110,15 +110,14 @@ void SitePace::accepted(qint64 startedMs, qint64 nowMs)
     m_holding = false;
     if (m_firstRefusalMs >= 0 && m_firstCountedMs < 0 && startedMs >= m_firstRefusalMs)
         m_firstCountedMs = nowMs;
-    // Once a stretch since the first refusal can be read, that is the site's rate: the first
-    // guesses, with the site's burst in them, were rough.
-    const qint64 read = readFrom(m_firstRefusalMs);
-    if (m_rate > 0 && !m_calibrated && m_firstCountedMs >= 0 && nowMs - read >= kLeastSpanMs
-        && acceptedSince(read) >= kLeastAnswers) {
-        m_calibrated = true;
-        m_rate = qMax(kLeastRate, qMin(m_rate, acceptedRate(read, nowMs)));
+    // Until the site refuses at a rate set from its answers, the pace searches upward in long
+    // steps: the site's burst absorbs the overshoot. Once it has, it steps up gently.
+    if (m_rate > 0 && !m_settled && ++m_good >= kGoodToSearch && nowMs - m_changedAtMs >= kSearchEveryMs) {
+        m_good = 0;
+        setRate(m_rate * (1 + kSearchStep), nowMs);
+        return;
     }
-    if (m_rate > 0 && ++m_good >= kGoodToProbe && nowMs - m_changedAtMs >= m_probeEveryMs) {
+    if (m_rate > 0 && m_settled && ++m_good >= kGoodToProbe && nowMs - m_changedAtMs >= m_probeEveryMs) {
         // A step up that held: the next comes sooner again.
         if (m_probed)
             m_probeEveryMs = qMax(kProbeEveryMs, m_probeEveryMs / 2);
@@ -131,24 +130,21 @@ void SitePace::accepted(qint64 startedMs, qint64 nowMs)
 
 bool SitePace::refused(qint64 startedMs, qint64 nowMs, qint64 key)
 {
-    // Refused for the pace when the site refuses other IDs around it too. An ID refused again
-    // with no other refused lately is refused for itself: that moves the pace no further.
+    // An ID refused again with no other refused lately is refused for itself, not for the
+    // pace: that moves the pace no further, and the ID's tries count.
     ++m_refusalsSeen;
     while (!m_refusals.empty() && m_refusals.front().ms < nowMs - kWindowMs)
         m_refusals.pop_front();
-    const bool again = std::any_of(m_refusals.begin(), m_refusals.end(), [key](const Refusal &r) { return r.key == key; });
-    const bool othersRefused = key < 0 || std::any_of(m_refusals.begin(), m_refusals.end(), [key](const Refusal &r) {
-        return r.key != key;
-    });
+    const bool again = key >= 0 && othersRefusedLately(key) < int(m_refusals.size());
+    const bool othersRefused = othersRefusedLately(key) > 0;
     m_refusals.push_back({nowMs, key});
     if (again && !othersRefused && !m_accepted.empty())
         return false;
     ++m_refused;
     m_good = 0;
     m_probe = kProbe;
-    // The pace caused it when the site takes others (it took some in the last moments) and
-    // refuses others as well.
-    const bool othersTaken = !m_accepted.empty() && othersRefused;
+    // The pace caused it when the site takes others: it took some in the last moments.
+    const bool othersTaken = !m_accepted.empty();
     // A request sent before the last change was sent at the old rate: it says nothing new.
     if (startedMs < m_changedAtMs)
         return othersTaken;
@@ -174,7 +170,12 @@ bool SitePace::refused(qint64 startedMs, qint64 nowMs, qint64 key)
         const bool early = m_firstStartMs >= 0 && startedMs < 2 * m_firstTakenMs - m_firstStartMs;
         rate = acceptedRate(from, nowMs) * (early ? kAfterHold : kFirstGuess);
     } else if (nowMs - from >= kLeastSpanMs && taken >= kLeastAnswers) {
-        rate = qMin(rate, acceptedRate(from, nowMs)) * kUnder;
+        // While the limit was sought, a step went over it: what the site took lately, its
+        // bucket full, is its rate; the search is over.
+        const qint64 lately = qMax(from, nowMs - kReadMs);
+        const bool read = !m_settled && nowMs - lately >= kLeastSpanMs && acceptedSince(lately) >= kLeastAnswers;
+        rate = qMin(rate, acceptedRate(read ? lately : from, nowMs)) * kUnder;
+        m_settled = true;
     } else {
         rate *= kStillOver;
     }
