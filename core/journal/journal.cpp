@@ -1,5 +1,6 @@
 #include "journal.h"
 #include "journal_reader.h"
+#include "journal_state.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -30,68 +31,6 @@ bool syncToDisk(QFile &file)
 #endif
 }
 
-struct State
-{
-    qint64 first = 0, last = 0, finished = 0, rows = 0;
-    RunSummary counts; // absent from journals of older versions
-    QList<AbsentPages::Look> absences;
-};
-
-// "absence STATUS KEY", the key percent-encoded: a line without "=", which older versions pass over.
-QByteArray absenceLine(const AbsentPages::Look &look)
-{
-    return "absence " + QByteArray::number(look.status) + ' ' + look.key.toUtf8().toPercentEncoding() + "\r\n";
-}
-
-bool readAbsence(const QByteArray &line, QList<AbsentPages::Look> &into)
-{
-    const QList<QByteArray> words = line.trimmed().split(' ');
-    if (words.size() < 2 || words.size() > 3 || words[0] != "absence")
-        return false;
-    bool ok = false;
-    const int status = words[1].toInt(&ok);
-    if (ok)
-        into.append({status, QString::fromUtf8(QByteArray::fromPercentEncoding(words.value(2)))});
-    return true;
-}
-
-bool readState(const QString &path, State &state)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    int seen = 0;
-    for (const QByteArray &line : lines) {
-        if (readAbsence(line, state.absences))
-            continue;
-        const QList<QByteArray> kv = line.trimmed().split('=');
-        if (kv.size() != 2)
-            continue;
-        bool ok = false;
-        const qint64 value = kv[1].toLongLong(&ok);
-        if (!ok)
-            return false;
-        const std::pair<const char *, qint64 *> fields[] = {
-            {"first", &state.first}, {"last", &state.last}, {"finished", &state.finished}, {"rows", &state.rows}};
-        for (int f = 0; f < 4; ++f) {
-            if (kv[0] == fields[f].first) {
-                *fields[f].second = value;
-                seen |= 1 << f;
-            }
-        }
-        const std::pair<const char *, qint64 *> counts[] = {{"visited", &state.counts.visited},
-                                                            {"kept", &state.counts.kept},
-                                                            {"outside", &state.counts.outOfRange},
-                                                            {"absent", &state.counts.absent},
-                                                            {"failed", &state.counts.failed}};
-        for (const auto &count : counts) {
-            if (kv[0] == count.first)
-                *count.second = value;
-        }
-    }
-    return seen == 15; // every field, or no state at all
-}
 } // namespace
 
 Journal::Journal(const QString &dir, const QString &name) : m_dir(dir), m_name(name) {}
@@ -127,8 +66,8 @@ bool Journal::lock()
 Journal::Recovery Journal::recover(bool keepRows)
 {
     Recovery out;
-    State state;
-    const bool stateRead = readState(statePath(), state);
+    JournalState::State state;
+    const bool stateRead = JournalState::read(statePath(), state);
     const bool haveState = stateRead && state.finished < state.last;
     if (stateRead)
         m_absences = state.absences;
@@ -270,15 +209,8 @@ void Journal::writeState(qint64 first, qint64 last, qint64 lastFinished, const R
     m_nextState.setRemainingTime(kSyncEveryMs);
     QDir().mkpath(m_dir);
     QSaveFile file(statePath());
-    const QByteArray text = "first=" + QByteArray::number(first) + "\r\nlast=" + QByteArray::number(last)
-        + "\r\nfinished=" + QByteArray::number(lastFinished) + "\r\nrows=" + QByteArray::number(m_rowCount)
-        + "\r\nvisited=" + QByteArray::number(counts.visited) + "\r\nkept=" + QByteArray::number(counts.kept)
-        + "\r\noutside=" + QByteArray::number(counts.outOfRange) + "\r\nabsent=" + QByteArray::number(counts.absent)
-        + "\r\nfailed=" + QByteArray::number(counts.failed) + "\r\n";
-    QByteArray withLooks = text;
-    for (const AbsentPages::Look &look : m_absences)
-        withLooks += absenceLine(look);
-    if (!file.open(QIODevice::WriteOnly) || file.write(withLooks) != withLooks.size() || !file.commit())
+    const QByteArray text = JournalState::text({first, last, lastFinished, m_rowCount, counts, m_absences});
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
         failed(statePath());
 }
 

@@ -14,9 +14,8 @@
 #include "run_schedule.h"
 #include "run_settings.h"
 #include "run_sink.h"
+#include "quiet_site.h"
 #include "settlement.h"
-
-class QuietSite;
 
 // One harvest of an ID range: every request on one road (the schedule), answers judged and
 // settled in ID order, and what they yield handed to the sinks attached.
@@ -67,6 +66,7 @@ private:
     Settlement::Settled settleInOrder();
     void recycle(Module1::Page &&page);
     bool ask(qint64 id, Asked &out); // false when the run ends meanwhile
+    QuietSite::Silence holdBack(const QuietSite::Probe &probe, const QuietSite::Told &told);
     bool waitForSite(); // false when the run ends there
     // The same for strange pages: what they are, and the wait while they are no profiles.
     bool lookIntoPages();

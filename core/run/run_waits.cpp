@@ -64,15 +64,23 @@ void HarvestRun::takeBeside(Flight &flight)
 
 void HarvestRun::stoppedWaiting() { m_settlement.endRunHere(!m_host.closing()); }
 
-bool HarvestRun::waitForSite()
+// Nothing is asked of a site that is silent or blocks the run but the probe: what was in flight
+// is dropped and asked again, and the site's pace reads nothing from the wait.
+QuietSite::Silence HarvestRun::holdBack(const QuietSite::Probe &probe, const QuietSite::Told &told)
 {
-    // Nothing is asked of a silent site but the probe; what was in flight is dropped and asked again.
     m_flights.clear();
     m_flightsDropped = true;
-    const qint64 from = m_settlement.streakStart();
     QuietSite quiet(m_settings, [this] { return m_schedule->nowMs(); }, [this] { return keepWaiting(); });
     m_schedule->holdBegins();
-    const QuietSite::Silence silence = quiet.wait(
+    const QuietSite::Silence silence = quiet.wait(probe, told);
+    m_schedule->holdEnds();
+    return silence;
+}
+
+bool HarvestRun::waitForSite()
+{
+    const qint64 from = m_settlement.streakStart();
+    const QuietSite::Silence silence = holdBack(
         [&] {
             Asked asked;
             if (!ask(from, asked) || asked.fetched == Fetched::Interrupted)
@@ -80,7 +88,6 @@ bool HarvestRun::waitForSite()
             return asked.fetched == Fetched::Page || asked.fetched == Fetched::Absent ? 1 : 0;
         },
         [&](qint64 msToTry, bool begins) { m_events.siteSilent(from, msToTry, begins); });
-    m_schedule->holdEnds();
     switch (silence) {
     case QuietSite::Silence::Over:
         m_settlement.giveUpOnSite();
@@ -125,22 +132,17 @@ bool HarvestRun::lookIntoPages()
     return true;
 }
 
-// The site blocks the run: what was in flight is dropped, and the pages are looked into again
-// after waits that grow, until they are what they seemed or the patience is spent.
+// The site blocks the run: the pages are looked into again after waits that grow, until they
+// are what they seemed or the patience is spent.
 bool HarvestRun::waitWhileStrange(qint64 from, bool again, Probed &probed)
 {
-    m_flights.clear();
-    m_flightsDropped = true;
     const QString gist = m_settlement.strangeGist();
-    QuietSite quiet(m_settings, [this] { return m_schedule->nowMs(); }, [this] { return keepWaiting(); });
-    m_schedule->holdBegins();
-    const QuietSite::Silence silence = quiet.wait(
+    const QuietSite::Silence silence = holdBack(
         [&] {
             probed = probePages(from, again);
             return probed == Probed::Stopped ? -1 : probed == Probed::Strange ? 0 : 1;
         },
         [&](qint64 msToTry, bool begins) { m_events.pagesStrange(from, msToTry, begins, gist); });
-    m_schedule->holdEnds();
     if (silence == QuietSite::Silence::Over) {
         m_settlement.giveUpOnPages();
         return false;

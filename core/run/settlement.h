@@ -88,6 +88,5 @@ private:
     AbsentPages m_absent;
     ColumnWatch m_columns;
     bool m_siteAnswered = false;   // some page or absence read in this run
-    SettledId *m_settling = nullptr; // the ID being handed on, for a failure meanwhile
     bool m_ended = false;
 };
