@@ -58,7 +58,7 @@ public:
     static constexpr qint64 kLeastSpanMs = 250; // a shorter stretch of answers tells no rate
     static constexpr int kLeastAnswers = 5;     // nor do fewer answers
     static constexpr double kFirstGuess = 0.7;  // of what the site took before its first refusal, burst and all
-    static constexpr double kAfterHold = 0.35;  // of what the site took at once before a hold
+    static constexpr double kAfterHold = 0.5;   // of what the site took at once before a hold
     static constexpr double kStillOver = 0.7;   // a step down while the site's rate is unknown
     static constexpr double kLeastRate = 0.5;
 
