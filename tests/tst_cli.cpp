@@ -340,6 +340,7 @@ private Q_SLOTS:
         });
         const QStringList args{"--start", "1", "--end", "60", "--pause", "0", "--quiet", "--parallel", "8", "--output", path("cut.csv")};
         QCOMPARE(run(args, &p).exitCode, -1);
+        QTest::qWait(500); // requests the killed program had sent still reach the site
         const QList<QByteArray> before = m_site->requested;
         m_site->requested.clear();
         QCOMPARE(run(args + QStringList{"--resume"}).exitCode, 0);
