@@ -138,6 +138,36 @@ std::unique_ptr<HistoryWriter> recordHistory(const CliOptions &options, ConsoleH
             }, Qt::QueuedConnection);
         });
 }
+// The run of ids, its rows streamed to standard output or the journal, and what it yields
+// handed to the sinks: the summary, the rows, the journal and the failed IDs, the history.
+void walk(const CliOptions &options, const RunSettings &settings, ConsoleHost &host, const IdSequence &ids,
+          const Harvest &harvest, Journal *journal, FailedIds *failed)
+{
+    ResultModel list;
+    const std::unique_ptr<HistoryWriter> history = recordHistory(options, host, ids);
+    HarvestRun run(host, host, options.baseUrl, settings);
+    RunTally tally(host);
+    tally.carryOver(harvest.earlier);
+    ListSink rows(list, host);
+    rows.streamRows(harvest.rowsBefore); // each row goes to standard output or the journal, then is gone
+    std::optional<JournalSink> journaled;
+    std::optional<FailedIdsSink> failedIds;
+    std::optional<HistorySink> recorded;
+    run.attach(tally);
+    run.attach(rows);
+    if (journal) {
+        run.attach(journaled.emplace(*journal, tally));
+        run.attach(failedIds.emplace(*failed));
+        // What earlier runs found of the site: the journal's, and with --history every harvest's.
+        for (const AbsentPages::Look &look : journal->absences())
+            run.knowAbsence(look);
+    }
+    if (history) {
+        run.attach(recorded.emplace(*history));
+        SiteFacts::read(options.history, options.baseUrl).teach(run);
+    }
+    run.execute(ids);
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -178,36 +208,10 @@ int main(int argc, char *argv[])
             complain(0, QStringLiteral("cannot write the journal %1; stopped, continue with --resume").arg(path));
         });
     }
-    if (const IdSequence ids = idsToWalk(options, harvest); ids.size() > 0) {
-        ResultModel list;
-        const std::unique_ptr<HistoryWriter> history = recordHistory(options, host, ids);
-        HarvestRun run(host, host, options.baseUrl, settings);
-        RunTally tally(host);
-        tally.carryOver(harvest.earlier);
-        ListSink rows(list, host);
-        rows.streamRows(harvest.rowsBefore); // each row goes to standard output or the journal, then is gone
-        std::optional<JournalSink> journaled;
-        std::optional<FailedIdsSink> failedIds;
-        std::optional<HistorySink> recorded;
-        run.attach(tally);
-        run.attach(rows);
-        if (journal) {
-            run.attach(journaled.emplace(*journal, tally));
-            run.attach(failedIds.emplace(*failed));
-        }
-        if (history)
-            run.attach(recorded.emplace(*history));
-        // What earlier runs found of the site: the journal's, and with --history every harvest's.
-        if (journal) {
-            for (const AbsentPages::Look &look : journal->absences())
-                run.knowAbsence(look);
-        }
-        if (history)
-            SiteFacts::read(options.history, options.baseUrl).teach(run);
-        run.execute(ids);
-    } else {
+    if (const IdSequence ids = idsToWalk(options, harvest); ids.size() > 0)
+        walk(options, settings, host, ids, harvest, journal.get(), failed.get());
+    else
         host.completed();
-    }
     QCoreApplication::processEvents(); // what the history had to say, once it was closed
     host.finish();
     if (journal)
