@@ -147,6 +147,9 @@ private Q_SLOTS:
         bounds("bounds: only the unranked", "0", "0", {"1 a 尚未出道"});
         bounds("bounds: crossed, nothing kept", "20", "5", {});
         bounds("bounds: the top of the scale", "25", "25", {"4 d 超级巨星 5"});
+        // Read for the history alone, a profile outside the range whose marker has no end ends no run.
+        row("an unreadable profile outside the grade range", {"1", "2", "0", "6", "10"},
+            {"raw <span class=\"user-name twemoji\">broken</span> userid = 'no end", "b 2x2"}, "1 2", {"2 b 闪亮新秀 2"}, done, kDone);
         const QStringList p123 = everyRow(1, 3);
         row("stop during a pause ends after that ID", {"1", "5", "300", "@100 stop"}, {"*p%1"}, "1", p123.mid(0, 1),
             {summary(1, 1, 0, 0, 0), kStopped}, "正在采集用户: 1  完成进度[4/0]..."); // the run notices after Stop
