@@ -229,7 +229,7 @@ void HarvestRun::startDue()
 {
     for (;;) {
         const qint64 oldest = m_held.oldestUnfinished();
-        const std::optional<RequestSchedule::Next> next = m_schedule->take(oldest, int(m_flights.size()), m_asking);
+        const std::optional<RequestSchedule::Next> next = m_schedule->take(oldest, int(m_flights.size()), m_asking && !m_idsGoOn);
         if (!next)
             return;
         if (!next->beside)
@@ -267,7 +267,7 @@ void HarvestRun::sleep()
     if (awaitsAnswer())
         return; // waited for as it is taken
     qint64 waitMs = kIdleWaitMs;
-    const qint64 due = m_schedule->dueMs(m_held.oldestUnfinished(), int(m_flights.size()), m_asking);
+    const qint64 due = m_schedule->dueMs(m_held.oldestUnfinished(), int(m_flights.size()), m_asking && !m_idsGoOn);
     if (due >= 0)
         waitMs = qBound<qint64>(1, due - m_schedule->nowMs(), qint64(kIdleWaitMs));
     Module1::waitMs(int(waitMs), [this] { return keepWaiting() && !anyAnswerIn(); });

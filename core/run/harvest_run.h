@@ -114,6 +114,9 @@ private:
     int m_lookedAgain = 0;            // how many times before that one was looked into
     // While a request beside the IDs is out, only it may start; its answer, once in.
     bool m_asking = false;
+    // Beyond one, the IDs go on while the look into strange pages is out (their answers are
+    // held for their turn); never while a silent or blocking site is probed.
+    bool m_idsGoOn = false;
     qint64 m_besideId = 0;
     int m_besideRefusals = 0;
     std::optional<Asked> m_besideAnswer;

@@ -9,8 +9,8 @@
 #include <QUrl>
 
 // A request beside the IDs (a look into strange pages, a probe of a quiet site) takes the
-// road every request takes: it waits for the pause, the site's pace and a free place, and no
-// ID starts while it is out. Answers to IDs that come meanwhile are held for their turn.
+// road every request takes: it waits for the pause, the site's pace and a free place, and goes
+// before any ID. Answers to IDs that come meanwhile are held for their turn.
 bool HarvestRun::ask(qint64 id, Asked &out)
 {
     m_asking = true;
@@ -113,9 +113,13 @@ bool HarvestRun::lookIntoPages()
     m_lookedAgain = from == m_lookedFrom ? m_lookedAgain + 1 : 0;
     m_lookedFrom = from;
     const bool again = m_lookedAgain > 0;
-    m_schedule->holdBegins();
+    // One at a time the look holds the IDs back; beyond one they go on beside it.
+    m_idsGoOn = m_schedule->most() > 1;
+    if (!m_idsGoOn)
+        m_schedule->holdBegins();
     Probed probed = probePages(from, again);
     m_schedule->holdEnds();
+    m_idsGoOn = false;
     // A site that shows a profile to the probe and something else to the run, time after
     // time, is asked no faster than a blocking one.
     if (probed == Probed::Back && m_lookedAgain >= 2)
