@@ -149,13 +149,6 @@ bool Journal::openRows()
     return true;
 }
 
-void Journal::rowKept(const QAbstractItemModel &list, int row)
-{
-    QString line;
-    Module1::appendCsvRow(line, list, row);
-    writeRow(line);
-}
-
 void Journal::rowKept(const std::array<QString, 10> &cells)
 {
     QString line;

@@ -13,7 +13,6 @@
 #include <memory>
 #include <vector>
 
-class QAbstractItemModel;
 class QLockFile;
 
 // Keeps the rows a harvest kept, and how far its run got, in files of the Log folder, so
@@ -49,7 +48,6 @@ public:
     // Called with the file's path the first time a write fails.
     void setReporter(std::function<void(const QString &)> report);
 
-    void rowKept(const QAbstractItemModel &list, int row);
     void rowKept(const std::array<QString, 10> &cells);
     // What the site says for an ID without a profile, learnt: kept with the run's state, so
     // that the run resumed need not learn it again.

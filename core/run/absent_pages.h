@@ -30,7 +30,6 @@ public:
     bool isAbsence(const Look &look) const { return confirmed(look) || m_lastProfile < 0; }
     // True when the look was new.
     bool learn(const Look &look);
-    const QList<Look> &known() const { return m_known; }
     // A profile the site served: the run's own, or one an earlier harvest read.
     void profileAt(qint64 id) { m_lastProfile = id; }
     qint64 lastProfile() const { return m_lastProfile; } // -1 before the first
