@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+class ChangesModel;
+
 // One profile of the change view, kept small: a list of 100,000 of them is shown at once.
 struct ChangeRow
 {
@@ -22,6 +24,10 @@ struct ChangeRow
 // from the history at path. error says why when nothing could be read.
 std::vector<ChangeRow> loadChanges(const QString &path, std::vector<qint64> listedIds, qint64 first, qint64 last,
                                    QString *error);
+
+// The change view's rows as a workbook at path: false when there are none or it could not be
+// written.
+bool saveChangesWorkbook(const ChangesModel &model, const QString &path);
 
 // The change view's table: status, name, homepage ID, the grade before and now, then for each
 // counter its value, the difference and the difference in percent, and the previous harvest's

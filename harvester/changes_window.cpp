@@ -11,7 +11,7 @@
 
 #include "pageutil.h"
 
-ChangesWindow::ChangesWindow(std::function<QString()> saveTo, std::function<void(qint64)> showChart, QWidget *parent)
+ChangesWindow::ChangesWindow(std::function<QString(const QString &)> saveTo, std::function<void(qint64)> showChart, QWidget *parent)
     : QWidget(parent, Qt::Window), m_saveTo(std::move(saveTo)), m_model(new ChangesModel(this)),
       m_view(new QTableView(this)), m_status(new QLabel(this)),
       m_alive(std::make_shared<bool>(true))
@@ -27,13 +27,17 @@ ChangesWindow::ChangesWindow(std::function<QString()> saveTo, std::function<void
     m_view->verticalHeader()->hide();
     auto *saveButton = new QPushButton(QStringLiteral("保存为csv"), this);
     saveButton->setObjectName(QStringLiteral("saveChanges"));
-    connect(saveButton, &QPushButton::clicked, this, [this] { save(m_saveTo()); });
+    connect(saveButton, &QPushButton::clicked, this, [this] { save(m_saveTo(QStringLiteral(".csv"))); });
+    auto *workbookButton = new QPushButton(QStringLiteral("保存为Excel"), this);
+    workbookButton->setObjectName(QStringLiteral("saveChangesWorkbook"));
+    connect(workbookButton, &QPushButton::clicked, this, [this] { save(m_saveTo(QStringLiteral(".xlsx")), true); });
     connect(m_view, &QTableView::doubleClicked, this, [this, showChart](const QModelIndex &index) {
         showChart(m_model->row(index.row()).id);
     });
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_status, 1);
     bottom->addWidget(saveButton);
+    bottom->addWidget(workbookButton);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_view);
     layout->addLayout(bottom);
@@ -72,9 +76,9 @@ void ChangesWindow::takeRows(std::vector<ChangeRow> rows, const QString &error)
     Q_EMIT loaded(error);
 }
 
-bool ChangesWindow::save(const QString &path)
+bool ChangesWindow::save(const QString &path, bool workbook)
 {
-    const bool ok = Module1::exportListToCsv(*m_model, path, true);
+    const bool ok = workbook ? saveChangesWorkbook(*m_model, path) : Module1::exportListToCsv(*m_model, path, true);
     Q_EMIT saved(path, ok);
     return ok;
 }

@@ -15,16 +15,17 @@ class ChangesWindow : public QWidget
 {
     Q_OBJECT
 public:
-    // saveTo names the CSV file a save writes; showChart opens a profile's chart.
-    ChangesWindow(std::function<QString()> saveTo, std::function<void(qint64)> showChart, QWidget *parent = nullptr);
+    // saveTo names the file a save writes, given its ending; showChart opens a profile's chart.
+    ChangesWindow(std::function<QString(const QString &)> saveTo, std::function<void(qint64)> showChart, QWidget *parent = nullptr);
     ~ChangesWindow() override;
 
     void load(const QString &historyPath, std::vector<qint64> listedIds, qint64 first, qint64 last);
     bool loading() const { return m_loading; }
     ChangesModel *model() const { return m_model; } // its rows in the order shown
     QTableView *view() const { return m_view; }
-    // Writes the rows in the order shown: false when the file could not be written.
-    bool save(const QString &path);
+    // Writes the rows in the order shown, as CSV or as a workbook: false when the file could
+    // not be written.
+    bool save(const QString &path, bool workbook = false);
 
 Q_SIGNALS:
     void loaded(const QString &error);
@@ -33,7 +34,7 @@ Q_SIGNALS:
 private:
     void takeRows(std::vector<ChangeRow> rows, const QString &error);
 
-    std::function<QString()> m_saveTo;
+    std::function<QString(const QString &)> m_saveTo;
     ChangesModel *m_model;
     QTableView *m_view;
     QLabel *m_status;

@@ -26,10 +26,10 @@ void frmMain::showChanges()
     const qint64 start = Txt[0]->text().toLongLong(&startOk), end = Txt[1]->text().toLongLong(&endOk);
     const qint64 first = startOk ? std::min(start, *low) : *low, last = endOk ? std::max(end, *high) : *high;
     if (!m_changes) {
-        const auto saveTo = [this] {
+        const auto saveTo = [this](const QString &ending) {
             QDir().mkpath(m_saveDir);
             return joinPath(m_saveDir, QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + u'-' + Txt[0]->text()
-                                           + u'-' + Txt[1]->text() + QStringLiteral("-比较.csv"));
+                                           + u'-' + Txt[1]->text() + QStringLiteral("-比较") + ending);
         };
         m_changes = new ChangesWindow(saveTo, [this](qint64 id) { showHistoryChart(id); }, this);
         connect(m_changes, &ChangesWindow::saved, this, [this](const QString &path, bool ok) {

@@ -226,11 +226,12 @@ void frmMain::buildControls()
 
     vqMenu = new QMenu(QStringLiteral("vqMenu"), this);
     name(vqMenu, QStringLiteral("vqMenu"));
-    const char16_t *captions[8] = {u"访问用户主页", u"-", u"清空列表", u"-", u"保存为csv", u"-", u"与上次采集比较", u"查看历史"};
-    for (int i = 0; i < 8; ++i) {
+    const char16_t *captions[9] = {u"访问用户主页", u"-",           u"清空列表",       u"-",       u"保存为csv",
+                                   u"保存为Excel",  u"-",           u"与上次采集比较", u"查看历史"};
+    for (int i = 0; i < 9; ++i) {
         QAction *item = vqMenu->addAction(QString::fromUtf16(captions[i]));
         item->setObjectName(QStringLiteral("pmenu(%1)").arg(i));
-        item->setSeparator(i == 1 || i == 3 || i == 5);
+        item->setSeparator(i == 1 || i == 3 || i == 6);
         connect(item, &QAction::triggered, this, [this, i] { pmenu_Click(i); });
         pmenu[size_t(i)] = item;
     }

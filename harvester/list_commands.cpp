@@ -1,6 +1,7 @@
 #include "failed_ids.h"
 #include "main_window.h"
 #include "journal.h"
+#include "list_workbook.h"
 #include "paths.h"
 #include "result_model.h"
 #include "sorted_list.h"
@@ -23,14 +24,14 @@ bool frmMain::askYesNo(const QString &prompt)
     return box.exec() == QMessageBox::Yes;
 }
 
-void frmMain::saveList()
+void frmMain::saveList(bool workbook)
 {
     QDir().mkpath(m_saveDir);
     const QString path = joinPath(m_saveDir, QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
                                                     + u'-' + Txt[0]->text() + u'-' + Txt[1]->text()
-                                                    + QStringLiteral(".csv"));
+                                                    + (workbook ? QStringLiteral(".xlsx") : QStringLiteral(".csv")));
     // The rows in the order shown, each with its own Index cell.
-    if (Module1::exportListToCsv(*m_shown, path, true)) {
+    if (workbook ? ListWorkbook::save(*m_shown, path) : Module1::exportListToCsv(*m_shown, path, true)) {
         m_listChanged = false;
         Ag(QStringLiteral("文件保存成功: ") + path);
     } else
@@ -62,10 +63,13 @@ void frmMain::pmenu_Click(int Index)
         case 4:
             saveList();
             break;
-        case 6:
+        case 5:
+            saveList(true);
+            break;
+        case 7:
             showChanges();
             break;
-        case 7: {
+        case 8: {
             const QModelIndexList selected = Lv->selectionModel()->selectedRows();
             if (!selected.isEmpty())
                 showHistoryChart(m_list->cell(m_shown->mapToSource(selected.first()).row(), 2).toLongLong());

@@ -99,7 +99,7 @@ private:
     void showProgress(qint64 done, qint64 total);
     void endProgress();
     QString rollOverLog(const QString &text);
-    void saveList();
+    void saveList(bool workbook = false); // as CSV, or as an Excel workbook
     QString historyPath() const; // Log/history.sqlite
     std::unique_ptr<HistoryWriter> recordHistory(qint32 startID, qint32 endID);
     static QString historyTroubleText(int trouble, const QString &file, const QString &detail);
@@ -147,7 +147,7 @@ private:
     ProgressPanel *m_progressPanel = nullptr;
     std::array<LabelFeed *, 2> m_panelFeeds{};
     QMenu *vqMenu = nullptr;
-    std::array<QAction *, 8> pmenu{};
+    std::array<QAction *, 9> pmenu{};
     QPointer<ChangesWindow> m_changes;
     QPointer<HistoryChart> m_chart;
     QMenu *m_parallelMenu = nullptr;

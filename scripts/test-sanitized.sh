@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh >/dev/null
+scripts/test-needs.sh >/dev/null
 if [ ! -f build-asan/CMakeCache.txt ]; then
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVQ_SANITIZE=ON -DVQ_WERROR=ON >/dev/null
 fi

@@ -446,7 +446,7 @@ private Q_SLOTS:
 #endif
         const QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"), {"/usr/sbin", "/usr/bin"});
         if (nginx.isEmpty())
-            QSKIP("no nginx here (scripts/setup.sh installs it)");
+            QSKIP("no nginx here (scripts/test.sh installs it)");
         QTcpServer probe; // nginx takes no port 0: a port that was free a moment ago
         QVERIFY(probe.listen(QHostAddress::LocalHost));
         const quint16 port = probe.serverPort();

@@ -153,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(sinceThen.count('\n'), statuses["new"] + statuses["changed"] + statuses["same"]);
 
         // The window: the list's profiles and the gone ones, the biggest gain of fans first.
-        h->window->pmenu_Click(6);
+        h->window->pmenu_Click(7);
         ChangesWindow *changes = h->window->changesWindow();
         QVERIFY(changes);
         QTRY_VERIFY_WITH_TIMEOUT(!changes->loading(), 10000);
@@ -179,7 +179,7 @@ private Q_SLOTS:
 
         // Its chart: the fans of both harvests.
         h->select(0);
-        h->window->pmenu_Click(7);
+        h->window->pmenu_Click(8);
         const qint64 id = h->window->resultList()->cell(0, 2).toLongLong();
         QVERIFY(h->window->historyChart());
         QCOMPARE(h->window->historyChart()->series().fans,

@@ -60,7 +60,7 @@ private Q_SLOTS:
                  QStringLiteral("136 709")); // the status panels' widths
         QVERIFY(!box(h)->isReadOnly() && box(h)->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn);
         QCOMPARE(w.contextMenu()->title(), QStringLiteral("vqMenu"));
-        QCOMPARE(menuItems(w.contextMenu()), (QStringList{"访问用户主页", "-", "清空列表", "-", "保存为csv", "-", "与上次采集比较", "查看历史"}));
+        QCOMPARE(menuItems(w.contextMenu()), (QStringList{"访问用户主页", "-", "清空列表", "-", "保存为csv", "保存为Excel", "-", "与上次采集比较", "查看历史"}));
         w.Command2_Click(); // Stop before any run
         QVERIFY(h.startEnabled() && !h.stopEnabled());
         QCOMPARE(h.messages().mid(0, 2), (QStringList{"采集已经停止...", "错误: 坏了 代码: 5"}));
@@ -198,7 +198,7 @@ private Q_SLOTS:
         QCOMPARE(h.messages(), (QStringList{kEmpty, kEmpty, kEmpty, kLaunched}));
         h.fill(2);
         h.select(0);
-        for (int index : {1, 3, 5, -1, 2}) // the last a clear answered No
+        for (int index : {1, 3, 6, -1, 2}) // the last a clear answered No
             h.window->pmenu_Click(index);
         QCOMPARE(h.rows(), 2);
         answer = QMessageBox::Yes;

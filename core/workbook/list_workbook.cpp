@@ -1,0 +1,53 @@
+#include "list_workbook.h"
+
+#include <QAbstractProxyModel>
+
+namespace ListWorkbook {
+
+namespace {
+bool isCounted(int column) { return column == 0 || column >= 5; }
+} // namespace
+
+std::unique_ptr<Workbook> open(const QString &path)
+{
+    QStringList headers;
+    std::vector<Workbook::Kind> kinds;
+    for (int c = 0; c < ResultModel::kColumns; ++c) {
+        headers << ResultModel::headerText(c);
+        kinds.push_back(isCounted(c) ? Workbook::Count : Workbook::Text);
+    }
+    return std::make_unique<Workbook>(path, QStringLiteral("采集结果"), headers, std::move(kinds));
+}
+
+void addRow(Workbook &book, const ResultModel::Row &cells)
+{
+    book.beginRow();
+    for (int c = 0; c < ResultModel::kColumns; ++c) {
+        const QByteArray bytes = cells[size_t(c)].toUtf8();
+        const QByteArrayView utf8(bytes);
+        isCounted(c) ? book.count(c, utf8) : book.text(c, utf8);
+    }
+}
+
+bool save(const QAbstractItemModel &shown, const QString &path)
+{
+    // The list's own bytes where shown is the list or a view of it; any other model's texts.
+    const auto *proxy = qobject_cast<const QAbstractProxyModel *>(&shown);
+    const auto *list = qobject_cast<const ResultModel *>(proxy ? proxy->sourceModel() : &shown);
+    const int rows = shown.rowCount();
+    if (rows <= 0)
+        return false;
+    const std::unique_ptr<Workbook> book = open(path);
+    for (int r = 0; r < rows && book->ok(); ++r) {
+        book->beginRow();
+        const int source = proxy ? proxy->mapToSource(shown.index(r, 0)).row() : r;
+        for (int c = 0; c < ResultModel::kColumns; ++c) {
+            const QByteArray own = list ? QByteArray() : shown.index(r, c).data().toString().toUtf8();
+            const QByteArrayView utf8 = list ? list->cellUtf8(source, c) : QByteArrayView(own);
+            isCounted(c) ? book->count(c, utf8) : book->text(c, utf8);
+        }
+    }
+    return book->close();
+}
+
+} // namespace ListWorkbook
