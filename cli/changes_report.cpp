@@ -1,6 +1,7 @@
 #include "changes_report.h"
 #include "console_io.h"
 #include "history_changes.h"
+#include "workbook.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -94,6 +95,47 @@ QString csvLine(const ProfileChange &change)
     Module1::appendCsvRow(line, cells.constData(), int(cells.size()));
     return line;
 }
+// The changes asked for: of the listed IDs, of the range, or of every profile.
+bool readChanges(HistoryReader &history, const CliOptions &options, const std::function<void(const ProfileChange &)> &put)
+{
+    if (options.listed)
+        return history.changesOf(std::vector<qint64>(options.ids.begin(), options.ids.end()), options.since, put);
+    if (options.rangeGiven)
+        return history.changesInRange(options.start, options.end, options.since, put);
+    return history.changesInRange(std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), options.since, put);
+}
+
+// The same columns as the CSV in a workbook, sheet "变化": the previous harvest as a date, the
+// counters as numbers.
+int writeChangesWorkbook(const CliOptions &options, HistoryReader &history)
+{
+    QStringList headers = csvHeader().split(u',');
+    headers.removeLast();
+    std::vector<Workbook::Kind> kinds(size_t(headers.size()), Workbook::Text);
+    kinds[1] = Workbook::Time;
+    for (int key = 4; key < 9; ++key)
+        kinds[size_t(2 + key)] = kinds[size_t(11 + key)] = Workbook::Count;
+    Workbook book(options.output, QStringLiteral("变化"), headers, std::move(kinds));
+    const bool read = readChanges(history, options, [&book](const ProfileChange &change) {
+        book.beginRow();
+        book.text(0, QString::fromLatin1(HistoryReader::statusName(change.status)));
+        if (change.before.at != 0)
+            book.time(1, change.before.at);
+        for (const VisitValues *v : {&change.now, &change.before}) {
+            const int first = v == &change.now ? 2 : 11;
+            for (int key = 0; key < 4; ++key)
+                book.text(first + key, cellOf(*v, change.id, key, v == &change.now));
+            for (int key = 4; key < 9; ++key)
+                if (v->found && v->counts[size_t(key - 4)])
+                    book.number(first + key, double(*v->counts[size_t(key - 4)]));
+        }
+    });
+    if (!read)
+        return complain(CannotWrite, QStringLiteral("--history: %1 could not be read to its end").arg(options.history));
+    if (!book.close())
+        return complain(CannotWrite, QStringLiteral("cannot write %1: the workbook could not be written").arg(options.output));
+    return 0;
+}
 } // namespace
 
 int writeChanges(const CliOptions &options, const RowFormat &format)
@@ -101,6 +143,8 @@ int writeChanges(const CliOptions &options, const RowFormat &format)
     HistoryReader history(options.history);
     if (!history.ok())
         return complain(BadArgument, QStringLiteral("--history: cannot read %1: %2").arg(options.history, history.error()));
+    if (options.format == CliOptions::Xlsx)
+        return writeChangesWorkbook(options, history);
     QSaveFile file(options.output);
     QFile standardOutput;
     QIODevice *out = &file;
@@ -117,10 +161,7 @@ int writeChanges(const CliOptions &options, const RowFormat &format)
     const auto put = [&](const ProfileChange &change) {
         written = written && out->write(json ? jsonLine(change) : format.encode(csvLine(change))) >= 0;
     };
-    const bool read = options.listed ? history.changesOf(std::vector<qint64>(options.ids.begin(), options.ids.end()), options.since, put)
-                      : options.rangeGiven ? history.changesInRange(options.start, options.end, options.since, put)
-                                           : history.changesInRange(std::numeric_limits<qint64>::min(),
-                                                                    std::numeric_limits<qint64>::max(), options.since, put);
+    const bool read = readChanges(history, options, put);
     if (!read)
         return complain(CannotWrite, QStringLiteral("--history: %1 could not be read to its end").arg(options.history));
     if (!written || (out == &file && !file.commit()))

@@ -6,7 +6,9 @@
 #include "history_sink.h"
 #include "history_writer.h"
 #include "journal.h"
+#include "journal_reader.h"
 #include "journal_sink.h"
+#include "list_workbook.h"
 #include "list_sink.h"
 #include "run_tally.h"
 #include "options.h"
@@ -47,6 +49,31 @@ bool writeFromJournal(const QString &path, const Journal &journal, const RowForm
     }
     return true;
 }
+// FILE as a workbook of the journal's rows, made beside it and put in its place only whole.
+bool writeWorkbookFromJournal(const QString &path, const Journal &journal, QString &error)
+{
+    const std::unique_ptr<Workbook> book = ListWorkbook::open(path);
+    QFile rows(journal.rowsPath());
+    if (rows.exists()) {
+        if (!rows.open(QIODevice::ReadOnly)) {
+            error = rows.errorString();
+            return false;
+        }
+        const JournalReader::Reading read = JournalReader::read(rows, [&book](const ResultModel::Row &cells) {
+            ListWorkbook::addRow(*book, cells);
+        });
+        if (!read.ok || read.torn) {
+            error = QStringLiteral("its journal cannot be read");
+            return false;
+        }
+    }
+    if (!book->close()) {
+        error = QStringLiteral("the workbook could not be written");
+        return false;
+    }
+    return true;
+}
+
 // Where the harvest starts and what it carries over from an interrupted one.
 struct Harvest
 {
@@ -114,7 +141,9 @@ int finishOutput(const CliOptions &options, Journal &journal, FailedIds &failed,
                  const ConsoleHost &host, bool journalFailed)
 {
     QString error;
-    if (!writeFromJournal(options.output, journal, format, error))
+    const bool written = options.format == CliOptions::Xlsx ? writeWorkbookFromJournal(options.output, journal, error)
+                                                            : writeFromJournal(options.output, journal, format, error);
+    if (!written)
         return complain(CannotWrite, QStringLiteral("cannot write %1: %2").arg(options.output, error));
     if (journalFailed)
         return CannotWrite;

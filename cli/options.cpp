@@ -100,7 +100,7 @@ QList<QCommandLineOption> optionTable()
                                         "rows are journaled beside it as they come, and the "
                                         "IDs given up listed in FILE.failed "
                                         "(default: standard output)."), "FILE"),
-        option("format", QStringLiteral("csv (default) or jsonl."), "FORMAT"),
+        option("format", QStringLiteral("csv (default), jsonl, or xlsx (an Excel workbook; needs --output)."), "FORMAT"),
         option("encoding", QStringLiteral("CSV encoding: gb18030 (as the window saves; the default "
                                           "with --output) or utf-8 (with a byte-order mark). Without "
                                           "--output the default is the locale's encoding."), "ENC"),
@@ -182,9 +182,11 @@ void readOutput(const QCommandLineParser &parser, CliOptions &options)
     if (parser.isSet(QStringLiteral("output")) && options.output.isEmpty())
         throw BadOption{QStringLiteral("--output: the file name is empty")};
     const QString f = parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format")) : QStringLiteral("csv");
-    if (f != u"csv" && f != u"jsonl")
-        throw BadOption{QStringLiteral("--format: '%1' is unknown; use csv or jsonl").arg(f)};
-    options.format = f == u"csv" ? CliOptions::Csv : CliOptions::JsonLines;
+    if (f != u"csv" && f != u"jsonl" && f != u"xlsx")
+        throw BadOption{QStringLiteral("--format: '%1' is unknown; use csv, jsonl or xlsx").arg(f)};
+    options.format = f == u"csv" ? CliOptions::Csv : f == u"jsonl" ? CliOptions::JsonLines : CliOptions::Xlsx;
+    if (options.format == CliOptions::Xlsx && options.output.isEmpty())
+        throw BadOption{QStringLiteral("--format xlsx: a workbook cannot go to standard output; name its file with --output")};
     const bool encodingSet = parser.isSet(QStringLiteral("encoding"));
     const QString given = parser.value(QStringLiteral("encoding"));
     const QString e = encodingSet ? given.toLower() : QStringLiteral("gb18030");

@@ -9,7 +9,7 @@ class QCoreApplication;
 // What the command line asks for, read strictly.
 struct CliOptions
 {
-    enum Format { Csv, JsonLines };
+    enum Format { Csv, JsonLines, Xlsx }; // Xlsx: an Excel workbook, to --output only
     qint32 start = 50147164;
     qint32 end = 50147260;
     qint32 pauseMs = 50;

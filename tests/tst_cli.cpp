@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "spreadsheet.h"
 
 #include <csignal>
 
@@ -94,6 +95,14 @@ private Q_SLOTS:
             QCOMPARE(rows == m_site->rowTexts(), format.contains("jsonl"));
             QCOMPARE(streamed.out.contains("\\td\\u0001e/"), format.contains("jsonl")); // escaped, not raw
         }
+        // The workbook holds the same rows, as a spreadsheet program reads them.
+        QCOMPARE(run(range() << "--format" << "xlsx" << "--output" << path("cli.xlsx")).exitCode, 1);
+        if (spreadsheetProgram().isEmpty())
+            return;
+        QStringList rows;
+        for (const QStringList &cells : readWorkbook(path("cli.xlsx"), m_site->dir.path()).value(0).rows.mid(1))
+            rows << cells.join(u'|');
+        QCOMPARE(rows, m_site->rowTexts());
     }
 
     void badArgumentsFetchAndWriteNothing_data()
@@ -111,6 +120,7 @@ private Q_SLOTS:
         QTest::newRow("no request at all") << QStringList{"--parallel", "0"} << 2 << "--parallel: '0' is not a number of requests from 1 to 16";
         QTest::newRow("more than sixteen") << QStringList{"--parallel", "17"} << 2 << "--parallel: '17'";
         QTest::newRow("unknown format") << QStringList{"--format", "xml"} << 2 << "--format: 'xml' is unknown";
+        QTest::newRow("a workbook to a pipe") << QStringList{"--format", "xlsx"} << 2 << "--format xlsx: a workbook cannot go to standard output";
         QTest::newRow("unknown encoding") << QStringList{"--encoding", "latin1"} << 2 << "--encoding: 'latin1' is unknown";
         QTest::newRow("not http") << QStringList{"--base-url", "ftp://127.0.0.1/u/"} << 2 << "--base-url: 'ftp://127.0.0.1/u/' is not an http";
         QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << "Unknown option 'colour'";

@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "spreadsheet.h"
 #include "changes_window.h"
 #include "history_chart.h"
 #include "history_changes.h"
@@ -169,8 +170,10 @@ private Q_SLOTS:
         changes->model()->sort(2, Qt::AscendingOrder); // as a click on the header does
         QVERIFY(shown->index(0, 2).data().toLongLong() < shown->index(1, 2).data().toLongLong());
         changes->model()->sort(ChangesModel::fansGainedColumn(), Qt::DescendingOrder);
-        QCOMPARE(shown->index(0, gained).data().toString(),
-                 ChangesModel::signedNumber(shownFans(DemoPages::profile(top, 1)) - DemoPages::profile(top, 0).fans));
+        const qint64 fansBefore = DemoPages::profile(top, 0).fans, fansGained = shownFans(DemoPages::profile(top, 1)) - fansBefore;
+        QCOMPARE(shown->index(0, gained).data().toString(), ChangesModel::signedNumber(fansGained));
+        QCOMPARE(shown->index(0, gained + 1).data().toString(),
+                 QStringLiteral("+%1%").arg(100.0 * double(fansGained) / double(fansBefore), 0, 'f', 1));
         const QString saved = h->dir.filePath(QStringLiteral("changes.csv"));
         QVERIFY(changes->save(saved));
         const QStringList file = Module1::decodeText(readFile(saved)).split(QStringLiteral("\r\n"));
@@ -184,6 +187,46 @@ private Q_SLOTS:
         QVERIFY(h->window->historyChart());
         QCOMPARE(h->window->historyChart()->series().fans,
                  (std::vector<qint64>{DemoPages::profile(id, 0).fans, shownFans(DemoPages::profile(id, 1))}));
+    }
+
+    // Of three harvests the previous is the one before the latest; --since a harvest's very
+    // time compares with the one before it. The workbook has the same changes.
+    void changeReportEdges()
+    {
+        qint64 id = kFirst;
+        while (DemoPages::profile(id, 0).fans == DemoPages::profile(id, 1).fans || !DemoPages::profile(id, 2).exists)
+            QVERIFY(++id < kLast);
+        for (int week = 0; week < 3; ++week) {
+            ProfileSite::setWeek(week);
+            h->harvest(id, id);
+        }
+        const qint64 t1 = 1700000000;
+        QCOMPARE(countOf(historyPath(), "SELECT count(*) FROM visits"), 3);
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(historyPath().toUtf8().constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, "UPDATE visits SET at = 1700000000 + 86400 * (harvest - 1)", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        const auto fansBefore = [this](const QStringList &since) {
+            const QByteArray out = runCli(QStringList{"--changes", "--history", historyPath(), "--format", "jsonl"} << since);
+            return QJsonDocument::fromJson(out).object().value(QLatin1String("fans_before")).toDouble();
+        };
+        QCOMPARE(fansBefore({}), double(shownFans(DemoPages::profile(id, 1))));
+        const QString t2 = QDateTime::fromSecsSinceEpoch(t1 + 86400, Qt::UTC).toString(Qt::ISODate);
+        QCOMPARE(fansBefore({"--since", t2}), double(shownFans(DemoPages::profile(id, 0))));
+        QCOMPARE(fansBefore({"--since", QDateTime::fromSecsSinceEpoch(t1 + 86401, Qt::UTC).toString(Qt::ISODate)}),
+                 double(shownFans(DemoPages::profile(id, 1))));
+        const QString book = h->dir.filePath(QStringLiteral("changes.xlsx"));
+        int code = -1;
+        runCli({"--changes", "--history", historyPath(), "--format", "xlsx", "--output", book}, &code);
+        QCOMPARE(code, 0);
+        if (spreadsheetProgram().isEmpty())
+            return;
+        const Sheet sheet = readWorkbook(book, h->dir.path()).value(0);
+        QCOMPARE(sheet.rows.value(0).mid(0, 3), (QStringList{"status", "previous", "name"}));
+        QCOMPARE(sheet.rows.value(1).value(1), QDateTime::fromSecsSinceEpoch(t1 + 86400).toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+        QCOMPARE(sheet.rows.value(1).value(19), QString::number(shownFans(DemoPages::profile(id, 1))));
+        QCOMPARE(sheet.types.value(1).mid(0, 4), (QStringList{"s", "n", "s", "s"}));
+        QCOMPARE(sheet.types.value(1).value(19), QStringLiteral("n"));
     }
 
     // A file that is not a history (damaged, or another program's database) is set aside,
