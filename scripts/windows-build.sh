@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 toolchains=$root/../shared/toolchains
 scripts/need-packages.sh g++-mingw-w64-x86-64-posix wine64 wine nsis xz-utils locales cmake ninja-build \
-    qt6-base-dev qt6-base-dev-tools
+    qt6-base-dev qt6-base-dev-tools unzip
 if ! locale -a | grep -qi '^zh_CN.utf8$'; then
     sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
     grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
@@ -32,9 +32,13 @@ if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
     tar xf "$archive" -C build-windows
 fi
 
-# SQLite for Windows goes into the same prefix: found there, and its DLL beside Qt's.
+# SQLite and libxlsxwriter for Windows go into the same prefix: found there, their DLLs
+# beside Qt's.
 if [ ! -f "$qt/bin/sqlite3.dll" ]; then
     tar xf "$toolchains/sqlite3-mingw64.tar.xz" -C "$qt" --strip-components=1
+fi
+if [ ! -f "$qt/bin/libxlsxwriter.dll" ]; then
+    tar xf "$toolchains/xlsxwriter-mingw64.tar.xz" -C "$qt" --strip-components=1
 fi
 
 if [ ! -f build-windows/CMakeCache.txt ]; then
@@ -84,6 +88,17 @@ for f in $(cd "$check/debian" && ls -- *.csv); do
     cmp "$check/debian/$f" "$check/windows/$f"
     echo "same bytes on Debian and Windows: $f ($(wc -c < "$check/debian/$f") bytes)"
 done
+# The workbooks (the window's and one of the command line's): the same cells, byte for byte in
+# the sheet (the files differ in the time they were made).
+build/cli/vqlirra-cli --base-url "$url" --start 50147164 --end 50147363 --pause 0 --quiet --format xlsx \
+    --output "$check/debian/cli.xlsx"
+scripts/wine-run.sh build-windows/cli/vqlirra-cli.exe --base-url "$url" --start 50147164 --end 50147363 --pause 0 \
+    --quiet --format xlsx --output "Z:${check//\//\\}\\windows\\cli.xlsx"
+sheet() { unzip -p "$1" xl/worksheets/sheet1.xml; }
+for f in $(cd "$check/debian" && ls -- *.xlsx); do
+    cmp <(sheet "$check/debian/$f") <(sheet "$check/windows/$f")
+    echo "the same cells on Debian and Windows: $f ($(sheet "$check/debian/$f" | grep -o '<c ' | wc -l) cells)"
+done
 
 # One history written by both builds and read by both: the Windows build records the demo
 # site, the Debian build records it a week later into the same file, and each reports the
@@ -108,7 +123,7 @@ stage=build-windows/stage/VqLirra
 rm -rf build-windows/stage && mkdir -p "$stage/platforms" "$stage/styles" "$stage/imageformats"
 cp build-windows/app/vqlirra.exe build-windows/cli/vqlirra-cli.exe build-windows/demo/vqlirra-demo.exe \
     packaging/windows/vqlirra.ico "$stage/"
-for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network libcurl sqlite3 libstdc++-6 libgcc_s_seh-1 libwinpthread-1; do
+for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network libcurl sqlite3 libxlsxwriter libstdc++-6 libgcc_s_seh-1 libwinpthread-1; do
     cp "$qt/bin/$dll.dll" "$stage/"
 done
 cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$stage/platforms/"
@@ -134,6 +149,9 @@ scripts/wine-run.sh "$winportable\\vqlirra-cli.exe" --base-url "$url" --start 50
 scripts/wine-run.sh "$winportable\\window_launcher.exe" "$url" "$winportable" 50147164 50147363
 for f in $(cd "$check/debian" && ls -- *.csv); do
     cmp "$check/debian/$f" "$portable/$f"
+done
+for f in $(cd "$check/debian" && ls -- *.xlsx | grep -v '^cli'); do
+    cmp <(sheet "$check/debian/$f") <(sheet "$portable/$f")
 done
 [ -f "$portable/Log/journal.csv" ] || { echo "no Log folder beside the portable copy" >&2; exit 1; }
 echo "the portable copy works from $winportable: the same files, its Log folder beside it"
