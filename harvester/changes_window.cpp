@@ -41,7 +41,6 @@ ChangesWindow::ChangesWindow(std::function<QString(const QString &)> saveTo, std
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_view);
     layout->addLayout(bottom);
-    resize(1000, 560);
 }
 
 ChangesWindow::~ChangesWindow() { *m_alive = false; }

@@ -21,6 +21,7 @@ public:
 
     void load(const QString &historyPath, std::vector<qint64> listedIds, qint64 first, qint64 last);
     bool loading() const { return m_loading; }
+    QSize sizeHint() const override { return {1000, 560}; }
     ChangesModel *model() const { return m_model; } // its rows in the order shown
     QTableView *view() const { return m_view; }
     // Writes the rows in the order shown, as CSV or as a workbook: false when the file could

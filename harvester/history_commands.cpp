@@ -2,6 +2,7 @@
 #include "changes_window.h"
 #include "history_chart.h"
 #include "paths.h"
+#include "placement.h"
 #include "result_model.h"
 
 #include <QDate>
@@ -35,10 +36,8 @@ void frmMain::showChanges()
         connect(m_changes, &ChangesWindow::saved, this, [this](const QString &path, bool ok) {
             Ag(ok ? QStringLiteral("文件保存成功: ") + path : QStringLiteral("文件保存失败..."));
         });
-        m_changes->move(frameGeometry().topRight());
     }
-    m_changes->show();
-    m_changes->raise();
+    showBeside(m_changes, this);
     m_changes->load(historyPath(), std::move(ids), first, last);
 }
 
@@ -55,15 +54,14 @@ void frmMain::showHistoryChart(qint64 id)
         m_chart = new HistoryChart(this);
         m_chart->setWindowFlag(Qt::Window);
         m_chart->setObjectName(QStringLiteral("historyChart"));
-        m_chart->resize(m_chart->sizeHint());
     }
+
     QString name;
     for (const VisitValues &v : visits)
         name = v.found ? v.name : name;
     m_chart->setWindowTitle(QStringLiteral("查看历史 - %1 (%2)").arg(name).arg(id));
     m_chart->setSeries(chartSeries(visits));
-    m_chart->show();
-    m_chart->raise();
+    showBeside(m_chart, this);
 }
 
 ChangesWindow *frmMain::changesWindow() const { return m_changes; }

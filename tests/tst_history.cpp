@@ -157,6 +157,7 @@ private Q_SLOTS:
         h->window->pmenu_Click(7);
         ChangesWindow *changes = h->window->changesWindow();
         QVERIFY(changes);
+        QVERIFY(h->window->screen()->availableGeometry().contains(changes->frameGeometry()));
         QTRY_VERIFY_WITH_TIMEOUT(!changes->loading(), 10000);
         QCOMPARE(changes->model()->rowCount(), h->rows() + statuses[QStringLiteral("gone")]);
         const QModelIndexList gone = changes->model()->match(changes->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("已消失"), -1);

@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "placement.h"
 #include "sorted_list.h"
 
 namespace {
@@ -397,6 +398,33 @@ private Q_SLOTS:
         h.window->Ag(QStringLiteral("again"));
         QCOMPARE(logFiles(h), name);
         QCOMPARE(logFile(h), QByteArray(50000, '2') + "\r\n");
+    }
+
+    // The change view (1000 x 560) and the chart (640 x 360) open wholly on the main window's
+    // screen: beside it where there is room, else over it, cut to the screen where it is small.
+    void windowsOpenOnTheScreen_data()
+    {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QRect>("main");
+        QTest::addColumn<QSize>("wanted");
+        QTest::addColumn<QRect>("placed");
+        const QRect laptop(0, 0, 1280, 760), large(0, 0, 2560, 1400), main(40, 30, 620, 520);
+        QTest::newRow("change view, 1280 x 800: over the window") << laptop << main << QSize(1000, 560) << QRect(1, 30, 1000, 560);
+        QTest::newRow("chart, 1280 x 800: beside it") << laptop << main << QSize(600, 360) << QRect(661, 60, 600, 360);
+        QTest::newRow("large screen: to the right") << large << main << QSize(1000, 560) << QRect(661, 60, 1000, 560);
+        QTest::newRow("window at the right edge: to the left") << large << main.translated(1900, 0) << QSize(1000, 560) << QRect(939, 60, 1000, 560);
+        QTest::newRow("a screen smaller than the view") << QRect(0, 0, 800, 600) << QRect(0, 0, 700, 500) << QSize(1000, 700) << QRect(1, 30, 798, 569);
+        QTest::newRow("a second screen on the left") << QRect(-1280, 0, 1280, 760) << main.translated(-1280, 0) << QSize(600, 360) << QRect(-619, 60, 600, 360);
+    }
+    void windowsOpenOnTheScreen()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(QRect, main);
+        QFETCH(QSize, wanted);
+        QFETCH(QRect, placed);
+        const QMargins frame(1, 30, 1, 1);
+        QCOMPARE(placeBeside(main, wanted, screen, frame), placed);
+        QVERIFY(screen.contains(placed.marginsAdded(frame)));
     }
 };
 
