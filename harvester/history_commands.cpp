@@ -60,7 +60,7 @@ void frmMain::showHistoryChart(qint64 id)
     for (const VisitValues &v : visits)
         name = v.found ? v.name : name;
     m_chart->setWindowTitle(QStringLiteral("查看历史 - %1 (%2)").arg(name).arg(id));
-    m_chart->setSeries(chartSeries(visits));
+    m_chart->setSeries(name, id, chartSeries(visits));
     showBeside(m_chart, this);
 }
 
