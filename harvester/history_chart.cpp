@@ -60,7 +60,7 @@ QRectF HistoryChart::plotArea() const
 {
     const QFontMetrics metrics = fontMetrics();
     const double side = metrics.horizontalAdvance(QStringLiteral("00.00万")) + 12;
-    return QRectF(rect()).adjusted(side, metrics.height() * 3.5, -side, -metrics.height() * 2);
+    return QRectF(rect()).adjusted(side, metrics.height() * 4.2, -side, -metrics.height() * 2);
 }
 
 double HistoryChart::xOf(size_t harvest) const
@@ -103,7 +103,7 @@ void HistoryChart::drawSeries(QPainter &painter, int which) const
         painter.drawEllipse(p, 3, 3);
     painter.setBrush(Qt::NoBrush);
     const QString legend = QString::fromUtf16(kNames[which]);
-    const double legendY = area.top() - metrics.height() * 1.2;
+    const double legendY = area.top() - metrics.height() * 2.2;
     painter.drawText(QRectF(which == 0 ? 0 : area.right(), legendY, which == 0 ? area.left() : width() - area.right(), metrics.height()),
                      Qt::AlignCenter, legend);
 }
