@@ -147,6 +147,35 @@ private Q_SLOTS:
         QVERIFY(ran.out.isEmpty() && m_site->requested.isEmpty());
     }
 
+    // The demo program's options need no display: its help, and a mistake said in one line.
+    void demoOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "--week <N>";
+        QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << "vqlirra-demo: Unknown option 'colour'.";
+        QTest::newRow("a week that is none") << QStringList{"--week", "x"} << 2 << "vqlirra-demo: --week takes a number from 0 to 520";
+        QTest::newRow("a stray argument") << QStringList{"week"} << 2 << "vqlirra-demo: unexpected argument 'week'";
+    }
+    void demoOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        QProcess p;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        p.setProcessEnvironment(environment);
+        p.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(DEMO)), args);
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, code);
+        const QByteArray out = code == 0 ? p.readAllStandardOutput() : p.readAllStandardError();
+        QVERIFY2(QString::fromLocal8Bit(out).contains(said), out.constData());
+        QCOMPARE(out.count('\n') == 1, code != 0);
+    }
+
     void interruptedRunResumesToTheSameFile_data()
     {
         QTest::addColumn<int>("signal");
