@@ -192,6 +192,8 @@ bool encodeCp936(QStringView text, QByteArray &bytes)
     return decodeCp936Run(bytes, error) == text;
 }
 
+// A run that code page 936 cannot take whole is halved until the characters it lacks stand
+// alone, so a long text with one such character costs a few more calls, not one a character.
 void encodeRun(QStringView run, QByteArray &out)
 {
     if (run.isEmpty())
@@ -201,10 +203,12 @@ void encodeRun(QStringView run, QByteArray &out)
         out += bytes;
         return;
     }
-    for (qsizetype i = 0; i < run.size(); ++i) {
-        const QStringView one = run.mid(i, 1);
-        out += encodeCp936(one, bytes) ? bytes : detail::gb18030Encode(one);
+    if (run.size() == 1) {
+        out += detail::gb18030Encode(run);
+        return;
     }
+    encodeRun(run.first(run.size() / 2), out);
+    encodeRun(run.sliced(run.size() / 2), out);
 }
 
 bool isFourByte(const char *p, qsizetype left)

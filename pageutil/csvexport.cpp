@@ -1,8 +1,11 @@
 #include "pageutil.h"
 
-#include <QAbstractItemModel>
+#include <QAbstractProxyModel>
 #include <QIODevice>
 #include <QSaveFile>
+
+#include <future>
+#include <utility>
 
 namespace Module1 {
 
@@ -55,6 +58,14 @@ void appendCells(QString &line, int columns, Cell cell)
 
 void appendCsvRow(QString &line, const QAbstractItemModel &list, int row)
 {
+    // A view that only orders the rows of its list: the row is found there once, and its cells
+    // read from the list itself.
+    const auto *view = qobject_cast<const QAbstractProxyModel *>(&list);
+    if (view && view->sourceModel() && view->sourceModel()->columnCount() == list.columnCount()) {
+        const int sourceRow = view->mapToSource(list.index(row, 0)).row();
+        appendCells(line, list.columnCount(), [&](int c) { return cellText(*view->sourceModel(), sourceRow, c); });
+        return;
+    }
     appendCells(line, list.columnCount(), [&](int c) { return cellText(list, row, c); });
 }
 
@@ -78,24 +89,29 @@ bool exportListToCsv(const QAbstractItemModel &list, QIODevice &out, bool withHe
         const int rows = list.rowCount();
         if (rows <= 0)
             return false;
-        const auto writeLine = [&out](QString &line) {
-            const QByteArray bytes = encodeText(line);
-            line.clear();
-            return out.write(bytes) == bytes.size();
+        // Lines are encoded some thousands at a time (the converter's cost is mostly per call),
+        // and on a thread of their own while the next lines are made; one piece at a time
+        // is written, in order.
+        std::future<bool> written;
+        const auto writeLines = [&out, &written](QString &lines) {
+            if (written.valid() && !written.get())
+                return false;
+            written = std::async(std::launch::async, [&out, piece = std::exchange(lines, QString())] {
+                const QByteArray bytes = encodeText(piece);
+                return out.write(bytes) == bytes.size();
+            });
+            return true;
         };
-        QString line;
-        if (withHeader) {
-            appendCsvHeader(line, list);
-            if (!writeLine(line))
-                return false;
-        }
+        QString lines;
+        if (withHeader)
+            appendCsvHeader(lines, list);
         for (int r = 0; r < rows; ++r) {
-            appendCsvRow(line, list, r);
-            if (!writeLine(line))
+            appendCsvRow(lines, list, r);
+            if (lines.size() > (1 << 19) && !writeLines(lines))
                 return false;
         }
-        line = QStringLiteral("\r\n"); // the closing empty line
-        return writeLine(line);
+        lines += QStringLiteral("\r\n"); // the closing empty line
+        return writeLines(lines) && written.get();
     } catch (...) {
         return false;
     }

@@ -270,6 +270,17 @@ private Q_SLOTS:
         QTest::newRow("mixed") << QStringList{"1", "a€中🎤"} << "1,=\"a\x80\xD6\xD0\x94\x39\xC0\x32\"" + empties;
         QTest::newRow("a lone surrogate is a question mark") << QStringList{"1", QString(QChar(0xD83C))} << "1,=\"?\"" + empties;
     }
+    // A list long enough to be written in several pieces comes out whole and in order.
+    void longListInPieces()
+    {
+        ResultModel m;
+        QByteArray expected;
+        for (int r = 0; r < 6000; ++r) {
+            fillRow(m, {QString::number(r), QString(100, QChar(u'a' + r % 26)) + QStringLiteral("ǹ€")});
+            expected += QByteArray::number(r) + ",=\"" + QByteArray(100, char('a' + r % 26)) + "\xA8\xBF\x80\"," + QByteArray("=\"\",").repeated(8) + "\r\n";
+        }
+        QCOMPARE(csvBytes(m, false), expected + "\r\n");
+    }
     void csvLayouts()
     {
         QFETCH(QStringList, cells);
