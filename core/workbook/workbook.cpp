@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
 #include <xlsxwriter.h>
 
@@ -45,14 +45,19 @@ constexpr int kMaxWidth = 60;
 
 void Workbook::Private::open()
 {
-    // Written beside the file and put in its place only whole, as the CSV is.
-    QTemporaryFile part(path + QStringLiteral(".part-XXXXXX"));
-    if (!part.open()) {
+    // Written beside the file and put in its place only whole, as the CSV is; made as any new
+    // file is (not private, as a temporary file would be), under a name of its own.
+    QFile part;
+    for (int attempt = 0; attempt < 100 && !part.isOpen(); ++attempt) {
+        part.setFileName(path + QStringLiteral(".part-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        if (!part.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !part.exists())
+            break; // the folder cannot be written
+    }
+    if (!part.isOpen()) {
         failed = true;
         return;
     }
     partPath = part.fileName();
-    part.setAutoRemove(false);
     part.close();
     tmpdir = QFile::encodeName(QDir::toNativeSeparators(QDir::tempPath()));
     lxw_workbook_options options{};
