@@ -107,6 +107,12 @@ QString ChangesModel::signedNumber(qint64 value)
     return (value > 0 ? QStringLiteral("+") : value < 0 ? QStringLiteral("\u2212") : QString()) + digits;
 }
 
+QString ChangesModel::signedPercent(double percent)
+{
+    return (percent > 0 ? QStringLiteral("+") : percent < 0 ? QStringLiteral("\u2212") : QString())
+           + QString::number(std::abs(percent), 'f', 1) + u'%';
+}
+
 QVariant ChangesModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::UserRole))
@@ -145,9 +151,7 @@ QVariant ChangesModel::cell(const ChangeRow &row, int column, bool forSorting)
     const std::optional<double> share = percent(row, counter);
     if (!share)
         return none;
-    return forSorting ? QVariant(*share)
-                      : QVariant((*share > 0 ? QStringLiteral("+") : *share < 0 ? QStringLiteral("\u2212") : QString())
-                                 + QString::number(std::abs(*share), 'f', 1) + u'%');
+    return forSorting ? QVariant(*share) : QVariant(signedPercent(*share));
 }
 
 QVariant ChangesModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -55,6 +55,7 @@ public:
     static int fansGainedColumn() { return kFirstCounter + 4 * 3 + 1; }
     // "+1,234" or "−56", as the view shows a difference.
     static QString signedNumber(qint64 value);
+    static QString signedPercent(double percent); // "+12.3%"
 
 private:
     static QVariant cell(const ChangeRow &row, int column, bool forSorting);

@@ -64,11 +64,8 @@ QString label(qint64 value)
 QString change(qint64 before, qint64 after)
 {
     QString text = ChangesModel::signedNumber(after - before);
-    if (before != 0) {
-        const double percent = 100.0 * double(after - before) / double(before);
-        text += QStringLiteral(" (%1%2%)").arg(percent > 0 ? QStringLiteral("+") : percent < 0 ? QStringLiteral("\u2212") : QString())
-                    .arg(std::abs(percent), 0, 'f', 1);
-    }
+    if (before != 0)
+        text += QStringLiteral(" (%1)").arg(ChangesModel::signedPercent(100.0 * double(after - before) / double(before)));
     return text;
 }
 
