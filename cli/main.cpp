@@ -173,6 +173,8 @@ void walk(const CliOptions &options, const RunSettings &settings, ConsoleHost &h
           const Harvest &harvest, Journal *journal, FailedIds *failed)
 {
     ResultModel list;
+    // Read before the history is opened for this harvest, which may have to set a damaged file aside.
+    const SiteFacts facts = options.history.isEmpty() ? SiteFacts() : SiteFacts::read(options.history, options.baseUrl);
     const std::unique_ptr<HistoryWriter> history = recordHistory(options, host, ids);
     HarvestRun run(host, host, options.baseUrl, settings);
     RunTally tally(host);
@@ -193,7 +195,7 @@ void walk(const CliOptions &options, const RunSettings &settings, ConsoleHost &h
     }
     if (history) {
         run.attach(recorded.emplace(*history));
-        SiteFacts::read(options.history, options.baseUrl).teach(run);
+        facts.teach(run);
     }
     run.execute(ids);
 }

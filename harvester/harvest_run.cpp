@@ -182,6 +182,9 @@ void frmMain::vqstartGet(qint32 startID, qint32 endID)
         }
     });
     RunHostImpl host(*this);
+    // What earlier harvests found of the site, read before the history is opened for this one:
+    // a file still open here could not be set aside there, were it damaged (on Windows).
+    const SiteFacts facts = startID <= endID ? SiteFacts::read(historyPath(), m_fetchBaseUrl) : SiteFacts();
     const std::unique_ptr<HistoryWriter> history = startID <= endID ? recordHistory(startID, endID) : nullptr;
     HarvestRun run(host, host, m_fetchBaseUrl, m_runSettings);
     // What the run yields: the summary, the list's rows, the journal, the IDs given up, the history.
@@ -203,8 +206,7 @@ void frmMain::vqstartGet(qint32 startID, qint32 endID)
         for (const AbsentPages::Look &look : m_journal->absences())
             run.knowAbsence(look);
     }
-    if (history)
-        SiteFacts::read(historyPath(), m_fetchBaseUrl).teach(run);
+    facts.teach(run);
     run.execute(startID, endID);
 }
 
