@@ -1,9 +1,11 @@
 #include "workbook.h"
+#include "narrow_path.h"
 #include "short_number.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <xlsxwriter.h>
@@ -45,10 +47,14 @@ constexpr int kMaxWidth = 60;
 void Workbook::Private::open()
 {
     // Written beside the file and put in its place only whole, as the CSV is; made as any new
-    // file is (not private, as a temporary file would be), under a name of its own.
+    // file is (not private, as a temporary file would be), under a name of its own in letters
+    // and digits, which the library's narrow file functions take on any system.
+    const QString folder = QFileInfo(path).absolutePath();
+    QString name;
     QFile part;
     for (int attempt = 0; attempt < 100 && !part.isOpen(); ++attempt) {
-        part.setFileName(path + QStringLiteral(".part-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        name = QStringLiteral(".vqlirra-%1.xlsx.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        part.setFileName(folder + u'/' + name);
         if (!part.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !part.exists())
             break; // the folder cannot be written
     }
@@ -58,11 +64,11 @@ void Workbook::Private::open()
     }
     partPath = part.fileName();
     part.close();
-    tmpdir = QFile::encodeName(QDir::toNativeSeparators(QDir::tempPath()));
+    tmpdir = narrowPath(QDir::tempPath());
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = tmpdir.data();
-    book = workbook_new_opt(partPath.toUtf8().constData(), &options);
+    book = workbook_new_opt((narrowPath(folder) + QFile::encodeName(QDir::toNativeSeparators(u'/' + name))).constData(), &options);
     if (!book) {
         failed = true;
         return;
