@@ -52,13 +52,13 @@ bool writeFromJournal(const QString &path, const Journal &journal, const RowForm
 // FILE as a workbook of the journal's rows, made beside it and put in its place only whole.
 bool writeWorkbookFromJournal(const QString &path, const Journal &journal, QString &error)
 {
-    const std::unique_ptr<Workbook> book = ListWorkbook::open(path);
     QFile rows(journal.rowsPath());
-    if (rows.exists()) {
-        if (!rows.open(QIODevice::ReadOnly)) {
-            error = rows.errorString();
-            return false;
-        }
+    if (rows.exists() && !rows.open(QIODevice::ReadOnly)) {
+        error = rows.errorString();
+        return false;
+    }
+    const std::unique_ptr<Workbook> book = ListWorkbook::open(path);
+    if (rows.isOpen()) {
         const JournalReader::Reading read = JournalReader::read(rows, [&book](const ResultModel::Row &cells) {
             ListWorkbook::addRow(*book, cells);
         });

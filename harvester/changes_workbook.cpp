@@ -23,17 +23,20 @@ bool saveChangesWorkbook(const ChangesModel &model, const QString &path)
     Workbook book(path, QStringLiteral("变化"), headers, kinds);
     for (int r = 0; r < rows && book.ok(); ++r) {
         book.beginRow();
-        const ChangeRow &row = model.row(r);
         for (int c = 0; c < ChangesModel::kColumns; ++c) {
-            const QVariant sortValue = model.data(model.index(r, c), Qt::UserRole);
-            const bool none = sortValue.userType() == QMetaType::Double
-                              && sortValue.toDouble() == std::numeric_limits<double>::lowest();
-            if (kinds[size_t(c)] == Workbook::Text)
-                book.text(c, model.data(model.index(r, c)).toString());
-            else if (kinds[size_t(c)] == Workbook::Time && row.previousAt != 0)
-                book.time(c, row.previousAt);
-            else if (!none && kinds[size_t(c)] != Workbook::Time)
-                book.number(c, kinds[size_t(c)] == Workbook::SignedPercent ? sortValue.toDouble() / 100 : sortValue.toDouble());
+            // A cell the view shows empty has no value; the others' values are the view's own
+            // to sort by: the numbers, and the previous harvest's time in seconds.
+            const QModelIndex index = model.index(r, c);
+            const QString shown = model.data(index).toString();
+            const Workbook::Kind kind = kinds[size_t(c)];
+            if (kind == Workbook::Text)
+                book.text(c, shown);
+            else if (shown.isEmpty())
+                continue;
+            else if (kind == Workbook::Time)
+                book.time(c, model.data(index, Qt::UserRole).toLongLong());
+            else
+                book.number(c, model.data(index, Qt::UserRole).toDouble() / (kind == Workbook::SignedPercent ? 100 : 1));
         }
     }
     return book.close();
