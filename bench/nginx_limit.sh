@@ -40,7 +40,7 @@ pid $work/nginx.pid;
 error_log $work/error.log;
 events { worker_connections 256; }
 http {
-    log_format timed '\$remote_addr - - [\$time_local] "\$request" \$status \$body_bytes_sent \$msec';
+    log_format timed '\$remote_addr - - [\$time_local] "\$request" \$status \$body_bytes_sent \$msec \$request_time';
     access_log $work/access.log timed;
     limit_req_zone \$binary_remote_addr zone=site:1m rate=$(( $1 > 0 ? $1 : 1 ))r/s;
     server {
@@ -61,9 +61,13 @@ CONF
     sleep 0.5
 }
 
-harvest() { # $1 parallel, $2 output
+harvest() { # $1 parallel, $2 output; seconds taken in $work/seconds
+    local from to
+    from=$(date +%s.%N)
     "$build/cli/vqlirra-cli" --base-url "http://127.0.0.1:$port/u/" --start $first --end $last --pause 0 \
-        --parallel "$1" --quiet --output "$2" 2> "$work/err" || true
+        --parallel "$1" ${QUIET---quiet} --output "$2" 2> "$work/err" || true
+    to=$(date +%s.%N)
+    awk -v a="$from" -v b="$to" 'BEGIN { print b - a }' > "$work/seconds"
     if [ -n "${KEEP:-}" ]; then cp "$work/err" "$KEEP/err-$(date +%s%N)"; fi
     kill "$(cat "$work/nginx.pid")"
     sleep 0.5
@@ -75,16 +79,14 @@ for c in $cases; do
     IFS=: read -r rate burst status parallel <<< "$c"
     for ((r = 1; r <= runs; r++)); do
         serve "$rate" "$burst" "$status"
-        start=$(date +%s.%N)
         harvest "$parallel" "$work/out.csv"
-        end=$(date +%s.%N)
         refused=$(awk -v s="$status" '$9 == s' "$work/access.log" | wc -l)
         requests=$(wc -l < "$work/access.log")
         exact=no
         cmp -s "$work/out.csv" "$work/expected.csv" && exact=yes
-        awk -v r="$rate" -v b="$burst" -v st="$status" -v n="$parallel" -v a="$start" -v e="$end" -v ids="$ids" \
+        awk -v r="$rate" -v b="$burst" -v st="$status" -v n="$parallel" -v t="$(cat "$work/seconds")" -v ids="$ids" \
             -v ref="$refused" -v req="$requests" -v ex="$exact" -v ab="$absent" 'BEGIN {
-                t = e - a; printf "nginx limit %d/s burst %d refusal %d parallel %d absent %s seconds %.1f share_of_limit %.3f requests %d refused %d (%.1f%%) rows_exact %s\n",
+                printf "nginx limit %d/s burst %d refusal %d parallel %d absent %s seconds %.1f share_of_limit %.3f requests %d refused %d (%.1f%%) rows_exact %s\n",
                 r, b, st, n, ab, t, (ids - b) / r / t, req, ref, 100 * ref / req, ex }'
         [ -n "${KEEP:-}" ] && cp "$work/access.log" "$KEEP/access-$rate-$burst-$status-$parallel-$r.log"
         rm -f "$work/out.csv" "$work/out.csv.failed"
