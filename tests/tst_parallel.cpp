@@ -1,3 +1,4 @@
+#include "bucket_site.h"
 #include "fixture.h"
 #include "site_pace.h"
 
@@ -227,21 +228,21 @@ private Q_SLOTS:
         QTest::newRow("refusals sent at the old rate change nothing") << Steps{twenty + " r2010 r2020/2000", guess, qint64(0), true};
         QTest::newRow("a refusal at the new rate, too soon to read one") << Steps{twenty + " r2010 r2100/2050", guess * SitePace::kStillOver, qint64(0), true};
         // After the first refusal the site takes ten a second. While its limit is sought, a long
-        // step up every half second of five accepted answers; a step that went over settles just
-        // under what the site took lately (seven answers in the last 750 ms), and from there
-        // gentle steps, at least two seconds apart, each twice the last; a gentle step refused
-        // makes the next wait twice as long.
+        // step up at most every 400 ms of five accepted answers, each longer than the last; a
+        // step that went over settles just under the rate proven: nine taken between the refused
+        // request (sent at 2009) and the last one taken (3009), so at least nine in 1002 ms (the
+        // jitter allowed for). Further answers prove more; a refusal under the rate proven means
+        // the site takes fewer now: what it proved is dropped and the pace comes down.
         const QString probe = twenty + " r2010" + accepted(2110, 3010, 100);
-        const double found = 7 * 1000.0 / 750 * SitePace::kUnder;
-        const double stepped = found * (1 + SitePace::kProbe) * (1 + 2 * SitePace::kProbe);
-        QTest::newRow("long steps while the limit is sought")
-            << Steps{probe, guess * (1 + SitePace::kSearchStep) * (1 + SitePace::kSearchStep), qint64(0), false};
-        QTest::newRow("a step over the limit settles under what the site took lately") << Steps{probe + " r3100/3050", found, qint64(0), true};
+        const double found = 9 * 1000.0 / (1000 + SitePace::kJitterMs) * SitePace::kUnder;
+        const double grown = 39 * 1000.0 / (7099 - 3050 + SitePace::kJitterMs) * SitePace::kUnder;
+        QTest::newRow("long steps while the limit is sought, each longer")
+            << Steps{probe, guess * (1 + SitePace::kSearchStep) * (1 + SitePace::kSearchStep * SitePace::kSearchGrowth), qint64(0), false};
+        QTest::newRow("a step over the limit settles under the rate proven") << Steps{probe + " r3100/3050", found, qint64(0), true};
         const QString gentle = probe + " r3100/3050" + accepted(3200, 7100, 100);
-        QTest::newRow("then gentle steps, each twice the last") << Steps{gentle, stepped, qint64(0), false};
-        // Nineteen taken in the two seconds before the refusal, under the rate held.
-        QTest::newRow("a gentle step refused: the next waits twice as long")
-            << Steps{gentle + " r7200/7150" + accepted(7300, 11100, 100), 19 * 1000.0 / 2000 * SitePace::kUnder, qint64(0), false};
+        QTest::newRow("the rate proven grows as the site goes on taking") << Steps{gentle, grown, qint64(0), false};
+        QTest::newRow("a refusal under the rate proven: the site takes fewer now")
+            << Steps{gentle + " r7200/7150", grown * SitePace::kStillOver, qint64(0), true};
         // "s": a request started. Eight at once, two refused before any answer: six taken in 100 ms.
         QTest::newRow("a hold ends under what the site took at once")
             << Steps{QStringLiteral("s0 s0 s0 s0 s0 s0 s0 s0 r5/0 r6/0 a100/0"), 6 * 1000.0 / 100 * SitePace::kAfterHold, qint64(0), false};
@@ -275,6 +276,32 @@ private Q_SLOTS:
         QCOMPARE(pace.spacingMs(), rate > 0 ? qint64(std::ceil(1000.0 / rate)) : 0);
         QCOMPARE(pace.openAtMs(), openAt);
         QCOMPARE(free, lastFree);
+    }
+
+    // A site whose bucket drains at its rate and holds its burst: the pace reaches its limit
+    // soon and holds it, with at most one request in a hundred refused, and never takes the
+    // site for faster than it is. (Share: what the limit allows, burst and all, over the time.)
+    void paceAtABucketsLimit_data()
+    {
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<int>("burst");
+        QTest::addColumn<int>("most");
+        QTest::newRow("20 a second, a burst of 10, 8 in flight") << 20.0 << 10 << 8;
+        QTest::newRow("35 a second, a burst of 5, 16 in flight") << 35.0 << 5 << 16;
+        QTest::newRow("12 a second, a burst of 3, 4 in flight") << 12.0 << 3 << 4;
+        QTest::newRow("50 a second, a burst of 20, 8 in flight") << 50.0 << 20 << 8;
+        QTest::newRow("80 a second, a burst of 40, 16 in flight") << 80.0 << 40 << 16;
+        QTest::newRow("120 a second, a burst of 60, 16 in flight") << 120.0 << 60 << 16;
+    }
+    void paceAtABucketsLimit()
+    {
+        QFETCH(double, rate);
+        QFETCH(int, burst);
+        QFETCH(int, most);
+        const BucketRun run(rate, burst, most, 400);
+        QVERIFY2(run.refused * 100 <= run.requests, qPrintable(QString::number(run.refused)));
+        QVERIFY2((400 - burst) / rate / run.seconds >= 0.95, qPrintable(QString::number((400 - burst) / rate / run.seconds)));
+        QVERIFY2(run.provenOver <= 1.0, qPrintable(QString::number(run.provenOver)));
     }
 
     // A site that answers an ID without a profile with a page of status 200: the run learns it

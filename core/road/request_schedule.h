@@ -29,6 +29,7 @@ public:
     // A request started at nowMs; the next may start spacingMs later.
     void started(qint64 nowMs, qint64 spacingMs);
     qint64 notBeforeMs() const { return m_notBefore; }
+    void holdUntil(qint64 ms) { m_notBefore = qMax(m_notBefore, ms); }
     // New IDs wait for oldestUnfinished to be finished, and no retry is waiting either.
     bool waitsFor(qint64 oldestUnfinished) const;
 

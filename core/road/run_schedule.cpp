@@ -2,6 +2,8 @@
 
 #include "pageutil.h"
 
+#include <cmath>
+
 namespace {
 // How far beyond the oldest unfinished ID requests may run ahead, per request in flight:
 // pages waiting for an earlier one are held, so this bounds what is held. One at a time, a
@@ -11,16 +13,25 @@ qint64 window(int most) { return most > 1 ? 4 * qint64(most) : 1; }
 // site that limits its rate refuses at once what comes beyond its burst, and a burst of the
 // whole number in flight would draw a refusal for each of them.
 constexpr qint64 kOpeningSpacingMs = 2;
+// Until the site refuses, starts are at least the quickest answer time over twice the number
+// in flight apart: answers that come together would otherwise send as many requests at once,
+// and a site's limit refuses all beyond its burst before the first refusal is back. In flight
+// the number is reached all the same.
+constexpr int kEvenOver = 2;
 } // namespace
 
 RunSchedule::RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs)
     : m_host(std::move(host)), m_most(most), m_last(lastPosition), m_maxRetryAfterMs(maxRetryAfterMs),
       m_requests(0, lastPosition, window(most))
 {
+    m_pace.expect(lastPosition + 1);
     m_clock.start();
 }
 
-qint64 RunSchedule::nowMs() const { return (m_clock.nsecsElapsed() + 999999) / 1000000; }
+qint64 RunSchedule::nowMs() const
+{
+    return m_host.clockMs ? m_host.clockMs() : (m_clock.nsecsElapsed() + 999999) / 1000000;
+}
 
 void RunSchedule::restartAt(qint64 from)
 {
@@ -34,9 +45,22 @@ bool RunSchedule::answered(const Module1::FetchOutcome &outcome, qint64 startedM
     const double before = m_pace.requestsPerSecond();
     // Beyond one, a millisecond on top: the site's Retry-After counts from its answer, sent a
     // moment earlier.
-    const bool refused = m_pace.answered(outcome, startedMs, nowMs() + (m_most > 1 ? 1 : 0), m_maxRetryAfterMs, key);
+    const qint64 now = nowMs();
+    const bool refused = m_pace.answered(outcome, startedMs, now + (m_most > 1 ? 1 : 0), m_maxRetryAfterMs, key);
     m_answered = true;
-    if (m_pace.requestsPerSecond() != before && m_host.paceChanged)
+    const bool busy = outcome.httpStatus == 429 || outcome.httpStatus == 503 || outcome.retryAfterMs >= 0;
+    if (busy) // the site's allowance is spent: nothing to catch up on
+        m_idealMs = qMax(m_idealMs, double(now));
+    if (outcome.httpStatus > 0 && !busy && (m_fastestMs < 0 || now - startedMs < m_fastestMs))
+        m_fastestMs = now - startedMs;
+    if (m_pace.requestsPerSecond() == before)
+        return refused;
+    // A slower pace holds from the last start on, not from the next.
+    if (m_most > 1 && m_pace.limited()) {
+        m_idealMs = qMax(m_idealMs, double(m_lastStartMs) + m_pace.gapMs());
+        m_requests.holdUntil(qint64(std::ceil(m_idealMs)));
+    }
+    if (m_host.paceChanged)
         m_host.paceChanged(m_pace.requestsPerSecond());
     return refused;
 }
@@ -95,10 +119,32 @@ qint64 RunSchedule::started()
         m_pace.heldBack(m_windowFullMs, m_lastStartMs);
         m_windowFullMs = -1;
     }
-    const qint64 opening = m_answered ? 0 : kOpeningSpacingMs;
-    const qint64 spacing = m_most > 1 ? qMax(qMax(pause > 0 ? qint64(pause) + 1 : 0, m_pace.spacingMs()), opening) : 0;
-    m_requests.started(m_lastStartMs, spacing);
+    if (m_most == 1) {
+        m_requests.started(m_lastStartMs, 0);
+        return m_lastStartMs;
+    }
+    // The chain of due times is kept while requests go out on time, so that a rate whose gap
+    // is no whole number of ms is kept on average. Held to the site's pace, a request that is
+    // late (the run held back) lets the next ones catch up a little: the site's allowance grew
+    // meanwhile, by as much as a part of its burst.
+    const double gap = gapMs(pause);
+    const bool paced = m_pace.settled() && m_pace.gapMs() >= gap;
+    double from = double(m_lastStartMs);
+    if (m_idealMs >= 0 && m_lastStartMs < m_idealMs + 1)
+        from = m_idealMs;
+    else if (m_idealMs >= 0 && paced)
+        from = qMax(m_idealMs, from - m_pace.burstRoom() * gap);
+    m_idealMs = from + gap;
+    m_requests.started(m_lastStartMs, qint64(std::ceil(m_idealMs)) - m_lastStartMs);
     return m_lastStartMs;
+}
+
+double RunSchedule::gapMs(qint32 pause) const
+{
+    double opening = m_answered ? 0 : double(kOpeningSpacingMs);
+    if (m_answered && !m_pace.limited() && m_fastestMs > 0)
+        opening = double(m_fastestMs) / (kEvenOver * m_most);
+    return qMax(qMax(pause > 0 ? double(pause) + 1 : 0.0, m_pace.gapMs()), opening);
 }
 
 void RunSchedule::holdBegins()

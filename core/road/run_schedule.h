@@ -19,6 +19,7 @@ struct RoadHost
     std::function<qint32()> pauseMs;
     std::function<bool()> running;
     std::function<void(double requestsPerSecond)> paceChanged;
+    std::function<qint64()> clockMs; // the run's clock; a clock of its own when not given
 };
 
 // The one road every request of a run takes: the IDs in order with the retries due before
@@ -81,6 +82,7 @@ public:
 
 private:
     bool mayGoAhead() const;
+    double gapMs(qint32 pause) const;
     qint64 besideDueMs(int inFlight) const;
 
     RoadHost m_host;
@@ -91,6 +93,8 @@ private:
     RequestSchedule m_requests;
     SitePace m_pace;
     qint64 m_lastStartMs = 0;
+    double m_idealMs = -1;    // beyond one, when the last request was due, to a fraction of a ms
+    qint64 m_fastestMs = -1;  // the quickest answer the site gave
     qint32 m_pauseMs = 0; // one at a time: read with the last final answer
     qint64 m_pauseEndMs = 0;
     bool m_besideWanted = false;

@@ -10,33 +10,37 @@ SitePace::SitePace() = default;
 bool SitePace::limited() const { return m_rate > 0; }
 double SitePace::requestsPerSecond() const { return m_rate; }
 qint64 SitePace::openAtMs() const { return m_openAt; }
-
-qint64 SitePace::spacingMs() const
-{
-    return m_rate > 0 ? qint64(std::ceil(1000.0 / m_rate)) : 0;
-}
+double SitePace::gapMs() const { return m_rate > 0 ? 1000.0 / m_rate : 0; }
+qint64 SitePace::spacingMs() const { return qint64(std::ceil(gapMs())); }
 
 void SitePace::started(qint64 nowMs)
 {
     if (m_firstStartMs < 0)
         m_firstStartMs = nowMs;
     ++m_started;
+    while (!m_starts.empty() && m_starts.front() < nowMs - 2 * kWindowMs)
+        m_starts.pop_front();
+    m_starts.push_back(nowMs);
 }
 
-// Once the site has refused, only requests sent since tell its rate: those sent before went
-// out at a pace it had not yet asked for. They are counted from the first such answer, as the
-// time before it is the answer's own time.
-qint64 SitePace::readFrom(qint64 fromMs) const
+// Refused twice, the site's allowance spent both times: between the two it took at most what
+// went out between them, so its rate is at most that and one over the time between. The
+// middle of what that leaves is the next guess.
+double SitePace::betweenLastTwo() const
 {
-    return m_firstRefusalMs < 0 ? fromMs : qMax(fromMs, m_firstCountedMs);
+    if (m_marks.size() < 2)
+        return 0;
+    const qint64 from = m_marks[m_marks.size() - 2], to = m_marks.back();
+    if (to <= from || m_starts.empty() || m_starts.front() > from)
+        return 0;
+    // Starts within the same ms as either refusal may have reached the site on either side.
+    const auto sent = std::upper_bound(m_starts.begin(), m_starts.end(), to) - std::lower_bound(m_starts.begin(), m_starts.end(), from) - 2;
+    return (double(sent) + 0.5) * 1000.0 / double(to - from + kJitterMs);
 }
 
 int SitePace::acceptedSince(qint64 fromMs) const
 {
-    int count = 0;
-    for (const Accepted &a : m_accepted)
-        count += a.answeredMs > fromMs && (m_firstRefusalMs < 0 || a.startedMs >= m_firstRefusalMs);
-    return count;
+    return int(std::count_if(m_accepted.begin(), m_accepted.end(), [fromMs](const Accepted &a) { return a.answeredMs > fromMs; }));
 }
 
 qint64 SitePace::heldWithin(qint64 fromMs, qint64 toMs) const
@@ -71,9 +75,49 @@ void SitePace::heldBack(qint64 fromMs, qint64 toMs)
 void SitePace::setRate(double rate, qint64 nowMs)
 {
     m_rate = qMax(kLeastRate, rate);
-    m_changedAtMs = nowMs;
-    if (m_firstRefusalMs < 0)
-        m_firstRefusalMs = nowMs;
+    m_loweredAtMs = nowMs;
+    m_steppedAtMs = nowMs;
+}
+
+// A higher rate the site proved: nothing sent before it is judged anew.
+void SitePace::raiseTo(double rate) { m_rate = qMax(m_rate, rate); }
+
+// A refused request: when it reached the site, the site's allowance was spent. The oldest
+// mark is kept for the longest count, the newest for a site that changed its mind.
+void SitePace::mark(qint64 startedMs)
+{
+    while (!m_marks.empty() && m_marks.front() < startedMs - kMarkSpanMs)
+        m_marks.pop_front();
+    if (m_marks.size() >= size_t(kMostMarks))
+        m_marks.erase(m_marks.begin() + 1);
+    m_marks.insert(std::upper_bound(m_marks.begin(), m_marks.end(), startedMs), startedMs);
+    while (!m_taken.empty() && m_taken.front() <= m_marks.front())
+        m_taken.pop_front();
+}
+
+// Every request the site took after a mark came out of what it let go of since: n taken
+// between the mark and this one, at the site's rate r, need n < r times the time between.
+void SitePace::prove(qint64 startedMs)
+{
+    if (m_marks.empty() || startedMs <= m_marks.front())
+        return;
+    m_taken.insert(std::upper_bound(m_taken.begin(), m_taken.end(), startedMs), startedMs);
+    const auto before = std::lower_bound(m_taken.begin(), m_taken.end(), startedMs);
+    // Nor can the site take more in any stretch than its burst and its rate over the stretch;
+    // its burst is less than what it took before its first refusal.
+    const auto end = before - m_taken.begin();
+    for (auto from = qMax<qsizetype>(0, end - kLongestStretch); m_burst >= 0 && from + m_burst + kLeastAnswers <= end; ++from) {
+        const qint64 span = startedMs - m_taken[from];
+        if (span >= kLeastSpanMs)
+            m_proven = qMax(m_proven, double(end - from + 1 - m_burst) * 1000.0 / double(span + kJitterMs));
+    }
+    for (const qint64 mark : m_marks) {
+        if (startedMs - mark < kLeastSpanMs)
+            break;
+        const auto n = before - std::upper_bound(m_taken.begin(), before, mark);
+        if (n >= kLeastAnswers)
+            m_proven = qMax(m_proven, double(n) * 1000.0 / double(startedMs - mark + kJitterMs));
+    }
 }
 
 bool SitePace::answered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 nowMs, int maxWaitMs, qint64 key)
@@ -108,24 +152,40 @@ void SitePace::accepted(qint64 startedMs, qint64 nowMs)
         setRate(took * kAfterHold, nowMs);
     }
     m_holding = false;
-    if (m_firstRefusalMs >= 0 && m_firstCountedMs < 0 && startedMs >= m_firstRefusalMs)
-        m_firstCountedMs = nowMs;
-    // Until the site refuses at a rate set from its answers, the pace searches upward in long
-    // steps: the site's burst absorbs the overshoot. Once it has, it steps up gently.
-    if (m_rate > 0 && !m_settled && ++m_good >= kGoodToSearch && nowMs - m_changedAtMs >= kSearchEveryMs) {
-        m_good = 0;
-        setRate(m_rate * (1 + kSearchStep), nowMs);
+    prove(startedMs);
+    if (m_rate > 0)
+        raiseTo(m_proven * kUnder);
+    ++m_good;
+    stepUp(nowMs);
+}
+
+// Until a step up is refused, long steps: the site's burst absorbs the overshoot. Then, after
+// a long quiet stretch, gentle ones.
+void SitePace::stepUp(qint64 nowMs)
+{
+    if (m_rate <= 0)
         return;
-    }
-    if (m_rate > 0 && m_settled && ++m_good >= kGoodToProbe && nowMs - m_changedAtMs >= m_probeEveryMs) {
-        // A step up that held: the next comes sooner again.
-        if (m_probed)
-            m_probeEveryMs = qMax(kProbeEveryMs, m_probeEveryMs / 2);
-        m_good = 0;
-        setRate(m_rate * (1 + m_probe), nowMs);
+    // A search step never goes past three times what the site took lately: a run that sends less
+    // than the pace allows (a slow site, few in flight) tells nothing of the limit.
+    const bool searching = !m_settled && m_good >= kGoodToSearch && nowMs - m_steppedAtMs >= kSearchEveryMs
+        && m_rate * (1 + m_searchStep) <= 3 * acceptedRate(qMax(nowMs - kWindowMs, m_firstTakenMs - 1), nowMs);
+    const qint64 quiet = m_raised ? kProbeEveryMs : m_quietMs;
+    // A gentle step is tried only while one more refusal keeps them under one in
+    // kRefusedAtMost of the requests the run makes.
+    const bool spare = (m_refused + 1) * kRefusedAtMost <= qMax<qint64>(m_started, m_expected);
+    const bool probing = m_settled && spare && m_good >= kGoodToProbe && nowMs - m_steppedAtMs >= quiet;
+    if (!searching && !probing)
+        return;
+    m_good = 0;
+    m_rate *= 1 + (searching ? m_searchStep : m_probe);
+    // A gentle step the site took makes the next one longer, up to kMostProbe.
+    if (probing)
         m_probe = qMin(m_probe * 2, kMostProbe);
-        m_probed = true;
-    }
+    // Each step the site took makes the next one longer: a low first guess is left soon.
+    if (searching)
+        m_searchStep = qMin(m_searchStep * kSearchGrowth, kLongestSearchStep);
+    m_steppedAtMs = nowMs;
+    m_raised = true;
 }
 
 bool SitePace::refused(qint64 startedMs, qint64 nowMs, qint64 key)
@@ -145,40 +205,59 @@ bool SitePace::refused(qint64 startedMs, qint64 nowMs, qint64 key)
     m_probe = kProbe;
     // The pace caused it when the site takes others: it took some in the last moments.
     const bool othersTaken = !m_accepted.empty();
-    // A request sent before the last change was sent at the old rate: it says nothing new.
-    if (startedMs < m_changedAtMs)
-        return othersTaken;
-    // A step up the site refused: the next waits longer, so a run settled under the limit
-    // seldom draws a refusal.
-    if (m_probed)
-        m_probeEveryMs = qMin(kLongestProbeEveryMs, m_probeEveryMs * 2);
-    m_probed = false;
-    // Once the site has refused, its bucket is full: what it took since is its rate. Before
-    // that, what it took includes its burst. A refusal at the rate set since means the run is
-    // still well over: it comes down faster until there are answers enough to read the rate.
-    const qint64 from = readFrom(qMax(nowMs - kWindowMs, m_firstRefusalMs >= 0 ? m_firstRefusalMs : m_firstAnswerMs));
-    const int taken = acceptedSince(from);
-    double rate = m_rate;
+    mark(startedMs);
+    if (m_burst < 0)
+        m_burst = m_started - m_refused;
     if (m_rate <= 0) {
-        if (taken < kLeastAnswers) {
+        const qint64 from = qMax(nowMs - kWindowMs, m_firstAnswerMs);
+        if (acceptedSince(from) < kLeastAnswers) {
             m_holding = true;
             return false; // too few answers to read a rate from: tried again as any busy answer
         }
-        // The burst is in it: well under, till it is read; further under when the refused
-        // request went out within the first two answer times, the site's burst then being
-        // nearly all there is.
+        // The burst is in it: well under, further under when the refused request went out
+        // within the first two answer times, the site's burst then being nearly all there is.
         const bool early = m_firstStartMs >= 0 && startedMs < 2 * m_firstTakenMs - m_firstStartMs;
-        rate = acceptedRate(from, nowMs) * (early ? kAfterHold : kFirstGuess);
-    } else if (nowMs - from >= kLeastSpanMs && taken >= kLeastAnswers) {
-        // While the limit was sought, a step went over it: what the site took lately, its
-        // bucket full, is its rate; the search is over.
-        const qint64 lately = qMax(from, nowMs - kReadMs);
-        const bool read = !m_settled && nowMs - lately >= kLeastSpanMs && acceptedSince(lately) >= kLeastAnswers;
-        rate = qMin(rate, acceptedRate(read ? lately : from, nowMs)) * kUnder;
-        m_settled = true;
-    } else {
-        rate *= kStillOver;
+        setRate(acceptedRate(from, nowMs) * (early ? kAfterHold : kFirstGuess), nowMs);
+        return othersTaken;
     }
-    setRate(rate, nowMs);
+    // A request sent before the last step down was sent at the old rate: it says nothing new.
+    if (startedMs < m_loweredAtMs)
+        return othersTaken;
+    settleAfter(nowMs);
     return othersTaken;
+}
+
+// Where the run held itself back since the last refusal, the site's allowance was not spent
+// meanwhile and what it took proves little: what it took lately, the time held back left out,
+// is read instead, a little under.
+double SitePace::heldRate(qint64 nowMs) const
+{
+    const qint64 from = m_marks.size() < 2 ? m_firstAnswerMs : m_marks[m_marks.size() - 2];
+    if (from < 0 || heldWithin(from, nowMs) <= 0)
+        return 0;
+    const qint64 lately = qMax(from, nowMs - kReadMs);
+    return acceptedSince(lately) >= kLeastAnswers ? acceptedRate(lately, nowMs) * kLatelyUnder : 0;
+}
+
+// A refusal at the rate held: after a step up, the limit is found, just under what the site
+// proved; without one, the site takes fewer than it did and what it proved no longer holds.
+void SitePace::settleAfter(qint64 nowMs)
+{
+    if (m_raised && m_proven > 0) {
+        if (m_settled && m_quietMs < kLongestQuietMs)
+            m_quietMs *= 2;
+        m_settled = true;
+        m_raised = false;
+        setRate(qMin(m_rate, qMax(m_proven, heldRate(nowMs)) * kUnder), nowMs);
+        return;
+    }
+    if (m_proven > 0 && m_rate <= m_proven * kUnder * 1.001) {
+        m_marks.erase(m_marks.begin(), m_marks.end() - 1);
+        m_taken.clear();
+        m_proven = 0;
+        m_settled = false;
+    }
+    m_raised = false;
+    const double between = betweenLastTwo();
+    setRate(qMin(m_rate * kStillOver, between > 0 ? qMax(between, m_proven) : m_rate), nowMs);
 }

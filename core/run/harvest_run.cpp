@@ -39,7 +39,7 @@ void HarvestRun::execute(const IdSequence &ids)
     m_settlement.begin(m_ids);
     const int most = qBound(1, m_host.parallel(), kMostInFlight);
     RoadHost road{[this] { return m_host.pauseMs(); }, [this] { return m_host.running(); },
-                  [this](double rate) { m_events.sitePace(rate); }};
+                  [this](double rate) { m_events.sitePace(rate); }, {}};
     m_schedule = std::make_unique<RunSchedule>(std::move(road), most, m_ids.size() - 1, m_settings.retries.maxRetryAfterMs);
     m_flights.clear();
     m_held = InOrderCommit(0);
