@@ -18,6 +18,9 @@ constexpr qint64 kOpeningSpacingMs = 2;
 // and a site's limit refuses all beyond its burst before the first refusal is back. In flight
 // the number is reached all the same.
 constexpr int kEvenOver = 2;
+// The opening lasts so many answers per request in flight; a site that has not refused by
+// then is harvested as before, each answer sending the next request at once.
+constexpr int kOpeningRounds = 4;
 } // namespace
 
 RunSchedule::RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs)
@@ -48,6 +51,7 @@ bool RunSchedule::answered(const Module1::FetchOutcome &outcome, qint64 startedM
     const qint64 now = nowMs();
     const bool refused = m_pace.answered(outcome, startedMs, now + (m_most > 1 ? 1 : 0), m_maxRetryAfterMs, key);
     m_answered = true;
+    ++m_answers;
     const bool busy = outcome.httpStatus == 429 || outcome.httpStatus == 503 || outcome.retryAfterMs >= 0;
     if (busy) // the site's allowance is spent: nothing to catch up on
         m_idealMs = qMax(m_idealMs, double(now));
@@ -142,7 +146,7 @@ qint64 RunSchedule::started()
 double RunSchedule::gapMs(qint32 pause) const
 {
     double opening = m_answered ? 0 : double(kOpeningSpacingMs);
-    if (m_answered && !m_pace.limited() && m_fastestMs > 0)
+    if (m_answered && !m_pace.limited() && m_fastestMs > 0 && m_answers < kOpeningRounds * m_most)
         opening = double(m_fastestMs) / (kEvenOver * m_most);
     return qMax(qMax(pause > 0 ? double(pause) + 1 : 0.0, m_pace.gapMs()), opening);
 }

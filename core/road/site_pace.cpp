@@ -102,6 +102,10 @@ void SitePace::prove(qint64 startedMs)
     if (m_marks.empty() || startedMs <= m_marks.front())
         return;
     m_taken.insert(std::upper_bound(m_taken.begin(), m_taken.end(), startedMs), startedMs);
+    // A long run keeps only the latest: counts from older marks then fall short, which
+    // proves less, never more.
+    if (m_taken.size() > size_t(kMostTaken))
+        m_taken.pop_front();
     const auto before = std::lower_bound(m_taken.begin(), m_taken.end(), startedMs);
     // Nor can the site take more in any stretch than its burst and its rate over the stretch;
     // its burst is less than what it took before its first refusal.

@@ -68,7 +68,8 @@ public:
     static constexpr qint64 kMarkSpanMs = 60000; // the refusals proofs are counted from
     static constexpr int kMostMarks = 16;
     static constexpr double kBurstShare = 0.5;
-    static constexpr qsizetype kLongestStretch = 256; // accepted answers a stretch is counted over
+    static constexpr qsizetype kLongestStretch = 256;
+    static constexpr int kMostTaken = 8192;  // accepted answers kept to count from the marks // accepted answers a stretch is counted over
     static constexpr qint64 kJitterMs = 2;      // a start's time on the run's clock against the site's
     static constexpr qint64 kWindowMs = 2000;   // the recent answers the accepted rate is read from
     static constexpr qint64 kLeastSpanMs = 250; // a shorter stretch of answers tells no rate
