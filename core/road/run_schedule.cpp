@@ -138,7 +138,8 @@ qint64 RunSchedule::started()
         from = m_idealMs;
     else if (m_idealMs >= 0 && paced)
         from = qMax(m_idealMs, from - m_pace.burstRoom() * gap);
-    m_idealMs = from + gap;
+    // Nothing to keep without a gap: the next may go at once.
+    m_idealMs = gap > 0 ? from + gap : double(m_lastStartMs);
     m_requests.started(m_lastStartMs, qint64(std::ceil(m_idealMs)) - m_lastStartMs);
     return m_lastStartMs;
 }
