@@ -13,14 +13,6 @@ qint64 window(int most) { return most > 1 ? 4 * qint64(most) : 1; }
 // site that limits its rate refuses at once what comes beyond its burst, and a burst of the
 // whole number in flight would draw a refusal for each of them.
 constexpr qint64 kOpeningSpacingMs = 2;
-// Until the site refuses, starts are at least the quickest answer time over twice the number
-// in flight apart: answers that come together would otherwise send as many requests at once,
-// and a site's limit refuses all beyond its burst before the first refusal is back. In flight
-// the number is reached all the same.
-constexpr int kEvenOver = 2;
-// The opening lasts so many answers per request in flight; a site that has not refused by
-// then is harvested as before, each answer sending the next request at once.
-constexpr int kOpeningRounds = 4;
 } // namespace
 
 RunSchedule::RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs)
@@ -51,12 +43,8 @@ bool RunSchedule::answered(const Module1::FetchOutcome &outcome, qint64 startedM
     const qint64 now = nowMs();
     const bool refused = m_pace.answered(outcome, startedMs, now + (m_most > 1 ? 1 : 0), m_maxRetryAfterMs, key);
     m_answered = true;
-    ++m_answers;
-    const bool busy = outcome.httpStatus == 429 || outcome.httpStatus == 503 || outcome.retryAfterMs >= 0;
-    if (busy) // the site's allowance is spent: nothing to catch up on
-        m_idealMs = qMax(m_idealMs, double(now));
-    if (outcome.httpStatus > 0 && !busy && (m_fastestMs < 0 || now - startedMs < m_fastestMs))
-        m_fastestMs = now - startedMs;
+    if (outcome.httpStatus == 429 || outcome.httpStatus == 503 || outcome.retryAfterMs >= 0)
+        m_idealMs = qMax(m_idealMs, double(now)); // the site's allowance is spent: nothing to catch up on
     if (m_pace.requestsPerSecond() == before)
         return refused;
     // A slower pace holds from the last start on, not from the next.
@@ -146,9 +134,7 @@ qint64 RunSchedule::started()
 
 double RunSchedule::gapMs(qint32 pause) const
 {
-    double opening = m_answered ? 0 : double(kOpeningSpacingMs);
-    if (m_answered && !m_pace.limited() && m_fastestMs > 0 && m_answers < kOpeningRounds * m_most)
-        opening = double(m_fastestMs) / (kEvenOver * m_most);
+    const double opening = m_answered ? 0 : double(kOpeningSpacingMs);
     return qMax(qMax(pause > 0 ? double(pause) + 1 : 0.0, m_pace.gapMs()), opening);
 }
 

@@ -94,8 +94,6 @@ private:
     SitePace m_pace;
     qint64 m_lastStartMs = 0;
     double m_idealMs = -1;    // beyond one, when the last request was due, to a fraction of a ms
-    qint64 m_fastestMs = -1;  // the quickest answer the site gave
-    int m_answers = 0;
     qint32 m_pauseMs = 0; // one at a time: read with the last final answer
     qint64 m_pauseEndMs = 0;
     bool m_besideWanted = false;
