@@ -14,8 +14,8 @@ struct FetchOutcome;
 // counted by when it went out, proves a rate at least that high; the pace holds just under
 // the highest rate so proven. A first refusal sets a guess under what the site took (its
 // burst is in that), and from there the pace searches upward in long steps until a step draws
-// a refusal, which settles it; after a long quiet stretch it steps up gently once more, as the
-// allowance the site proved grows with the time it is measured over. A refusal before any
+// a refusal, which settles it; after a quiet stretch it steps up gently once more, while one
+// more refusal keeps the run's refusals under one in a hundred of its requests. A refusal before any
 // answer holds every new request until the site has taken one. A Retry-After holds every
 // request back until it has passed. Times are on the run's clock.
 class SitePace
@@ -65,11 +65,11 @@ public:
     static constexpr int kRefusedAtMost = 100; // requests, for each refusal a step up may draw
     static constexpr qint64 kReadMs = 750;      // what the site took lately, where the run held back,
     static constexpr double kLatelyUnder = 0.97; // and this far under it
-    static constexpr qint64 kMarkSpanMs = 60000; // the refusals proofs are counted from
+    static constexpr qint64 kMarkSpanMs = 60000; // how far back the refusals that proofs count from go
     static constexpr int kMostMarks = 16;
-    static constexpr double kBurstShare = 0.5;
-    static constexpr qsizetype kLongestStretch = 256;
-    static constexpr int kMostTaken = 8192;  // accepted answers kept to count from the marks // accepted answers a stretch is counted over
+    static constexpr double kBurstShare = 0.5;  // of the burst shown, the catch-up after a hold
+    static constexpr qsizetype kLongestStretch = 256; // accepted answers a stretch is counted over
+    static constexpr int kMostTaken = 8192;  // accepted answers kept to count from the marks
     static constexpr qint64 kJitterMs = 2;      // a start's time on the run's clock against the site's
     static constexpr qint64 kWindowMs = 2000;   // the recent answers the accepted rate is read from
     static constexpr qint64 kLeastSpanMs = 250; // a shorter stretch of answers tells no rate
