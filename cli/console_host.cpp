@@ -94,10 +94,8 @@ void ConsoleHost::gaveUpOnPages(qint64 resumeAt, const QString &gist)
 
 void ConsoleHost::columnLost(int column, int profiles)
 {
-    static const char *const names[] = {"index", "name", "homepage ID", "user ID", "grade",
-                                        "plays", "works", "shares", "follows", "fans"};
     say(QStringLiteral("the page layout may have changed: %1 not found in the last %2 profiles")
-            .arg(QLatin1String(column >= 0 && column < 10 ? names[column] : "?"))
+            .arg(Column::english(column))
             .arg(profiles));
 }
 

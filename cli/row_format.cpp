@@ -8,9 +8,6 @@
 #include "pageutil.h"
 
 namespace {
-const char *const kKeys[ResultModel::kColumns] = {"index", "name",  "homepage_id", "user_id", "grade",
-                                                   "plays", "works", "shares",      "follows", "fans"};
-
 // Whether the locale writes Chinese as code page 936 does (a Chinese Windows console): then
 // its bytes are the window's, with GB18030's for what the code page lacks.
 bool localeIsCp936()
@@ -85,7 +82,7 @@ QByteArray RowFormat::row(const ResultModel::Row &cells) const
         if (c > 0)
             line += u',';
         line += u'"';
-        line += QLatin1String(kKeys[c]);
+        line += Column::key(c);
         line += QStringLiteral("\":");
         appendJsonString(line, cells[size_t(c)]);
     }

@@ -1,5 +1,5 @@
 #include "changes_model.h"
-#include "result_model.h"
+#include "columns.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -63,7 +63,7 @@ std::vector<ChangeRow> loadChanges(const QString &path, std::vector<qint64> list
 void ChangesModel::sortRows(std::vector<ChangeRow> &rows, int column, Qt::SortOrder order)
 {
     // Each row's key is worked out once; numbers compare as numbers, texts as texts.
-    const bool numeric = column == 2 || column >= kFirstCounter;
+    const bool numeric = column == IdColumn || column >= kFirstCounter;
     std::vector<std::pair<QVariant, size_t>> keys;
     keys.reserve(rows.size());
     for (size_t r = 0; r < rows.size(); ++r)
@@ -124,11 +124,11 @@ QVariant ChangesModel::cell(const ChangeRow &row, int column, bool forSorting)
 {
     static const char16_t *const statuses[] = {u"新", u"变化", u"相同", u"已消失"};
     switch (column) {
-    case 0: return QString::fromUtf16(statuses[row.status]);
-    case 1: return row.name;
-    case 2: return forSorting ? QVariant(row.id) : QVariant(QString::number(row.id));
-    case 3: return row.gradeBefore;
-    case 4: return row.grade;
+    case StatusColumn: return QString::fromUtf16(statuses[row.status]);
+    case NameColumn: return row.name;
+    case IdColumn: return forSorting ? QVariant(row.id) : QVariant(QString::number(row.id));
+    case GradeBeforeColumn: return row.gradeBefore;
+    case GradeColumn: return row.grade;
     case kColumns - 1:
         if (forSorting)
             return row.previousAt;
@@ -158,14 +158,17 @@ QVariant ChangesModel::headerData(int section, Qt::Orientation orientation, int 
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char16_t *const fixed[] = {u"状态", nullptr, nullptr, u"原等级", nullptr};
-    if (section == 1 || section == 2 || section == 4)
-        return ResultModel::headerText(section);
-    if (section < kFirstCounter)
-        return QString::fromUtf16(fixed[section]);
+    switch (section) {
+    case StatusColumn: return QStringLiteral("状态");
+    case NameColumn: return Column::header(Column::Name);
+    case IdColumn: return Column::header(Column::HomepageId);
+    case GradeBeforeColumn: return QStringLiteral("原等级");
+    case GradeColumn: return Column::header(Column::Grade);
+    default: break;
+    }
     if (section == kColumns - 1)
         return QStringLiteral("上次采集");
-    const QString counter = ResultModel::headerText(5 + (section - kFirstCounter) / 3);
+    const QString counter = Column::header(Column::kCounters[size_t((section - kFirstCounter) / 3)]);
     static const char16_t *const parts[] = {u"", u"变化", u"变化%"};
     return counter + QString::fromUtf16(parts[(section - kFirstCounter) % 3]);
 }

@@ -50,7 +50,8 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    static constexpr int kFirstCounter = 5; // each counter has three columns from here
+    // The view's own columns: the fixed ones, then each counter's three from kFirstCounter.
+    enum : int { StatusColumn, NameColumn, IdColumn, GradeBeforeColumn, GradeColumn, kFirstCounter };
     static constexpr int kColumns = kFirstCounter + 15 + 1;
     static int fansGainedColumn() { return kFirstCounter + 4 * 3 + 1; }
     // "+1,234" or "−56", as the view shows a difference.

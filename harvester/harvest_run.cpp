@@ -72,7 +72,7 @@ public:
     }
     void columnLost(int column, int profiles) override
     {
-        w.Ag(QStringLiteral("页面格式可能已变化: %1 连续 %2 个资料未找到").arg(ResultModel::headerText(column)).arg(profiles));
+        w.Ag(QStringLiteral("页面格式可能已变化: %1 连续 %2 个资料未找到").arg(Column::header(column)).arg(profiles));
     }
     void siteMoved(const QString &newBase) override { w.Ag(QStringLiteral("网站已迁移到 ") + newBase); }
     void summary(const RunSummary &summary) override

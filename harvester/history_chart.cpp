@@ -1,5 +1,6 @@
 #include "history_chart.h"
 #include "chart_scale.h"
+#include "columns.h"
 
 #include <QDateTime>
 #include <QMouseEvent>
@@ -11,13 +12,15 @@
 ChartSeries chartSeries(const std::vector<VisitValues> &visits)
 {
     ChartSeries series;
+    // The counters are kept in the list's order, plays first.
+    constexpr size_t fans = Column::Fans - Column::Plays, plays = 0;
     for (const VisitValues &v : visits) {
         // A harvest that found no profile, or a page without either number, has no point.
-        if (!v.found || !v.counts[4] || !v.counts[0])
+        if (!v.found || !v.counts[fans] || !v.counts[plays])
             continue;
         series.at.push_back(v.at);
-        series.fans.push_back(*v.counts[4]);
-        series.plays.push_back(*v.counts[0]);
+        series.fans.push_back(*v.counts[fans]);
+        series.plays.push_back(*v.counts[plays]);
     }
     return series;
 }

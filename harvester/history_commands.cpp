@@ -21,7 +21,7 @@ void frmMain::showChanges()
     std::vector<qint64> ids;
     ids.reserve(size_t(m_list->rowCount()));
     for (int row = 0; row < m_list->rowCount(); ++row)
-        ids.push_back(m_list->cell(row, 2).toLongLong());
+        ids.push_back(m_list->cell(row, Column::HomepageId).toLongLong());
     const auto [low, high] = std::minmax_element(ids.begin(), ids.end());
     bool startOk = false, endOk = false;
     const qint64 start = Txt[0]->text().toLongLong(&startOk), end = Txt[1]->text().toLongLong(&endOk);

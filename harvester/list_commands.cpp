@@ -49,7 +49,7 @@ void frmMain::pmenu_Click(int Index)
         case 0: {
             const QModelIndexList selected = Lv->selectionModel()->selectedRows();
             if (!selected.isEmpty())
-                Module1::openInBrowser(kBrowseBaseUrl + m_list->cell(m_shown->mapToSource(selected.first()).row(), 2));
+                Module1::openInBrowser(kBrowseBaseUrl + m_list->cell(m_shown->mapToSource(selected.first()).row(), Column::HomepageId));
             break;
         }
         case 2:
@@ -72,7 +72,7 @@ void frmMain::pmenu_Click(int Index)
         case 8: {
             const QModelIndexList selected = Lv->selectionModel()->selectedRows();
             if (!selected.isEmpty())
-                showHistoryChart(m_list->cell(m_shown->mapToSource(selected.first()).row(), 2).toLongLong());
+                showHistoryChart(m_list->cell(m_shown->mapToSource(selected.first()).row(), Column::HomepageId).toLongLong());
             break;
         }
         default:

@@ -16,10 +16,10 @@ void HistorySink::settled(const SettledId &id)
         // A cell that cannot be read goes in as missing: the history never ends a harvest.
         visit.found = true;
         visit.name = read->name();
-        visit.userId = read->cellOrMissing(3);
+        visit.userId = read->cellOrMissing(Column::UserId);
         visit.grade = read->grade();
-        for (int column = 5; column <= 9; ++column)
-            visit.counters[size_t(column - 5)] = read->cellOrMissing(column);
+        for (size_t c = 0; c < Column::kCounters.size(); ++c)
+            visit.counters[c] = read->cellOrMissing(Column::kCounters[c]);
     }
     m_writer.record(std::move(visit));
 }

@@ -80,7 +80,7 @@ Journal::Recovery Journal::recover(bool keepRows)
             // Rows journaled after the last state write belong to that run: their IDs are done.
             if (out.rowCount++ >= rowsAtState) {
                 bool isId = false;
-                const qint64 id = row[2].toLongLong(&isId);
+                const qint64 id = row[Column::HomepageId].toLongLong(&isId);
                 if (isId && id >= state.first && id <= state.last)
                     done = qMax(done, id);
             }

@@ -4,7 +4,7 @@
 
 bool ColumnWatch::read(int column, bool found)
 {
-    if (column < 0 || column >= kColumns)
+    if (column < 0 || column >= Column::kCount)
         return false;
     const auto c = std::size_t(column);
     if (found) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "columns.h"
+
 #include <array>
 
 // Notices a column whose marker the latest profiles lack when earlier ones had it: the
@@ -13,7 +15,6 @@ public:
     bool read(int column, bool found);
 
 private:
-    static constexpr int kColumns = 10;
-    std::array<int, kColumns> m_missing{};
-    std::array<bool, kColumns> m_found{}, m_said{};
+    std::array<int, Column::kCount> m_missing{};
+    std::array<bool, Column::kCount> m_found{}, m_said{};
 };

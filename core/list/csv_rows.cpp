@@ -74,9 +74,9 @@ Parsed parse(QStringView text)
                 out.ok = false;
             return out;
         }
-        row[0] = text.mid(at, comma - at).toString();
+        row[Column::Index] = text.mid(at, comma - at).toString();
         at = comma + 1;
-        for (int c = 1; c < ResultModel::kColumns; ++c) {
+        for (int c = Column::Name; c < Column::kCount; ++c) {
             const Field f = subItem(text, at, row[size_t(c)]);
             if (f == Field::Torn) {
                 out.torn = true;

@@ -1,5 +1,6 @@
 #include "profile_page.h"
 
+#include "columns.h"
 #include "pageutil.h"
 
 #include <array>
@@ -35,19 +36,19 @@ QString cell(View page, int cell)
 {
     const auto m = [page](Mark k) { return mark(page, k); };
     switch (cell) {
-    case 1:
+    case Column::Name:
         return Module1::textBetween(page, m(Name), m(NameEnd));
-    case 3:
+    case Column::UserId:
         return Module1::textBetween(page, m(UserId), m(Quote));
-    case 5:
+    case Column::Plays:
         return Module1::textBetween(page, m(AllNum), m(Semicolon));
-    case 6:
+    case Column::Works:
         return Module1::textBetween(page, m(WorkNum), m(Semicolon));
-    case 7:
+    case Column::Shares:
         return Module1::textAfterAnchor(page, m(Shares), m(IconDes), m(SharesEnd));
-    case 8:
+    case Column::Follows:
         return Module1::textAfterAnchor(page, m(Follows), m(IconDes), m(FollowsEnd));
-    case 9:
+    case Column::Fans:
         return Module1::textAfterAnchor(page, m(Fans), m(IconDes), m(FansEnd));
     default:
         return {};
@@ -60,10 +61,10 @@ QByteArrayView nameMarkBytes() { return kMarks[Name]; }
 bool hasDisplayName(QStringView page) { return Module1::findMarker(page, mark(page, Name)) >= 0; }
 bool hasDisplayName(QUtf8StringView page) { return Module1::findMarker(page, mark(page, Name)) >= 0; }
 
-QString displayName(QStringView page) { return cell(page, 1); }
-QString displayName(QUtf8StringView page) { return cell(page, 1); }
+QString displayName(QStringView page) { return cell(page, Column::Name); }
+QString displayName(QUtf8StringView page) { return cell(page, Column::Name); }
 
-QString extractCell(QStringView page, int column) { return column == 1 ? QString() : cell(page, column); }
-QString extractCell(QUtf8StringView page, int column) { return column == 1 ? QString() : cell(page, column); }
+QString extractCell(QStringView page, int column) { return column == Column::Name ? QString() : cell(page, column); }
+QString extractCell(QUtf8StringView page, int column) { return column == Column::Name ? QString() : cell(page, column); }
 
 } // namespace ProfilePage

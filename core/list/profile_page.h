@@ -20,7 +20,7 @@ bool hasDisplayName(QUtf8StringView page);
 QString displayName(QStringView page);
 QString displayName(QUtf8StringView page);
 
-// Cell 3 and cells 5 to 9 of a result row, extracted from the page at the time of the call.
+// The cells of Column::kRead of a result row, extracted from the page at the time of the call.
 QString extractCell(QStringView page, int cell);
 QString extractCell(QUtf8StringView page, int cell);
 

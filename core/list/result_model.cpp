@@ -2,17 +2,6 @@
 
 ResultModel::ResultModel(QObject *parent) : QAbstractTableModel(parent) {}
 
-QString ResultModel::headerText(int column)
-{
-    static const std::array<QString, kColumns> headers = {
-        QStringLiteral("Index"),   QStringLiteral("Lirra用户名"), QStringLiteral("主页ID"),
-        QStringLiteral("用户ID"),  QStringLiteral("歌手等级"),    QStringLiteral("试听量"),
-        QStringLiteral("作品数"),  QStringLiteral("转发数"),      QStringLiteral("关注数"),
-        QStringLiteral("粉丝数"),
-    };
-    return column >= 0 && column < kColumns ? headers[size_t(column)] : QString();
-}
-
 int ResultModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_rows.size();
@@ -39,7 +28,7 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumns)
         return {};
     if (role == Qt::DisplayRole)
-        return headerText(section);
+        return Column::header(section);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return {};
@@ -50,7 +39,7 @@ void ResultModel::appendRow(const QString &ownText)
     const int row = m_rows.size();
     beginInsertRows({}, row, row);
     Row cells;
-    cells[0] = ownText;
+    cells[Column::Index] = ownText;
     m_rows.append(cells);
     endInsertRows();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "columns.h"
 #include "compact_rows.h"
 
 #include <QAbstractTableModel>
@@ -15,12 +16,10 @@ class ResultModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    static constexpr int kColumns = 10;
+    static constexpr int kColumns = Column::kCount;
     using Row = CompactRows::Cells;
 
     explicit ResultModel(QObject *parent = nullptr);
-
-    static QString headerText(int column);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -1,4 +1,5 @@
 #include "sorted_list.h"
+#include "columns.h"
 #include "grade.h"
 #include "result_model.h"
 
@@ -6,9 +7,6 @@
 #include <cstring>
 
 namespace {
-constexpr int kNameColumn = 1;
-constexpr int kGradeColumn = 4;
-
 // A whole cell that is a decimal number: an optional minus, digits, an optional fraction.
 bool number(QByteArrayView text, double &value)
 {
@@ -60,13 +58,13 @@ SortedList::Key SortedList::keyOf(int column, QByteArrayView utf8, Qt::SortOrder
     // The rest goes after the numbers also when the order is reversed.
     const int first = order == Qt::AscendingOrder ? 0 : 1, rest = 1 - first;
     double value = 0;
-    if (column == kGradeColumn) {
+    if (column == Column::Grade) {
         if (const int index = Grade::indexOf(QUtf8StringView(utf8.data(), utf8.size())); index < Grade::kScaleSize)
             return Key{first, 0, quint64(index), 0};
-    } else if (column != kNameColumn && number(utf8, value)) {
+    } else if (column != Column::Name && number(utf8, value)) {
         return Key{first, 0, ordered(value), 0};
     }
-    Key key{column == kNameColumn ? first : rest, int(qMin<qsizetype>(utf8.size(), 1 << 30)), 0, 0};
+    Key key{column == Column::Name ? first : rest, int(qMin<qsizetype>(utf8.size(), 1 << 30)), 0, 0};
     for (qsizetype i = 0; i < 16; ++i) {
         quint64 &word = i < 8 ? key.high : key.low;
         word = word << 8 | (i < utf8.size() ? quint8(utf8[i]) : 0);
@@ -84,7 +82,7 @@ int SortedList::compare(int column, Qt::SortOrder order, int leftRow, const Key 
     if (a.low != b.low)
         return a.low < b.low ? -1 : 1;
     const int rest = order == Qt::AscendingOrder ? 1 : 0;
-    if (column != kNameColumn && a.group != rest)
+    if (column != Column::Name && a.group != rest)
         return 0; // equal numbers
     if (a.length <= 16 || b.length <= 16) // the words held all of the shorter one
         return a.length < b.length ? -1 : a.length > b.length ? 1 : 0;

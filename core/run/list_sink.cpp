@@ -36,7 +36,7 @@ void ListSink::settled(const SettledId &id)
         m_halfRow = m_list.rowCount() - 1;
         // Each cell is read from the page as it is set: a marker without its end leaves the
         // row as far as it got.
-        for (int column = 1; column <= 9; ++column)
+        for (int column = Column::Name; column < Column::kCount; ++column)
             setLastCell(column, read.rowCell(column));
         m_halfRow = -1;
         handOn(m_list.rowCount() - 1);

@@ -6,10 +6,10 @@
 ProfileRead::ProfileRead(const Module1::Page &page, qint64 id, const QString &name, const QString &grade)
     : m_page(page)
 {
-    m_cells[1] = name;
-    m_cells[2] = QString::number(id);
-    m_cells[4] = grade;
-    m_read.set(1).set(2).set(4);
+    m_cells[Column::Name] = name;
+    m_cells[Column::HomepageId] = QString::number(id);
+    m_cells[Column::Grade] = grade;
+    m_read.set(Column::Name).set(Column::HomepageId).set(Column::Grade);
 }
 
 const QString &ProfileRead::cell(int column)
@@ -34,9 +34,9 @@ QString ProfileRead::cellOrMissing(int column)
 
 void ProfileRead::setNumber(const QString &number)
 {
-    m_cells[0] = number;
-    m_read.set(0);
-    m_inRow.set(0);
+    m_cells[Column::Index] = number;
+    m_read.set(Column::Index);
+    m_inRow.set(Column::Index);
 }
 
 const QString &ProfileRead::rowCell(int column)
@@ -46,9 +46,9 @@ const QString &ProfileRead::rowCell(int column)
     return text;
 }
 
-std::array<QString, 10> ProfileRead::row() const
+std::array<QString, Column::kCount> ProfileRead::row() const
 {
-    std::array<QString, 10> row;
+    std::array<QString, Column::kCount> row;
     for (size_t c = 0; c < row.size(); ++c) {
         if (m_inRow[c])
             row[c] = m_cells[c];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "absent_pages.h"
+#include "columns.h"
 
 #include <QString>
 
@@ -20,23 +21,23 @@ class ProfileRead
 public:
     ProfileRead(const Module1::Page &page, qint64 id, const QString &name, const QString &grade);
 
-    // Cell column (1 to 9) of the row; raises the failure of a marker without its end.
+    // Cell column (Column::Name to Column::Fans) of the row; raises the failure of a marker without its end.
     const QString &cell(int column);
     // The same for a reader that must never fail: a cell that cannot be read is missing.
     QString cellOrMissing(int column);
-    const QString &name() const { return m_cells[1]; }
-    const QString &grade() const { return m_cells[4]; }
+    const QString &name() const { return m_cells[Column::Name]; }
+    const QString &grade() const { return m_cells[Column::Grade]; }
 
     // The row as the list numbers and fills it: the cells given so far, the others empty.
     void setNumber(const QString &number);
     const QString &rowCell(int column); // cell(), and the cell is now in the row
-    bool rowBegun() const { return m_inRow[0]; }
-    std::array<QString, 10> row() const;
+    bool rowBegun() const { return m_inRow[Column::Index]; }
+    std::array<QString, Column::kCount> row() const;
 
 private:
     const Module1::Page &m_page;
-    std::array<QString, 10> m_cells;
-    std::bitset<10> m_read, m_inRow;
+    std::array<QString, Column::kCount> m_cells;
+    std::bitset<Column::kCount> m_read, m_inRow;
 };
 
 // One ID of a run as settled, in ID order: what the run made of it, handed to every sink.

@@ -38,7 +38,7 @@ void Settlement::hand(SettledId &settled)
 // A column the latest profiles kept all lack is said once.
 void Settlement::watchColumns(ProfileRead &read)
 {
-    for (const int column : {3, 5, 6, 7, 8, 9}) {
+    for (const Column::Id column : Column::kRead) {
         if (m_columns.read(column, read.cell(column) != Module1::missingValue()))
             m_events.columnLost(column, ColumnWatch::kLatest);
     }

@@ -4,17 +4,13 @@
 
 namespace ListWorkbook {
 
-namespace {
-bool isCounted(int column) { return column == 0 || column >= 5; }
-} // namespace
-
 std::unique_ptr<Workbook> open(const QString &path)
 {
     QStringList headers;
     std::vector<Workbook::Kind> kinds;
     for (int c = 0; c < ResultModel::kColumns; ++c) {
-        headers << ResultModel::headerText(c);
-        kinds.push_back(isCounted(c) ? Workbook::Count : Workbook::Text);
+        headers << Column::header(c);
+        kinds.push_back(Column::isCounted(c) ? Workbook::Count : Workbook::Text);
     }
     return std::make_unique<Workbook>(path, QStringLiteral("采集结果"), headers, std::move(kinds));
 }
@@ -25,7 +21,7 @@ void addRow(Workbook &book, const ResultModel::Row &cells)
     for (int c = 0; c < ResultModel::kColumns; ++c) {
         const QByteArray bytes = cells[size_t(c)].toUtf8();
         const QByteArrayView utf8(bytes);
-        isCounted(c) ? book.count(c, utf8) : book.text(c, utf8);
+        Column::isCounted(c) ? book.count(c, utf8) : book.text(c, utf8);
     }
 }
 
@@ -44,7 +40,7 @@ bool save(const QAbstractItemModel &shown, const QString &path)
         for (int c = 0; c < ResultModel::kColumns; ++c) {
             const QByteArray own = list ? QByteArray() : shown.index(r, c).data().toString().toUtf8();
             const QByteArrayView utf8 = list ? list->cellUtf8(source, c) : QByteArrayView(own);
-            isCounted(c) ? book->count(c, utf8) : book->text(c, utf8);
+            Column::isCounted(c) ? book->count(c, utf8) : book->text(c, utf8);
         }
     }
     return book->close();
