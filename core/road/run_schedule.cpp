@@ -31,17 +31,20 @@ qint64 RunSchedule::nowMs() const
 void RunSchedule::restartAt(qint64 from)
 {
     m_requests = RequestSchedule(from, m_last, window(m_most));
+    m_free.clear();
     m_pauseEndMs = 0;
     m_windowFullMs = -1;
 }
 
-bool RunSchedule::answered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 key)
+RunSchedule::Answered RunSchedule::answered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 key)
 {
     const double before = m_pace.requestsPerSecond();
     // Beyond one, a millisecond on top: the site's Retry-After counts from its answer, sent a
     // moment earlier.
     const qint64 now = nowMs();
-    const bool refused = m_pace.answered(outcome, startedMs, now + (m_most > 1 ? 1 : 0), m_maxRetryAfterMs, key);
+    Answered refused;
+    refused.paceRefused = m_pace.answered(outcome, startedMs, now + (m_most > 1 ? 1 : 0), m_maxRetryAfterMs, key);
+    refused.freeRefusals = key < 0 ? m_side.refusals() : m_free.of(key, outcome, refused.paceRefused, m_pace);
     m_answered = true;
     if (outcome.httpStatus == 429 || outcome.httpStatus == 503 || outcome.retryAfterMs >= 0)
         m_idealMs = qMax(m_idealMs, double(now)); // the site's allowance is spent: nothing to catch up on
@@ -61,17 +64,17 @@ qint64 RunSchedule::besideDueMs(int inFlight) const
 {
     if (inFlight >= m_most || (m_pace.holding() && inFlight > 0))
         return -1;
-    const qint64 open = qMax(m_pace.openAtMs(), m_besideAtMs);
+    const qint64 open = qMax(m_pace.openAtMs(), m_side.notBeforeMs());
     if (m_most > 1)
         return qMax(m_requests.notBeforeMs(), open);
     return qMax(qMax(open, m_lastStartMs + m_pace.spacingMs()), m_pauseEndMs);
 }
 
-qint64 RunSchedule::dueMs(qint64 oldest, int inFlight, bool besideOnly) const
+qint64 RunSchedule::dueMs(qint64 oldest, int inFlight, bool idsWait) const
 {
-    if (m_besideWanted)
+    if (m_side.wanted())
         return besideDueMs(inFlight);
-    const qint64 due = besideOnly ? -1 : m_requests.dueMs(oldest);
+    const qint64 due = idsWait ? -1 : m_requests.dueMs(oldest);
     if (inFlight >= m_most || due < 0 || (m_pace.holding() && inFlight > 0))
         return -1;
     if (m_most > 1)
@@ -80,19 +83,19 @@ qint64 RunSchedule::dueMs(qint64 oldest, int inFlight, bool besideOnly) const
     return qMax(qMax(due, m_pace.openAtMs()), qMax(m_lastStartMs + m_pace.spacingMs(), m_pauseEndMs));
 }
 
-std::optional<RequestSchedule::Next> RunSchedule::take(qint64 oldest, int inFlight, bool besideOnly)
+std::optional<RequestSchedule::Next> RunSchedule::take(qint64 oldest, int inFlight, bool idsWait)
 {
     const qint64 now = nowMs();
-    const qint64 due = dueMs(oldest, inFlight, besideOnly);
+    const qint64 due = dueMs(oldest, inFlight, idsWait);
     if (due < 0 || due > now) {
         // Room for more, and the IDs wait for an earlier one to be finished: the run itself
         // holds back, not the site.
-        if (!besideOnly && !m_besideWanted && inFlight < m_most && m_requests.waitsFor(oldest) && m_windowFullMs < 0)
+        if (!idsWait && !m_side.wanted() && inFlight < m_most && m_requests.waitsFor(oldest) && m_windowFullMs < 0)
             m_windowFullMs = now;
         return std::nullopt;
     }
-    if (m_besideWanted) {
-        m_besideWanted = false;
+    if (m_side.wanted()) {
+        m_side.wentOut();
         return RequestSchedule::Next{-1, 0, true};
     }
     return m_requests.take(now, oldest);
@@ -173,10 +176,11 @@ void RunSchedule::answerIsFinal()
         m_pauseMs = m_host.pauseMs();
 }
 
-void RunSchedule::settled()
+void RunSchedule::settled(bool idFinished)
 {
     if (m_most == 1 && m_pauseMs > 0)
         m_pauseEndMs = nowMs() + m_pauseMs;
+    m_settledSinceCheck = m_settledSinceCheck || idFinished;
 }
 
 void RunSchedule::besideAnswered()

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "free_refusals.h"
 #include "request_schedule.h"
+#include "side_request.h"
 #include "site_pace.h"
 
 #include <QElapsedTimer>
@@ -40,25 +42,26 @@ public:
     // site's pace is kept.
     void restartAt(qint64 from);
 
-    // Feeds the pace an answer to a request started at startedMs, for ID key; true when it
-    // was a refusal the pace caused (the site takes others, and refuses others too).
-    bool answered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 key);
-    void retryAt(qint64 position, int attempt, qint64 atMs) { m_requests.retryAt(position, attempt, atMs); }
-    // A request beside the IDs is wanted: it goes before any ID, on the same terms.
-    // atMs: not before then (a refusal asked again).
-    void askBeside(qint64 atMs = 0)
+    // What an answer to a request started at startedMs, for ID key (-1: the request beside
+    // the IDs), means for the road: whether it was a refusal the pace caused (the site takes
+    // others, and refuses others too), and how many such the request has had free before
+    // (kFreeRefusals when this one is not to be free).
+    struct Answered
     {
-        m_besideWanted = true;
-        m_besideAtMs = atMs;
-    }
-    void dropBeside() { m_besideWanted = false; }
+        bool paceRefused = false;
+        int freeRefusals = 0;
+    };
+    Answered answered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 key);
+    void retryAt(qint64 position, int attempt, qint64 atMs) { m_requests.retryAt(position, attempt, atMs); }
+    // The request beside the IDs: once asked, it goes before any ID, on the same terms.
+    SideRequest &side() { return m_side; }
 
     // When the next request may start, with inFlight out; -1 while only an answer can tell.
-    // besideOnly: only the request beside the IDs may go (the IDs wait for its answer).
-    qint64 dueMs(qint64 oldest, int inFlight, bool besideOnly = false) const;
+    // idsWait: only the request beside the IDs may go (the IDs wait for what it is for).
+    qint64 dueMs(qint64 oldest, int inFlight, bool idsWait = false) const;
     // The next request, when it may start now. takeAhead: one at a time, the ID after
     // oldest, whose answer is in and is about to be settled.
-    std::optional<RequestSchedule::Next> take(qint64 oldest, int inFlight, bool besideOnly = false);
+    std::optional<RequestSchedule::Next> take(qint64 oldest, int inFlight, bool idsWait = false);
     std::optional<RequestSchedule::Next> takeAhead(qint64 oldest);
     // The request taken goes out now; returns when, on the run's clock.
     qint64 started();
@@ -71,9 +74,14 @@ public:
     // One at a time, whether the next ID may go out before the answer in is read: only after
     // an answer that is surely a page or no profile (before) or one read (after), with no pause.
     bool goesAhead(const Module1::FetchOutcome *before);
-    // One at a time: a final answer came, and its pause is read; settled(): the pause begins.
+    // One at a time: a final answer came, and its pause is read; settled(): the pause begins,
+    // and, once an ID is finished (idFinished), the stop is looked at before the next starts.
     void answerIsFinal();
-    void settled();
+    void settled(bool idFinished);
+    // One at a time, the answer to the request out is waited for whatever the user does,
+    // until its ID is settled; stopLooked(): the stop was looked at, new requests may start.
+    bool awaitsAnswer(int inFlight) const { return m_most == 1 && inFlight > 0 && !m_settledSinceCheck; }
+    void stopLooked() { m_settledSinceCheck = false; }
     // One at a time: the answer to a request beside the IDs came; the pause begins.
     void besideAnswered();
     bool pausing() const; // the pause after an answer has not run out
@@ -92,13 +100,14 @@ private:
     QElapsedTimer m_clock;
     RequestSchedule m_requests;
     SitePace m_pace;
+    FreeRefusals m_free;
+    SideRequest m_side;
     qint64 m_lastStartMs = 0;
     double m_idealMs = -1;    // beyond one, when the last request was due, to a fraction of a ms
     qint32 m_pauseMs = 0; // one at a time: read with the last final answer
     qint64 m_pauseEndMs = 0;
-    bool m_besideWanted = false;
-    qint64 m_besideAtMs = 0;
     bool m_answered = false; // an answer has come
     qint64 m_heldSinceMs = -1;   // a hold the run told of
     qint64 m_windowFullMs = -1;  // the IDs wait for the oldest unfinished one
+    bool m_settledSinceCheck = false; // one at a time: an ID was settled since the stop was looked at
 };

@@ -12,7 +12,7 @@ constexpr int kIdleWaitMs = 60000;
 } // namespace
 
 HarvestRun::HarvestRun(RunHost &host, RunEvents &events, const QString &fetchBaseUrl, const RunSettings &settings)
-    : m_host(host), m_events(events), m_fetchBase(fetchBaseUrl), m_settings(settings),
+    : m_host(host), m_events(events), m_settings(settings), m_urls(fetchBaseUrl),
       m_settlement(host, events, m_settings.retries)
 {
 }
@@ -41,10 +41,10 @@ void HarvestRun::execute(const IdSequence &ids)
     RoadHost road{[this] { return m_host.pauseMs(); }, [this] { return m_host.running(); },
                   [this](double rate) { m_events.sitePace(rate); }, {}};
     m_schedule = std::make_unique<RunSchedule>(std::move(road), most, m_ids.size() - 1, m_settings.retries.maxRetryAfterMs);
+    m_errand = std::make_unique<Errand>(*m_schedule, m_events, m_settings.retries);
     m_flights.clear();
     m_held = InOrderCommit(0);
-    m_refusals.clear();
-    m_interrupted = m_rangeDone = m_settledSinceCheck = m_asking = false;
+    m_interrupted = false;
     // Beyond one, the transfer library holds the connections to the site to the same number,
     // so even requests of a run nested in this one never exceed it.
     const int connectionsBefore = most > 1 ? Module1::setConnectionsPerHost(most) : -1;
@@ -64,16 +64,7 @@ void HarvestRun::execute(const IdSequence &ids)
 
 bool HarvestRun::keepWaiting() const { return m_host.running() && !m_host.closing(); }
 
-bool HarvestRun::anyAnswerIn() const
-{
-    for (const Flight &f : m_flights) {
-        if (f.fetch.ready())
-            return true;
-    }
-    return false;
-}
-
-// One loop for any number in flight: requests start when the schedule allows, answers are
+// The one loop, for any number in flight: requests start when the schedule allows, answers are
 // taken as they come and settled strictly in ID order (so rows, log and journal are those of
 // one at a time), and in between the run sleeps in the event loop until something is due.
 void HarvestRun::walk()
@@ -83,26 +74,30 @@ void HarvestRun::walk()
         // Closing: the run leaves at once, touching nothing.
         if (m_host.closing())
             return m_settlement.endRunHere(false);
+        if (m_errand->busy()) {
+            if (!turnErrand())
+                return;
+            continue;
+        }
         const Settlement::Settled settled = settleInOrder();
         if (settled == Settlement::Settled::Ended)
             return m_settlement.endRunHere(false);
         if (settled == Settlement::Settled::SiteSilent || settled == Settlement::Settled::Strange
             || settled == Settlement::Settled::LookFirst) {
-            if (!(settled == Settlement::Settled::SiteSilent ? waitForSite() : lookIntoPages()))
-                return m_settlement.endRunHere(false);
+            beginErrand(settled);
             continue;
         }
         // One at a time, the last ID's pause runs out and the stop is looked at before the end.
-        if (m_rangeDone && m_schedule->most() > 1)
+        if (m_settlement.rangeDone() && m_schedule->most() > 1)
             return m_settlement.complete();
         if (!m_schedule->pausing() && !awaitsAnswer()) {
             // Stop: nothing new starts, what is in flight is dropped, and the rows past the
             // last ID finished in order are fetched again by the next run.
             if (m_interrupted || !m_host.running())
                 return m_settlement.endRunHere(true);
-            if (m_rangeDone)
+            if (m_settlement.rangeDone())
                 return m_settlement.complete();
-            m_settledSinceCheck = false;
+            m_schedule->stopLooked();
             startDue();
         }
         sleep();
@@ -113,77 +108,44 @@ void HarvestRun::collectAnswers()
 {
     // One at a time, the answer to the request out is simply waited for.
     if (awaitsAnswer()) {
-        Flight flight = std::move(m_flights.front());
-        m_flights.erase(m_flights.begin());
+        Flights::Flight flight = *m_flights.takeOldest();
         return flight.beside ? takeBeside(flight) : takeAnswer(flight);
     }
-    for (size_t i = 0; i < m_flights.size();) {
-        if (!m_flights[i].fetch.ready()) {
-            ++i;
-            continue;
-        }
-        Flight flight = std::move(m_flights[i]);
-        m_flights.erase(m_flights.begin() + qsizetype(i));
-        flight.beside ? takeBeside(flight) : takeAnswer(flight);
-    }
+    while (std::optional<Flights::Flight> flight = m_flights.takeAnswered())
+        flight->beside ? takeBeside(*flight) : takeAnswer(*flight);
 }
 
 // What the answer means: held for its turn, tried again later, or the run's end.
-void HarvestRun::takeAnswer(Flight &flight)
+void HarvestRun::takeAnswer(Flights::Flight &flight)
 {
     const qint64 lastAt = m_ids.size() - 1;
     InOrderCommit::Answer answer;
-    // The storage of pages read before serves this one: thousands of pages of much the same size.
-    if (!m_sparePages.empty()) {
-        answer.page = std::move(m_sparePages.back());
-        m_sparePages.pop_back();
-    }
+    answer.page = m_flights.sparePage();
     // One at a time, an answer that is surely a page or no profile sends the next request
-    // before its page is read (not while a request beside the IDs waits for its turn).
+    // before its page is read (not while an errand is out).
     answer.why = flight.fetch.finish(answer.page, ProfilePage::nameMarkBytes(), [&](const Module1::FetchOutcome &in) {
-        if (!in.movedTo.isEmpty())
-            followMove(in, m_ids.at(flight.at));
-        if (!m_asking && flight.at < lastAt && m_schedule->goesAhead(&in))
+        if (!in.movedTo.isEmpty() && m_urls.follow(in.movedTo, m_ids.at(flight.at)))
+            m_events.siteMoved(m_urls.base());
+        if (!m_errand->busy() && flight.at < lastAt && m_schedule->goesAhead(&in))
             startAhead(flight.at);
     });
-    const bool paceRefused = m_schedule->answered(answer.why, flight.startedMs, flight.at);
-    const int freeRefusals = freeRefusalsOf(flight.at, answer.why, paceRefused);
-    const Judgement judged = judgeAnswer(answer.why, answer.page, m_settings.retries, flight.attempt, paceRefused,
-                                         freeRefusals, m_schedule->pace().limited());
+    const RunSchedule::Answered road = m_schedule->answered(answer.why, flight.startedMs, flight.at);
+    const Judgement judged = judgeAnswer(answer.why, answer.page, m_settings.retries, flight.attempt, road.paceRefused,
+                                         road.freeRefusals, m_schedule->pace().limited());
     if (judged.kind != Judgement::Settle) {
         m_interrupted = m_interrupted || judged.kind == Judgement::Cancelled;
         if (judged.kind == Judgement::Retry)
             m_schedule->retryAt(flight.at, judged.attempt, m_schedule->nowMs() + judged.delayMs);
-        return recycle(std::move(answer.page));
+        return m_flights.recycle(std::move(answer.page), m_schedule->most());
     }
     answer.fetched = judged.fetched;
     if (!m_host.closing()) {
         m_schedule->answerIsFinal();
-        if (!m_asking && m_flights.empty() && answer.fetched != Fetched::GivenUp && flight.at < lastAt
+        if (!m_errand->busy() && m_flights.empty() && answer.fetched != Fetched::GivenUp && flight.at < lastAt
             && m_schedule->goesAhead(nullptr))
             startAhead(flight.at);
     }
     m_held.put(flight.at, std::move(answer));
-}
-
-// How many refusals of the pace's making the ID has had free; kFreeRefusals when this one is
-// not to be free. The head of the line, asked first whenever the pace allows, meets a full
-// site more often than the IDs after it: it may be refused twice more than the others were
-// around its refusals, and never more. An ID the site refuses for itself, while it takes the
-// others, gets its three tries and two more at most.
-int HarvestRun::freeRefusalsOf(qint64 position, const Module1::FetchOutcome &outcome, bool paceRefused)
-{
-    const bool refusal = outcome.retryAfterMs < 0 && (outcome.httpStatus == 429 || outcome.httpStatus == 503);
-    if (!refusal)
-        return 0;
-    const qint64 seen = m_schedule->pace().refusalsSeen();
-    Refusals &r = m_refusals[position];
-    if (r.all++ == 0) // the others refused just before count too
-        r.seenBefore = seen - 1 - m_schedule->pace().othersRefusedLately(position);
-    const qint64 others = seen - r.seenBefore - r.all;
-    if (!paceRefused || r.free >= kFreeRefusals || r.free >= others + 2)
-        return kFreeRefusals;
-    return r.free++;
 }
 
 Settlement::Settled HarvestRun::settleInOrder()
@@ -194,42 +156,24 @@ Settlement::Settled HarvestRun::settleInOrder()
         InOrderCommit::Answer &answer = m_held.next();
         const Settled settled = m_settlement.settle(m_ids.at(at), answer.fetched, answer.page, answer.why);
         if (settled == Settled::LookFirst) { // left for its turn after the look; its pause runs meanwhile
-            m_schedule->settled();
+            m_schedule->settled(false);
             return settled;
         }
-        recycle(std::move(m_held.takeNext().page));
+        m_flights.recycle(std::move(m_held.takeNext().page), m_schedule->most());
         if (settled == Settled::Ended || settled == Settled::SiteSilent)
             return settled;
-        m_schedule->settled();
-        m_settledSinceCheck = true;
-        if (settled == Settled::Strange)
+        m_schedule->settled(true);
+        if (settled == Settled::Strange || settled == Settled::Done)
             return settled;
-        if (settled == Settled::Done) {
-            m_rangeDone = true;
-            return settled;
-        }
     }
     return Settled::Go;
-}
-
-void HarvestRun::recycle(Module1::Page &&page)
-{
-    if (int(m_sparePages.size()) <= m_schedule->most())
-        m_sparePages.push_back(std::move(page));
-}
-
-// One at a time, the answer to the ID being fetched is awaited whatever the user does; the
-// stop is looked at once it is settled.
-bool HarvestRun::awaitsAnswer() const
-{
-    return m_schedule->most() == 1 && !m_flights.empty() && !m_settledSinceCheck;
 }
 
 void HarvestRun::startDue()
 {
     for (;;) {
         const qint64 oldest = m_held.oldestUnfinished();
-        const std::optional<RequestSchedule::Next> next = m_schedule->take(oldest, int(m_flights.size()), m_asking && !m_idsGoOn);
+        const std::optional<RequestSchedule::Next> next = m_schedule->take(oldest, m_flights.size(), idsWait());
         if (!next)
             return;
         if (!next->beside)
@@ -248,12 +192,12 @@ void HarvestRun::startAhead(qint64 position)
 void HarvestRun::start(const RequestSchedule::Next &next)
 {
     const qint64 startedMs = m_schedule->started();
-    const qint64 id = next.beside ? m_besideId : m_ids.at(next.id);
-    m_flights.push_back({next.id, next.attempt, startedMs,
-                         Module1::PendingFetch(m_fetchBase + QString::number(id), m_settings.fetch), next.beside});
+    const qint64 id = next.beside ? m_schedule->side().id() : m_ids.at(next.id);
+    m_flights.add({next.id, next.attempt, startedMs, Module1::PendingFetch(m_urls.of(id), m_settings.fetch), next.beside});
 }
 
-// Sleeps in the event loop until an answer comes, the next start is due, or the user acts.
+// Sleeps in the event loop until an answer comes, the next start or the errand's next step is
+// due, or the user acts.
 void HarvestRun::sleep()
 {
     if (m_schedule->pausing()) {
@@ -266,9 +210,10 @@ void HarvestRun::sleep()
     }
     if (awaitsAnswer())
         return; // waited for as it is taken
-    qint64 waitMs = kIdleWaitMs;
-    const qint64 due = m_schedule->dueMs(m_held.oldestUnfinished(), int(m_flights.size()), m_asking && !m_idsGoOn);
-    if (due >= 0)
-        waitMs = qBound<qint64>(1, due - m_schedule->nowMs(), qint64(kIdleWaitMs));
-    Module1::waitMs(int(waitMs), [this] { return keepWaiting() && !anyAnswerIn(); });
+    qint64 due = m_schedule->dueMs(m_held.oldestUnfinished(), m_flights.size(), idsWait());
+    const qint64 errandDue = m_errand->dueMs();
+    if (errandDue >= 0 && (due < 0 || errandDue < due))
+        due = errandDue;
+    const qint64 waitMs = due < 0 ? kIdleWaitMs : qBound<qint64>(1, due - m_schedule->nowMs(), qint64(kIdleWaitMs));
+    Module1::waitMs(int(waitMs), [this] { return keepWaiting() && !m_flights.anyAnswerIn(); });
 }

@@ -1,34 +1,35 @@
 #include "quiet_site.h"
 
-#include "pageutil.h"
-
-QuietSite::QuietSite(const RunSettings &settings, std::function<qint64()> nowMs, std::function<bool()> keepWaiting)
-    : m_settings(settings), m_nowMs(std::move(nowMs)), m_keepWaiting(std::move(keepWaiting))
+QuietSite::QuietSite(const RetryPolicy &policy, qint64 nowMs, Told told)
+    : m_policy(policy), m_told(std::move(told)), m_beganMs(nowMs), m_waitMs(policy.firstSilentWaitMs), m_tellAtMs(nowMs)
 {
 }
 
-QuietSite::Silence QuietSite::wait(const Probe &probe, const Told &told)
+QuietSite::Step QuietSite::at(qint64 nowMs)
 {
-    const RetryPolicy &policy = m_settings.retries;
-    const qint64 began = m_nowMs();
-    qint64 wait = policy.firstSilentWaitMs;
-    for (bool begins = true;; begins = false) {
-        const qint64 spent = m_nowMs() - began;
-        if (spent >= policy.patienceMs)
-            return Silence::Over;
-        const qint64 tryAt = m_nowMs() + qMin(wait, policy.patienceMs - spent);
-        // Told every second, so that a status line counts down to the next try.
-        for (qint64 left = tryAt - m_nowMs(); left > 0; left = tryAt - m_nowMs()) {
-            told(left, begins);
-            begins = false;
-            if (!Module1::waitMs(int(qMin<qint64>(left, 1000)), m_keepWaiting))
-                return Silence::Stopped;
-        }
-        const int answered = probe();
-        if (answered < 0)
-            return Silence::Stopped;
-        if (answered > 0)
-            return Silence::Answers;
-        wait = qMin(wait * 2, policy.longestSilentWaitMs);
+    if (m_tryAtMs < 0) {
+        const qint64 spent = nowMs - m_beganMs;
+        if (spent >= m_policy.patienceMs)
+            return Step::Over;
+        m_tryAtMs = nowMs + qMin(m_waitMs, m_policy.patienceMs - spent);
+        m_tellAtMs = nowMs;
     }
+    if (nowMs >= m_tryAtMs) {
+        m_tryAtMs = -1;
+        return Step::Probe;
+    }
+    // Told every second, so that a status line counts down to the next try.
+    if (nowMs >= m_tellAtMs) {
+        const qint64 left = m_tryAtMs - nowMs;
+        m_told(left, m_begins);
+        m_begins = false;
+        m_tellAtMs = nowMs + qMin<qint64>(left, 1000);
+    }
+    return Step::Wait;
+}
+
+void QuietSite::notBack()
+{
+    m_waitMs = qMin(m_waitMs * 2, m_policy.longestSilentWaitMs);
+    m_tellAtMs = 0; // the next wait begins at once
 }

@@ -28,6 +28,7 @@ public:
     void knowAbsence(const AbsentPages::Look &look) { m_absent.learn(look); }
     void knowProfile(qint64 id) { m_absent.profileAt(id); }
     qint64 at() const { return m_at; } // the ID being fetched or settled
+    bool rangeDone() const { return m_lastFinished == m_last; } // the last ID is settled
     void setAt(qint64 id) { m_at = id; }
 
     // Go: on to the next. Ended: too many given up ended the run. SiteSilent: the run is to
