@@ -56,14 +56,9 @@ void harvest(QTextStream &out, const char *what, bool flaky, bool retries)
     if (!retries)
         settings.retries.delaysMs.clear(); // one attempt, as a run without retries makes
     FlakySite site(flaky);
-    QuietHost host(1, 50);
-    ResultModel list;
-    QElapsedTimer clock;
-    clock.start();
-    QuietRun quiet(host, list, site.baseUrl(), settings);
-    quiet.run.execute(50147164, 50147260);
-    out << what << ": rows " << list.rowCount() << ", requests " << site.requests() << ", failed "
-        << quiet.tally.summary().failed << ", seconds " << QString::number(double(clock.elapsed()) / 1000, 'f', 1) << "\n";
+    const TimedHarvest took = timedHarvest(site.baseUrl(), 1, 50, 97, settings);
+    out << what << ": rows " << took.rows << ", requests " << site.requests() << ", failed " << took.failed
+        << ", seconds " << QString::number(took.seconds, 'f', 1) << "\n";
     out.flush();
 }
 } // namespace

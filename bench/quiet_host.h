@@ -1,14 +1,12 @@
 #pragma once
 
-#include "harvest_run.h"
-#include "list_sink.h"
+#include "harvest.h"
 #include "result_model.h"
-#include "run_tally.h"
 
 #include <QElapsedTimer>
 
 // A run's host that only sets the pace: always running, every grade kept, nothing reported.
-class QuietHost : public RunHost, public RunEvents
+class QuietHost : public RunHost, public HarvestEvents
 {
 public:
     QuietHost(int parallel, int pauseMs) : m_parallel(parallel), m_pause(pauseMs) {}
@@ -22,20 +20,6 @@ private:
     int m_parallel, m_pause;
 };
 
-// A run of the quiet host whose rows go to list; how many it gave up is in tally.
-struct QuietRun
-{
-    QuietRun(QuietHost &host, ResultModel &list, const QString &baseUrl, const RunSettings &settings = {})
-        : run(host, host, baseUrl, settings), tally(host), rows(list, host)
-    {
-        run.attach(tally);
-        run.attach(rows);
-    }
-    HarvestRun run;
-    RunTally tally;
-    ListSink rows;
-};
-
 // IDS IDs from 50147164 on, harvested from baseUrl through a QuietHost: the time taken, the rows
 // kept and the IDs given up.
 struct TimedHarvest
@@ -44,13 +28,17 @@ struct TimedHarvest
     int rows;
     qint64 failed;
 };
-inline TimedHarvest timedHarvest(const QString &baseUrl, int parallel, int pauseMs, int ids)
+inline TimedHarvest timedHarvest(const QString &baseUrl, int parallel, int pauseMs, int ids, const RunSettings &settings = {})
 {
     QuietHost host(parallel, pauseMs);
     ResultModel list;
-    QuietRun quiet(host, list, baseUrl);
+    HarvestPlan plan;
+    plan.site = baseUrl;
+    plan.ids = IdSequence(50147164, 50147164 + ids - 1);
+    plan.settings = settings;
+    plan.list = &list;
     QElapsedTimer clock;
     clock.start();
-    quiet.run.execute(50147164, 50147164 + ids - 1);
-    return {double(clock.nsecsElapsed()) / 1e9, list.rowCount(), quiet.tally.summary().failed};
+    const RunSummary counts = Harvest(plan, host, host).run();
+    return {double(clock.nsecsElapsed()) / 1e9, list.rowCount(), counts.failed};
 }

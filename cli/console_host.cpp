@@ -61,11 +61,7 @@ void ConsoleHost::rowKept(const ResultModel &list, int row)
     m_out.write(m_format.row(list, row));
 }
 
-void ConsoleHost::givenUp(qint64 id, const Module1::FetchOutcome &why)
-{
-    m_givenUp << id;
-    Q_UNUSED(why);
-}
+void ConsoleHost::givenUp(qint64, const Module1::FetchOutcome &) { ++m_givenUp; }
 
 void ConsoleHost::gaveUpOnSite(int streak, const Module1::FetchOutcome &why, qint64 resumeAt)
 {
@@ -179,12 +175,12 @@ void ConsoleHost::drawProgress(bool final)
     const QString left = rate > 0 ? duration(qint64(double(m_total - m_done) / rate)) : QStringLiteral("?");
     const QString line = m_silentMs >= 0
         ? QStringLiteral("%1/%2 IDs, %3 rows, %4 failed, %5: next try in %6")
-              .arg(m_done).arg(m_total).arg(m_kept).arg(m_givenUp.size())
+              .arg(m_done).arg(m_total).arg(m_kept).arg(m_givenUp)
               .arg(m_waitReason, duration((m_silentMs + 999) / 1000))
         : QStringLiteral("%1/%2 IDs (%3%), %4 rows, %5 failed, %6 IDs/s%7, %8 left")
                              .arg(m_done).arg(m_total)
                              .arg(100.0 * double(m_done) / double(m_total), 0, 'f', 1)
-                             .arg(m_kept).arg(m_givenUp.size())
+                             .arg(m_kept).arg(m_givenUp)
                              .arg(rate, 0, 'f', 1)
                              .arg(m_sitePace > 0 ? QStringLiteral(", held to the site's limit") : QString())
                              .arg(left);
@@ -196,7 +192,7 @@ void ConsoleHost::drawProgress(bool final)
     }
 }
 
-void ConsoleHost::finish()
+void ConsoleHost::finish(const RunSummary &counts)
 {
     m_tick.stop();
     if (m_stream && m_streamStarted)
@@ -213,8 +209,8 @@ void ConsoleHost::finish()
     if (m_sitePace > 0)
         text += QStringLiteral("The site refused requests beyond about %1 a second; the run held to that pace.\n")
                     .arg(m_sitePace, 0, 'f', 1);
-    QList<qint64> ids = m_givenUp;
-    qint64 count = ids.size();
+    QList<qint64> ids = counts.failedIds;
+    qint64 count = m_givenUp;
     if (m_failedFile)
         ids = m_failedFile->first(RunSummary::kIdsNamed, &count);
     m_anyFailed = count > 0;
@@ -224,7 +220,8 @@ void ConsoleHost::finish()
             named << QString::number(id);
         text += QStringLiteral("Failed IDs: ") + named.join(QStringLiteral(", "));
         if (count > ids.size())
-            text += QStringLiteral(" and %1 more, all in %2").arg(count - ids.size()).arg(m_failedFile->path());
+            text += m_failedFile ? QStringLiteral(" and %1 more, all in %2").arg(count - ids.size()).arg(m_failedFile->path())
+                                 : QStringLiteral(" and %1 more").arg(count - ids.size());
         text += u'\n';
     }
     if (interrupted())

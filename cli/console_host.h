@@ -1,8 +1,7 @@
 #pragma once
 
 #include "failed_ids.h"
-#include "harvest_run.h"
-#include "history_writer.h"
+#include "harvest.h"
 #include "pace.h"
 #include "options.h"
 #include "row_format.h"
@@ -14,7 +13,7 @@
 
 // The command line's side of a run: Ctrl-C and SIGTERM as the stop flag, rows streamed to
 // standard output when there is no output file, and a progress line on standard error.
-class ConsoleHost : public RunHost, public RunEvents
+class ConsoleHost : public RunHost, public HarvestEvents
 {
 public:
     ConsoleHost(const CliOptions &options, const RowFormat &format, bool streamRows);
@@ -46,12 +45,12 @@ public:
     void siteMoved(const QString &newBase) override;
     void completed() override { m_completed = true; }
 
-    // The history could not be written as asked; the harvest goes on.
-    void historyTrouble(HistoryWriter::Trouble trouble, const QString &file, const QString &detail);
-    // The IDs given up are in this list too: the summary names those of the whole harvest.
+    void historyTrouble(HistoryWriter::Trouble trouble, const QString &file, const QString &detail) override;
+    // The IDs given up are kept in this list: the summary names those of the whole harvest.
     void keepFailedIn(FailedIds *failed) { m_failedFile = failed; }
-    // Ends the streamed rows and the progress line; prints the summary and the given-up IDs.
-    void finish();
+    // Ends the streamed rows and the progress line; prints the summary and the given-up IDs
+    // (those the run's counts name, or the whole harvest's list).
+    void finish(const RunSummary &counts);
     bool completedRange() const { return m_completed; }
     bool anyGivenUp() const { return m_anyFailed; }
     bool runFailed() const { return !m_failure.isEmpty(); }
@@ -80,7 +79,7 @@ private:
     bool m_lineShown = false;
     bool m_completed = false;
     bool m_stopped = false;
-    QList<qint64> m_givenUp;
+    qint64 m_givenUp = 0; // in this run
     QStringList m_notes;
     QString m_summary;
     QString m_failure;

@@ -2,15 +2,10 @@
 #include "console_host.h"
 #include "console_io.h"
 #include "failed_ids.h"
-#include "harvest_run.h"
-#include "history_sink.h"
-#include "history_writer.h"
+#include "harvest.h"
 #include "journal.h"
 #include "journal_reader.h"
-#include "journal_sink.h"
 #include "list_workbook.h"
-#include "list_sink.h"
-#include "run_tally.h"
 #include "options.h"
 #include "result_model.h"
 #include "row_format.h"
@@ -22,7 +17,6 @@
 #include <QSaveFile>
 
 #include <algorithm>
-#include <optional>
 
 namespace {
 
@@ -75,7 +69,7 @@ bool writeWorkbookFromJournal(const QString &path, const Journal &journal, QStri
 }
 
 // Where the harvest starts and what it carries over from an interrupted one.
-struct Harvest
+struct Resumed
 {
     qint32 start, end;
     RunSummary earlier; // a resumed harvest's summary counts the whole of it
@@ -84,7 +78,7 @@ struct Harvest
 
 // Opens the journal beside --output and finds what --resume continues. Returns the exit code
 // when the run cannot go on, else -1.
-int prepareOutput(const CliOptions &options, std::unique_ptr<Journal> &journal, Harvest &harvest)
+int prepareOutput(const CliOptions &options, std::unique_ptr<Journal> &journal, Resumed &harvest)
 {
     const QFileInfo out(options.output);
     journal = std::make_unique<Journal>(out.absolutePath(), out.fileName() + QStringLiteral(".journal"));
@@ -124,7 +118,7 @@ int prepareOutput(const CliOptions &options, std::unique_ptr<Journal> &journal, 
 }
 
 // The IDs left to walk: the range, or those of the list from the harvest's start on.
-IdSequence idsToWalk(const CliOptions &options, const Harvest &harvest)
+IdSequence idsToWalk(const CliOptions &options, const Resumed &harvest)
 {
     if (!options.listed)
         return IdSequence(harvest.start, harvest.end);
@@ -153,51 +147,22 @@ int finishOutput(const CliOptions &options, Journal &journal, FailedIds &failed,
     }
     return -1;
 }
-// The history of --history, its troubles told on standard error by the main thread.
-std::unique_ptr<HistoryWriter> recordHistory(const CliOptions &options, ConsoleHost &host, const IdSequence &ids)
+// The harvest of ids: its rows streamed to standard output or the journal; with --output, the
+// journal and the IDs given up beside FILE; with --history, every page read in that history.
+RunSummary walk(const CliOptions &options, const RunSettings &settings, ConsoleHost &host, const IdSequence &ids,
+                const Resumed &resumed, Journal *journal, FailedIds *failed)
 {
-    if (options.history.isEmpty())
-        return nullptr;
-    const HistoryWriter::Harvest harvest{options.baseUrl, ids.first(), ids.last(),
-                                         QStringLiteral("vqlirra-cli " VQ_VERSION)};
-    return std::make_unique<HistoryWriter>(
-        options.history, harvest, [&host](HistoryWriter::Trouble trouble, const QString &file, const QString &detail) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [&host, trouble, file, detail] {
-                host.historyTrouble(trouble, file, detail);
-            }, Qt::QueuedConnection);
-        });
-}
-// The run of ids, its rows streamed to standard output or the journal, and what it yields
-// handed to the sinks: the summary, the rows, the journal and the failed IDs, the history.
-void walk(const CliOptions &options, const RunSettings &settings, ConsoleHost &host, const IdSequence &ids,
-          const Harvest &harvest, Journal *journal, FailedIds *failed)
-{
-    ResultModel list;
-    // Read before the history is opened for this harvest, which may have to set a damaged file aside.
-    const SiteFacts facts = options.history.isEmpty() ? SiteFacts() : SiteFacts::read(options.history, options.baseUrl);
-    const std::unique_ptr<HistoryWriter> history = recordHistory(options, host, ids);
-    HarvestRun run(host, host, options.baseUrl, settings);
-    RunTally tally(host);
-    tally.carryOver(harvest.earlier);
-    ListSink rows(list, host);
-    rows.streamRows(harvest.rowsBefore); // each row goes to standard output or the journal, then is gone
-    std::optional<JournalSink> journaled;
-    std::optional<FailedIdsSink> failedIds;
-    std::optional<HistorySink> recorded;
-    run.attach(tally);
-    run.attach(rows);
-    if (journal) {
-        run.attach(journaled.emplace(*journal, tally));
-        run.attach(failedIds.emplace(*failed));
-        // What earlier runs found of the site: the journal's, and with --history every harvest's.
-        for (const AbsentPages::Look &look : journal->absences())
-            run.knowAbsence(look);
-    }
-    if (history) {
-        run.attach(recorded.emplace(*history));
-        facts.teach(run);
-    }
-    run.execute(ids);
+    HarvestPlan plan;
+    plan.site = options.baseUrl;
+    plan.ids = ids;
+    plan.settings = settings;
+    plan.journal = journal;
+    plan.history = options.history;
+    plan.program = QStringLiteral("vqlirra-cli " VQ_VERSION);
+    plan.failedIds = failed;
+    plan.rowsBefore = resumed.rowsBefore;
+    plan.earlier = resumed.earlier;
+    return Harvest(plan, host, host).run();
 }
 } // namespace
 
@@ -217,7 +182,7 @@ int main(int argc, char *argv[])
     if (options.changes)
         return writeChanges(options, format);
     std::unique_ptr<Journal> journal;
-    Harvest harvest{options.start, options.end, {}};
+    Resumed harvest{options.start, options.end, {}};
     if (!options.output.isEmpty())
         if (const int done = prepareOutput(options, journal, harvest); done >= 0)
             return done;
@@ -239,12 +204,12 @@ int main(int argc, char *argv[])
             complain(0, QStringLiteral("cannot write the journal %1; stopped, continue with --resume").arg(path));
         });
     }
+    RunSummary counts;
     if (const IdSequence ids = idsToWalk(options, harvest); ids.size() > 0)
-        walk(options, settings, host, ids, harvest, journal.get(), failed.get());
+        counts = walk(options, settings, host, ids, harvest, journal.get(), failed.get());
     else
         host.completed();
-    QCoreApplication::processEvents(); // what the history had to say, once it was closed
-    host.finish();
+    host.finish(counts);
     if (journal)
         if (const int done = finishOutput(options, *journal, *failed, format, host, journalFailed); done >= 0)
             return done;

@@ -2,31 +2,24 @@
 #include "failed_ids.h"
 #include "fetch_verdict.h"
 #include "grade.h"
+#include "harvest.h"
 #include "harvest_run.h"
-#include "history_sink.h"
-#include "history_writer.h"
 #include "journal.h"
-#include "journal_sink.h"
-#include "list_sink.h"
 #include "paths.h"
 #include "result_model.h"
 #include "run_summary.h"
-#include "run_tally.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QPointer>
 #include <QScopeGuard>
-
-#include <optional>
 
 #include "pageutil.h"
 
 // The window's side of a run: its flags, its fields, its status panels and its log.
-class frmMain::RunHostImpl : public RunHost, public RunEvents
+class frmMain::RunHostImpl : public RunHost, public HarvestEvents
 {
 public:
     explicit RunHostImpl(frmMain &window) : w(window), m_parallel(window.m_parallel) {}
@@ -92,6 +85,10 @@ public:
         w.setStatusPanel(2, QStringLiteral("采集完成..."));
     }
     void stopAction() override { w.Command2_Click(); }
+    void historyTrouble(HistoryWriter::Trouble trouble, const QString &file, const QString &detail) override
+    {
+        w.Ag(historyTroubleText(int(trouble), file, detail));
+    }
     // The log says once that the run waits; the status panel and the title count down to the next try.
     void siteSilent(qint64 resumeAt, qint64 msToTry, bool waitBegins) override
     {
@@ -182,51 +179,24 @@ void frmMain::vqstartGet(qint32 startID, qint32 endID)
         }
     });
     RunHostImpl host(*this);
-    // What earlier harvests found of the site, read before the history is opened for this one:
-    // a file still open here could not be set aside there, were it damaged (on Windows).
-    const SiteFacts facts = startID <= endID ? SiteFacts::read(historyPath(), m_fetchBaseUrl) : SiteFacts();
-    const std::unique_ptr<HistoryWriter> history = startID <= endID ? recordHistory(startID, endID) : nullptr;
-    HarvestRun run(host, host, m_fetchBaseUrl, m_runSettings);
-    // What the run yields: the summary, the list's rows, the journal, the IDs given up, the history.
-    RunTally tally(host);
-    ListSink rows(*m_list, host);
+    // A window's harvest keeps its rows in the list, its journal, every page in the history of
+    // the Log folder, and the IDs it gave up beside the journal.
+    if (startID <= endID)
+        QDir().mkpath(m_logDir);
     FailedIds failedIds(failedIdsPath());
-    FailedIdsSink failed(failedIds);
-    std::optional<JournalSink> journal;
-    std::optional<HistorySink> recorded;
-    run.attach(tally);
-    run.attach(rows);
-    if (m_journal)
-        run.attach(journal.emplace(*m_journal, tally));
-    run.attach(failed);
-    if (history)
-        run.attach(recorded.emplace(*history));
-    // What earlier runs found of the site: the journal's, and the history's of every harvest of it.
-    if (m_journal) {
-        for (const AbsentPages::Look &look : m_journal->absences())
-            run.knowAbsence(look);
-    }
-    facts.teach(run);
-    run.execute(startID, endID);
+    HarvestPlan plan;
+    plan.site = m_fetchBaseUrl;
+    plan.ids = IdSequence(startID, endID);
+    plan.settings = m_runSettings;
+    plan.journal = m_journal.get();
+    plan.history = historyPath();
+    plan.program = QStringLiteral("vqlirra " VQ_VERSION);
+    plan.failedIds = &failedIds;
+    plan.list = m_list;
+    Harvest(plan, host, host).run();
 }
 
 QString frmMain::historyPath() const { return joinPath(m_logDir, QStringLiteral("history.sqlite")); }
-
-// Every page the run reads goes to the history in the Log folder; its troubles are said once
-// in the log, and the harvest goes on whatever becomes of it.
-std::unique_ptr<HistoryWriter> frmMain::recordHistory(qint32 startID, qint32 endID)
-{
-    QDir().mkpath(m_logDir);
-    const HistoryWriter::Harvest harvest{m_fetchBaseUrl, startID, endID, QStringLiteral("vqlirra " VQ_VERSION)};
-    QPointer<frmMain> window(this);
-    return std::make_unique<HistoryWriter>(
-        historyPath(), harvest, [window](HistoryWriter::Trouble trouble, const QString &file, const QString &detail) {
-            QMetaObject::invokeMethod(window, [window, trouble, file, detail] {
-                if (window)
-                    window->Ag(historyTroubleText(int(trouble), file, detail));
-            }, Qt::QueuedConnection);
-        });
-}
 
 QString frmMain::historyTroubleText(int trouble, const QString &file, const QString &detail)
 {

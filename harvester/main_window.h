@@ -20,7 +20,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTableView;
-class HistoryWriter;
 class ChangesWindow;
 class HistoryChart;
 class Journal;
@@ -101,7 +100,6 @@ private:
     QString rollOverLog(const QString &text);
     void saveList(bool workbook = false); // as CSV, or as an Excel workbook
     QString historyPath() const; // Log/history.sqlite
-    std::unique_ptr<HistoryWriter> recordHistory(qint32 startID, qint32 endID);
     static QString historyTroubleText(int trouble, const QString &file, const QString &detail);
     void showChanges();
     void showHistoryChart(qint64 id);

@@ -2,7 +2,7 @@
 #include "failed_ids.h"
 #include "id_sequence.h"
 #include "journal.h"
-#include "run_tally.h"
+#include "run_summary.h"
 
 void JournalSink::begin(const IdSequence &ids)
 {
@@ -17,7 +17,7 @@ void JournalSink::settled(const SettledId &id)
         m_journal.rowKept(id.profile->row());
         m_rowOf = id.id;
     }
-    m_journal.progress(m_first, m_last, id.id, m_tally.summary());
+    m_journal.progress(m_first, m_last, id.id, m_counts);
 }
 
 // A row that a failure left half filled is kept as it is.
@@ -29,7 +29,7 @@ void JournalSink::failedWhile(const SettledId &id)
 
 void JournalSink::learnt(const AbsentPages::Look &look) { m_journal.learnt(look); }
 
-void JournalSink::ended(RunEnd, qint64 resumeAt) { m_journal.endRun(m_first, m_last, resumeAt - 1, m_tally.summary()); }
+void JournalSink::ended(RunEnd, qint64 resumeAt) { m_journal.endRun(m_first, m_last, resumeAt - 1, m_counts); }
 
 void FailedIdsSink::settled(const SettledId &id)
 {

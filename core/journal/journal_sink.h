@@ -4,14 +4,15 @@
 
 class FailedIds;
 class Journal;
-class RunTally;
+struct RunSummary;
 
-// The rows kept and how far the run got, into the journal as each ID is settled; what the
-// site says for an ID without a profile, kept with the run's state.
+// The rows kept (as the list numbered them) and how far the run got, with its counts, into the
+// journal as each ID is settled; what the site says for an ID without a profile, kept with the
+// run's state.
 class JournalSink : public RunSink
 {
 public:
-    JournalSink(Journal &journal, const RunTally &tally) : m_journal(journal), m_tally(tally) {}
+    JournalSink(Journal &journal, const RunSummary &counts) : m_journal(journal), m_counts(counts) {}
 
     void begin(const IdSequence &ids) override;
     void settled(const SettledId &id) override;
@@ -21,7 +22,7 @@ public:
 
 private:
     Journal &m_journal;
-    const RunTally &m_tally;
+    const RunSummary &m_counts;
     qint64 m_first = 0, m_last = 0;
     qint64 m_rowOf = -1; // the ID whose row was journaled last
 };

@@ -32,6 +32,10 @@ public:
     // journal, its history), and a profile it served then: the run need not learn them again.
     void knowAbsence(const AbsentPages::Look &look) { m_settlement.knowAbsence(look); }
     void knowProfile(qint64 id) { m_settlement.knowProfile(id); }
+    // The run's counts, as every sink may read them; a run that goes on with an interrupted
+    // harvest counts on from that one's.
+    const RunSummary &summary() { return m_settlement.tally().summary(); }
+    void carryOver(const RunSummary &earlier) { m_settlement.tally().carryOver(earlier); }
 
     // Walks startID to endID; returns when the run has ended.
     void execute(qint32 startID, qint32 endID);

@@ -6,7 +6,7 @@
 #include "pageutil.h"
 
 Settlement::Settlement(RunHost &host, RunEvents &events, const RetryPolicy &policy)
-    : m_host(host), m_events(events), m_policy(policy)
+    : m_host(host), m_events(events), m_tally(events), m_policy(policy)
 {
 }
 
@@ -25,6 +25,7 @@ void Settlement::begin(const IdSequence &ids)
 // Every sink gets the ID in turn; a failure among them leaves each with what it got so far.
 void Settlement::hand(SettledId &settled)
 {
+    m_tally.settled(settled);
     try {
         for (RunSink *sink : m_sinks)
             sink->settled(settled);
@@ -221,6 +222,7 @@ void Settlement::end(RunEnd how)
     if (m_ended)
         return;
     m_ended = true;
+    m_tally.ended(how, m_lastFinished + 1);
     for (RunSink *sink : m_sinks)
         sink->ended(how, m_lastFinished + 1);
 }

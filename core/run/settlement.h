@@ -6,6 +6,7 @@
 #include "in_order.h"
 #include "run_settings.h"
 #include "run_sink.h"
+#include "run_tally.h"
 
 #include <vector>
 
@@ -22,6 +23,9 @@ public:
     Settlement(RunHost &host, RunEvents &events, const RetryPolicy &policy);
 
     void attach(RunSink &sink) { m_sinks.push_back(&sink); }
+    // The run's counts, taken before any sink sees an ID, so that every sink reads them as
+    // they stand with that ID; told as the summary when the run ends as it is to be said.
+    RunTally &tally() { return m_tally; }
     void begin(const IdSequence &ids);
     // What the site was found to say for an ID without a profile, and a profile it served,
     // before this run.
@@ -76,6 +80,7 @@ private:
 
     RunHost &m_host;
     RunEvents &m_events;
+    RunTally m_tally;
     std::vector<RunSink *> m_sinks;
     const RetryPolicy &m_policy;
     const IdSequence *m_ids = nullptr;
