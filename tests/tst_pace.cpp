@@ -116,5 +116,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestPace)
+QTEST_GUILESS_MAIN(TestPace)
 #include "tst_pace.moc"

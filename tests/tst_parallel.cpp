@@ -1,19 +1,9 @@
 #include "fixture.h"
 
 namespace {
-// A Retry-After (served as fault) with a number in flight: how long it holds every request, and
-// the cap set on the wait.
-struct Hold { QString fault; int parallel, heldMs, capMs; };
 // A site's rate limit and refusal status: requests a second, each for a second, the last to
 // the end; the run's number in flight and pause.
 struct Limit { int parallel, pause, status; QList<int> limits; };
-// How late the test's own site may note an arrival on a busy machine (and under Wine or the
-// sanitizers, which slow its event loop down).
-#if defined(Q_OS_WIN) || defined(__SANITIZE_ADDRESS__)
-constexpr qint64 kArrivalJitterMs = 1000;
-#else
-constexpr qint64 kArrivalJitterMs = 3;
-#endif
 } // namespace
 
 // Several requests in flight against a loopback site whose answers come late and out of
@@ -73,37 +63,6 @@ private Q_SLOTS:
         eight.restart();
         for (int field : {0, 1})
             QCOMPARE(eight.field(field)->text(), one.field(field)->text());
-    }
-
-    void retryAfterHoldsEveryRequest_data()
-    {
-        QTest::addColumn<Hold>("hold");
-        QTest::newRow("429, eight in flight") << Hold{"retry-429", 8, 1000, 120000};
-        QTest::newRow("an HTTP date") << Hold{"retry-date", 1, 900, 120000};
-        QTest::newRow("cut to the cap") << Hold{"retry-long", 4, 250, 300};
-        QTest::newRow("with a page, one at a time") << Hold{"retry-page", 1, 1000, 120000};
-    }
-    // A Retry-After (or the cap set on it) passes before any request starts, and a refused ID
-    // is asked for again then; one at a time, no later ID goes out until it has passed, even after a page.
-    void retryAfterHoldsEveryRequest()
-    {
-        QFETCH(Hold, hold);
-        const auto [fault, parallel, heldMs, capMs] = hold;
-        changeRetries([cap = capMs](RetryPolicy &p) { p.maxRetryAfterMs = cap; });
-        Harness h("p%1");
-        h.script[3] = QStringList{fault, "p3"};
-        h.delay([](qint64) { return 60; });
-        h.harvest(1, 20, 0, parallel);
-        QCOMPARE(h.rowTexts(), everyRow(1, 20));
-        const QList<qint64> at = h.times.value(3);
-        QVERIFY(at.size() == (fault == u"retry-page" ? 1 : 2) && at.last() - at[0] < heldMs + 20000);
-        int after = 0;
-        for (const Harness::Arrival &a : h.arrivals) {
-            QVERIFY2((a.ms <= at[0] + 20 && (parallel > 1 || a.id <= 3)) || a.ms >= at[0] + heldMs, qPrintable(QString::number(a.ms - at[0])));
-            after += a.ms >= at[0] + heldMs;
-        }
-        QVERIFY(after >= 5);
-        QCOMPARE(h.server.peakInFlight(), parallel);
     }
 
     // A site that limits its rate as real ones do (a leaky bucket with a burst, refusing without
@@ -200,69 +159,6 @@ private Q_SLOTS:
         QCOMPARE(h.rowTexts(), everyRow(1, 1) + everyRow(20, 27, 2));
         QCOMPARE(h.server.peakInFlight(), 4);
         QVERIFY(!h.window->running());
-    }
-
-    // A site that answers an ID without a profile with a page of status 200: the run learns it
-    // at the cost of two requests, on the same road as any (the pause kept, one at a time after
-    // each answer and beyond one between starts), throws no answer away, and the next harvest,
-    // in this window or the next, knows it.
-    void absencePageLearntOnce_data()
-    {
-        QTest::addColumn<int>("parallel");
-        QTest::addColumn<int>("pause");
-        QTest::newRow("one at a time, a pause") << 1 << 40;
-        QTest::newRow("eight in flight") << 8 << 0;
-        QTest::newRow("eight in flight, a pause") << 8 << 25;
-    }
-    void absencePageLearntOnce()
-    {
-        QFETCH(int, parallel);
-        QFETCH(int, pause);
-        constexpr int ids = 30, delayMs = 20;
-        Harness h;
-        for (int id = 1; id <= ids; ++id)
-            h.setPage(id, id % 5 == 1 ? QStringLiteral("p%1").arg(id) : QStringLiteral("raw <html><title>用户 %1 不存在</title></html>").arg(id));
-        h.delay([](qint64) { return delayMs; });
-        h.harvest(1, ids, pause, parallel);
-        QStringList kept;
-        for (const QString &row : h.rowTexts())
-            kept << row.section(u'|', 2, 2);
-        QCOMPARE(kept, QStringList({"1", "6", "11", "16", "21", "26"}));
-        QVERIFY2(h.requested.size() <= ids + 2, qPrintable(h.ids()));
-        const qint64 least = parallel == 1 ? delayMs + pause : pause; // after the answer, or between starts
-        const auto &a = h.arrivals;
-        QVERIFY(a.last().ms - a.first().ms >= (a.size() - 1) * least);
-        for (int i = 1; i < a.size(); ++i)
-            QVERIFY2(a[i].ms - a[i - 1].ms >= least - kArrivalJitterMs,
-                     qPrintable(QStringLiteral("%1 after %2: %3 ms").arg(a[i].id).arg(a[i - 1].id).arg(a[i].ms - a[i - 1].ms)));
-        for (int restarted : {0, 1}) {
-            if (restarted)
-                h.restart();
-            h.requested.clear();
-            h.harvest(1, ids, 0, parallel);
-            QCOMPARE(h.requested.size(), ids);
-        }
-    }
-
-    // An ID the site refuses every time while it serves the IDs around it is the ID's own
-    // trouble: three tries, five requests at most, and it is named as failed.
-    void idRefusedForItselfGetsItsTries_data()
-    {
-        QTest::addColumn<int>("parallel");
-        QTest::newRow("one at a time") << 1;
-        QTest::newRow("eight in flight") << 8;
-    }
-    void idRefusedForItselfGetsItsTries()
-    {
-        QFETCH(int, parallel);
-        Harness h("p%1");
-        h.setPage(15, QStringLiteral("503"));
-        h.harvest(1, 30, 0, parallel);
-        QTRY_VERIFY_WITH_TIMEOUT(!h.window->running(), 20000);
-        QCOMPARE(h.rows(), 29);
-        const qsizetype asked = h.requested.count("/u/15");
-        QVERIFY2(asked >= 3 && asked <= 5, qPrintable(QString::number(asked)));
-        QVERIFY(h.messages().contains(QStringLiteral("下载失败: 15 (HTTP 503)")));
     }
 
     // The frame's menu, not the fields', chooses the number; a run keeps the one it started with.

@@ -1,6 +1,4 @@
-#include "answer_judge.h"
 #include "fixture.h"
-#include "pace.h"
 
 namespace {
 const QString kStarted = QStringLiteral("开始采集..."), kStopped = QStringLiteral("采集已经停止..."),
@@ -305,57 +303,6 @@ private Q_SLOTS:
                  qPrintable(title));
         QVERIFY2(fill > 0.1 && fill < 0.9, qPrintable(QString::number(fill)));
         QVERIFY(panel.startsWith(QStringLiteral("正在采集用户: "))); // the text stays as it was
-    }
-
-    // What an answer means for its ID with retries after 20 and 40 ms, a Retry-After cut to
-    // 300 ms: "how attempt [refused FREE] [limited]" -> "settle KIND" | "retry DELAY ATTEMPT" | "cancelled".
-    void answerJudged_data()
-    {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("judged");
-        QTest::newRow("a page") << "200 0" << "settle 0";
-        QTest::newRow("no profile") << "404 0" << "settle 1";
-        QTest::newRow("blocked") << "403 0" << "settle 2";
-        QTest::newRow("busy, first try") << "503 0" << "retry 20 1";
-        QTest::newRow("busy, second try") << "503 1" << "retry 40 2";
-        QTest::newRow("busy, out of tries") << "503 2" << "settle 2";
-        QTest::newRow("Retry-After, cut to the cap") << "429+9 0" << "retry 300 1";
-        QTest::newRow("reset") << "reset 1" << "retry 40 2";
-        QTest::newRow("the pace's refusal, at the pace") << "429 2 refused 19 limited" << "retry 0 2";
-        QTest::newRow("the pace's refusal, no pace yet") << "429 1 refused 0" << "retry 20 1";
-        QTest::newRow("free refusals spent") << "429 1 refused 20 limited" << "retry 40 2";
-        QTest::newRow("closing") << "cancelled 0" << "cancelled";
-    }
-    void answerJudged()
-    {
-        QFETCH(QString, answer);
-        QFETCH(QString, judged);
-        const QStringList how = answer.split(u' ');
-        Module1::FetchOutcome outcome;
-        outcome.transport = how[0] == u"reset" ? Module1::Transport::Reset
-            : how[0] == u"cancelled"           ? Module1::Transport::Cancelled
-                                               : Module1::Transport::Ok;
-        outcome.httpStatus = how[0].section(u'+', 0, 0).toInt();
-        if (how[0].contains(u'+'))
-            outcome.retryAfterMs = how[0].section(u'+', 1).toLongLong() * 1000;
-        Module1::Page page;
-        page.isUtf8 = true;
-        page.utf8 = outcome.httpStatus == 200 ? profilePage(QStringLiteral("名")) : QByteArray("<html>busy</html>");
-        RetryPolicy policy;
-        policy.delaysMs = {20, 40};
-        policy.maxRetryAfterMs = 300;
-        const Judgement j = judgeAnswer(outcome, page, policy, how[1].toInt(), how.contains(QStringLiteral("refused")),
-                                        how.value(3).toInt(), how.contains(QStringLiteral("limited")));
-        const QString got = j.kind == Judgement::Cancelled ? QStringLiteral("cancelled")
-            : j.kind == Judgement::Settle                  ? QStringLiteral("settle %1").arg(int(j.fetched))
-                                                           : QStringLiteral("retry %1 %2").arg(j.delayMs).arg(j.attempt);
-        QCOMPARE(got, judged);
-    }
-
-    void timeLeftReads()
-    {
-        for (const auto &[seconds, text] : QList<QPair<qint64, QString>>{{59, "59秒"}, {60, "1分钟"}, {754, "12分钟"}, {3600, "1小时0分钟"}, {7530, "2小时5分钟"}})
-            QCOMPARE(Pace::chineseDuration(seconds), text);
     }
 };
 
