@@ -182,7 +182,7 @@ void ConsoleHost::drawProgress(bool final)
                              .arg(100.0 * double(m_done) / double(m_total), 0, 'f', 1)
                              .arg(m_kept).arg(m_givenUp)
                              .arg(rate, 0, 'f', 1)
-                             .arg(m_sitePace > 0 ? QStringLiteral(", held to the site's limit") : QString())
+                             .arg(m_sitePace > 0 || m_keptPace.limited() ? QStringLiteral(", held to the site's limit") : QString())
                              .arg(left);
     if (m_terminal) {
         writeErr(u'\r' + line.leftJustified(79) + (final ? QStringLiteral("\n") : QString()));
@@ -206,6 +206,12 @@ void ConsoleHost::finish(const RunSummary &counts)
         text += m_failure + u'\n';
     if (!m_summary.isEmpty())
         text += m_summary + u'\n';
+    if (m_keptPace.limited())
+        text += QStringLiteral("The run started at the pace kept for the site: about %1 requests a second.\n")
+                    .arg(m_keptPace.rate, 0, 'f', 1);
+    else if (m_keptPace.neverRefused())
+        text += QStringLiteral("The run started with %1 requests in flight at once: the site never refused them before.\n")
+                    .arg(m_keptPace.inFlight);
     if (m_sitePace > 0)
         text += QStringLiteral("The site refused requests beyond about %1 a second; the run held to that pace.\n")
                     .arg(m_sitePace, 0, 'f', 1);

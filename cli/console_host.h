@@ -37,6 +37,7 @@ public:
     void summary(const RunSummary &summary) override;
     void failed(qint64 id, const QString &message, int code) override;
     void sitePace(double requestsPerSecond) override { m_sitePace = requestsPerSecond; }
+    void startsAtKeptPace(const KeptPace &pace) override { m_keptPace = pace; }
     void siteSilent(qint64 resumeAt, qint64 msToTry, bool waitBegins) override;
     void siteBack(qint64 resumeAt) override;
     void pagesStrange(qint64 resumeAt, qint64 msToTry, bool waitBegins, const QString &gist) override;
@@ -89,4 +90,5 @@ private:
     qint64 m_silentMs = -1; // while the site does not answer, the time to the next try
     QString m_waitReason;   // what the run waits for the site to end
     double m_sitePace = 0; // requests a second the site holds the run to; 0 while it has not refused
+    KeptPace m_keptPace;   // the pace an earlier harvest kept, which the run started at
 };

@@ -108,6 +108,11 @@ public:
         w.setWindowTitle(kTitle);
         w.m_nextTitleMs = 0;
     }
+    void startsAtKeptPace(const KeptPace &pace) override
+    {
+        w.Ag(pace.limited() ? QStringLiteral("网站限速: 按上次记录的速度开始, 每秒约 %1 个请求").arg(qMax(1, qRound(pace.rate)))
+                            : QStringLiteral("网站未曾限速: 按上次记录直接以 %1 个并发请求开始").arg(pace.inFlight));
+    }
     // Once when the site first holds the run back, then at most once a minute while it changes.
     void sitePace(double requestsPerSecond) override
     {

@@ -14,12 +14,15 @@ struct BucketRun
 {
     int requests = 0, refused = 0;
     double seconds = 0, provenOver = 0; // the highest rate the pace held proven, over the site's
+    KeptPace found;                     // what the run kept of the site's pace
+    int mostOut = 0;                    // the most requests out at once
+    std::vector<qint64> starts;         // when each request went out
 
-    BucketRun(double rate, int burst, int most, int ids)
+    BucketRun(double rate, int burst, int most, int ids, const KeptPace &kept = {})
     {
         struct Flight { qint64 startedMs, answerMs; int id; bool taken; };
         qint64 now = 0;
-        RunSchedule road({[] { return 0; }, [] { return true; }, {}, [&now] { return now; }}, most, ids - 1, 10000);
+        RunSchedule road({[] { return 0; }, [] { return true; }, {}, [&now] { return now; }}, most, ids - 1, 10000, kept);
         std::vector<Flight> flights;
         std::vector<bool> done(size_t(ids) + 1, false);
         double level = 0;
@@ -49,6 +52,7 @@ struct BucketRun
             }
             road.started();
             ++requests;
+            starts.push_back(now);
             const double after = lastTaken < 0 ? 0 : qMax(0.0, level - rate * double(now - lastTaken) / 1000.0) + 1;
             const bool taken = lastTaken < 0 || after <= burst;
             if (taken) {
@@ -57,7 +61,9 @@ struct BucketRun
             }
             refused += !taken;
             flights.push_back({now, now + (taken ? 100 : 1), int(next->id), taken});
+            mostOut = qMax(mostOut, int(flights.size()));
         }
         seconds = double(now) / 1000.0;
+        found = road.kept();
     }
 };

@@ -4,13 +4,14 @@
 
 #include "failed_ids.h"
 #include "harvest.h"
+#include "history_sink.h"
 #include "journal.h"
 #include "result_model.h"
 
 // Harvests of a scripted site through the assembly, with a host of the test's own and no
 // window: its journal, history and failed IDs in the site's folder. What the run tells is
 // noted in words: "given up ID", "summary VISITED KEPT OUT ABSENT FAILED", "pace", "site
-// silent", "site back ID", "completed".
+// silent", "site back ID", "completed", "starts at PACE".
 struct RunHarness : ScriptedSite, RunHost, HarvestEvents
 {
     int inFlight = 1;
@@ -46,6 +47,7 @@ struct RunHarness : ScriptedSite, RunHost, HarvestEvents
     }
     void siteBack(qint64 id) override { told << QStringLiteral("site back %1").arg(id); }
     void completed() override { told << QStringLiteral("completed"); }
+    void startsAtKeptPace(const KeptPace &pace) override { told << QStringLiteral("starts at ") + pace.line(); }
 
     // first to last with so many in flight; kept: with the journal, the history and the failed IDs.
     RunSummary harvest(qint64 first, qint64 last, int parallel, bool kept = true)
@@ -58,11 +60,12 @@ struct RunHarness : ScriptedSite, RunHost, HarvestEvents
         plan.list = &list;
         if (kept) {
             plan.journal = journalUsed;
-            plan.history = QDir(dir.path()).filePath(QStringLiteral("Log/history.sqlite"));
+            plan.history = historyPath();
             plan.failedIds = &failed;
         }
         return Harvest(plan, *this, *this).run();
     }
+    QString historyPath() const { return QDir(dir.path()).filePath(QStringLiteral("Log/history.sqlite")); }
     QStringList rowTexts() const // cells joined by '|'
     {
         QStringList out;

@@ -77,7 +77,7 @@ inline Module1::FetchLimits quickFetches(int totalMs, QList<int> retryDelaysMs, 
     RetryPolicy quick;
     quick.delaysMs = retryDelaysMs;
     quick.patienceMs = 0; // a silent site ends the run, unless a test waits for it
-    testSettings() = {quick, limits};
+    testSettings() = {quick, limits, {}};
     return limits;
 }
 

@@ -121,6 +121,29 @@ private Q_SLOTS:
         QCOMPARE(readFile(h.failed.path()), kept ? QByteArray("15\n") : QByteArray("<missing>"));
     }
 
+    // What a harvest found of a site's pace is kept with the site in its history and with the
+    // run in its journal, read back by the next harvest, which starts at it and says so once:
+    // from the journal it goes on with, else from the history.
+    void paceKeptForTheNextHarvest()
+    {
+        RunHarness h("p%1");
+        h.server.setRateLimit(100, 5, 429);
+        h.harvest(1, 150, 8);
+        const QString found = h.journal.pace().line();
+        QVERIFY2(h.journal.pace().limited() && h.journal.pace().inFlight == 8, qPrintable(found));
+        Journal reopened(QFileInfo(h.journal.statePath()).absolutePath());
+        QCOMPARE(reopened.recover(false).pace.line(), found);
+        QCOMPARE(SiteFacts::read(h.historyPath(), h.profileBase()).pace.line(), found);
+        Journal elsewhere(QDir(h.dir.path()).filePath(QStringLiteral("Elsewhere")));
+        for (Journal *journal : {&h.journal, &elsewhere}) {
+            const QString kept = journal == &h.journal ? h.journal.pace().line() : SiteFacts::read(h.historyPath(), h.profileBase()).pace.line();
+            h.journalUsed = journal;
+            h.told.clear();
+            h.harvest(151, 160, 8);
+            QCOMPARE(h.told.filter(QStringLiteral("starts at ")), QStringList{"starts at " + kept});
+        }
+    }
+
     // What an answer means for its ID with retries after 20 and 40 ms, a Retry-After cut to
     // 300 ms: "how attempt [refused FREE] [limited]" -> "settle KIND" | "retry DELAY ATTEMPT" | "cancelled".
     void answerJudged_data()

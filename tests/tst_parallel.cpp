@@ -55,8 +55,12 @@ private Q_SLOTS:
         for (int panel : {1, 2})
             QCOMPARE(eight.panel(panel), one.panel(panel));
         QCOMPARE(eight.window->running(), one.window->running());
-        for (const char *file : {"Log/journal.csv", "Log/journal.run"})
-            QCOMPARE(readFile(eight.dir.filePath(QLatin1String(file))), readFile(one.dir.filePath(QLatin1String(file))));
+        // The journal is the same but for the pace that eight in flight found, kept with it.
+        QCOMPARE(readFile(eight.dir.filePath(QStringLiteral("Log/journal.csv"))), readFile(one.dir.filePath(QStringLiteral("Log/journal.csv"))));
+        const QByteArray state = readFile(eight.dir.filePath(QStringLiteral("Log/journal.run")));
+        const qsizetype pace = state.indexOf("pace ");
+        QVERIFY(pace > 0);
+        QCOMPARE(state.left(pace), readFile(one.dir.filePath(QStringLiteral("Log/journal.run"))));
         QCOMPARE(one.server.peakInFlight(), 1);
         QVERIFY2(eight.server.peakInFlight() > 2 && eight.server.peakInFlight() <= 8, qPrintable(QString::number(eight.server.peakInFlight())));
         one.restart();

@@ -51,7 +51,12 @@ RunSummary Harvest::run()
     // a file still open here could not be set aside there, were it damaged (on Windows).
     const SiteFacts facts = m_plan.history.isEmpty() ? SiteFacts() : SiteFacts::read(m_plan.history, m_plan.site);
     std::unique_ptr<HistoryWriter> history = openHistory();
-    HarvestRun run(m_host, m_events, m_plan.site, m_plan.settings);
+    // The site's pace as the journal's run found it (the run this one goes on with), else as
+    // the history kept it.
+    RunSettings settings = m_plan.settings;
+    if (!settings.pace.known())
+        settings.pace = m_plan.journal && m_plan.journal->pace().known() ? m_plan.journal->pace() : facts.pace;
+    HarvestRun run(m_host, m_events, m_plan.site, settings);
     run.carryOver(m_plan.earlier);
     ResultModel streamed; // each row passes through on its way out
     const Sinks sinks(m_plan, run, m_events, m_plan.list ? *m_plan.list : streamed, history.get());

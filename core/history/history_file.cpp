@@ -23,6 +23,8 @@ const char *const kSteps[] = {
     " follows INTEGER, fans INTEGER, shown TEXT, PRIMARY KEY(profile, harvest DESC)) WITHOUT ROWID;",
     // What a harvest learnt of its site, so that the next one starts with it.
     "CREATE TABLE sites(site TEXT PRIMARY KEY, last_profile INTEGER, absences TEXT);",
+    // ...and its pace, so that the next harvest starts at it.
+    "ALTER TABLE sites ADD COLUMN pace TEXT;",
 };
 static_assert(sizeof(kSteps) / sizeof(*kSteps) == kVersion, "one step for each version");
 

@@ -17,7 +17,7 @@ struct sqlite3;
 //             it says for an ID without a profile: "STATUS<tab>KEY" a line)
 namespace HistoryFile {
 
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;
 
 struct Opened
 {

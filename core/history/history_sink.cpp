@@ -26,6 +26,12 @@ void HistorySink::settled(const SettledId &id)
 
 void HistorySink::learnt(const AbsentPages::Look &look) { m_writer.learnt(SiteFacts::line(look)); }
 
+void HistorySink::paced(const KeptPace &pace)
+{
+    if (pace.known())
+        m_writer.paced(pace.line());
+}
+
 QString SiteFacts::line(const AbsentPages::Look &look) { return QString::number(look.status) + u'\t' + look.key; }
 
 SiteFacts SiteFacts::read(const QString &historyPath, const QString &site)
@@ -47,6 +53,11 @@ SiteFacts SiteFacts::read(const QString &historyPath, const QString &site)
                 facts.absences.append({status, line.mid(tab + 1)});
         }
     }
+    // A file of an older version has no pace yet; the rest is read all the same.
+    SqlStatement pace(opened.db, "SELECT pace FROM sites WHERE site=? AND pace IS NOT NULL");
+    pace.bind(1, site);
+    if (pace.ok() && pace.step() == SQLITE_ROW)
+        facts.pace = KeptPace::fromLine(pace.text(0));
     HistoryFile::close(opened.db);
     return facts;
 }

@@ -14,17 +14,19 @@ public:
     explicit HistorySink(HistoryWriter &writer) : m_writer(writer) {}
     void settled(const SettledId &id) override;
     void learnt(const AbsentPages::Look &look) override;
+    void paced(const KeptPace &pace) override;
 
 private:
     HistoryWriter &m_writer;
 };
 
-// What earlier harvests learnt of a site: a profile it served, and what it says for an ID
-// without a profile. Nothing when the history cannot be read or knows no such site.
+// What earlier harvests learnt of a site: a profile it served, what it says for an ID without
+// a profile, and its pace. Nothing when the history cannot be read or knows no such site.
 struct SiteFacts
 {
     qint64 lastProfile = -1;
     QList<AbsentPages::Look> absences;
+    KeptPace pace;
 
     static SiteFacts read(const QString &historyPath, const QString &site);
     // The run starts knowing them.

@@ -92,6 +92,13 @@ void HistoryWriter::learnt(const QString &absence)
     }
 }
 
+void HistoryWriter::paced(const QString &pace)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_siteChanged = m_siteChanged || pace != m_pace;
+    m_pace = pace;
+}
+
 void HistoryWriter::tell(Trouble trouble, const QString &file, const QString &detail)
 {
     const int bit = 1 << int(trouble);
@@ -222,12 +229,14 @@ bool HistoryWriter::writeSite()
 {
     qint64 lastProfile;
     QStringList learnt;
+    QString pace;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_siteChanged)
             return true;
         lastProfile = m_lastProfile;
         learnt = m_learnt;
+        pace = m_pace;
     }
     SqlStatement read(m_db, "SELECT absences FROM sites WHERE site=?");
     read.bind(1, m_harvest.site);
@@ -238,17 +247,22 @@ bool HistoryWriter::writeSite()
         if (!absences.contains(absence))
             absences << absence;
     }
-    SqlStatement write(m_db, "INSERT INTO sites(site, last_profile, absences) VALUES(?1, ?2, ?3)"
-                             " ON CONFLICT(site) DO UPDATE SET last_profile=coalesce(?2, last_profile), absences=?3");
+    SqlStatement write(m_db, "INSERT INTO sites(site, last_profile, absences, pace) VALUES(?1, ?2, ?3, ?4)"
+                             " ON CONFLICT(site) DO UPDATE SET last_profile=coalesce(?2, last_profile), absences=?3,"
+                             " pace=coalesce(?4, pace)");
     write.bind(1, m_harvest.site);
     if (lastProfile >= 0)
         write.bind(2, lastProfile);
     else
         write.bindNull(2);
     write.bind(3, absences.join(u'\n'));
+    if (pace.isEmpty())
+        write.bindNull(4);
+    else
+        write.bind(4, pace);
     if (write.step() != SQLITE_DONE)
         return false;
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_siteChanged = m_learnt.size() != learnt.size() || m_lastProfile != lastProfile;
+    m_siteChanged = m_learnt.size() != learnt.size() || m_lastProfile != lastProfile || m_pace != pace;
     return true;
 }

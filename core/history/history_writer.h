@@ -49,6 +49,8 @@ public:
     // What the site says for an ID without a profile, learnt ("STATUS<tab>KEY"): kept with the
     // site, with the last profile it served, for the next harvest of it.
     void learnt(const QString &absence);
+    // The site's pace as the harvest found it ("RATE PROVEN BURST IN_FLIGHT"), kept likewise.
+    void paced(const QString &pace);
 
     // Small batches keep the writing beside the harvest, so little is left for its end.
     static constexpr int kBatch = 256;
@@ -75,6 +77,7 @@ private:
     bool m_held = false; // the last write found the file busy
     std::vector<HistoryVisit> m_pending;
     QStringList m_learnt;       // absences learnt, with the mutex
+    QString m_pace;             // the site's pace, with the mutex
     qint64 m_lastProfile = -1;  // the last profile recorded, with the mutex
     bool m_siteChanged = false; // with the mutex
     bool m_stopping = false;

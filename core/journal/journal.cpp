@@ -69,8 +69,10 @@ Journal::Recovery Journal::recover(bool keepRows)
     JournalState::State state;
     const bool stateRead = JournalState::read(statePath(), state);
     const bool haveState = stateRead && state.finished < state.last;
-    if (stateRead)
+    if (stateRead) {
         m_absences = state.absences;
+        m_pace = state.pace;
+    }
     const qint64 rowsAtState = haveState ? qMax<qint64>(0, state.rows) : 0;
     qint64 done = state.finished;
     QFile file(rowsPath());
@@ -117,6 +119,7 @@ Journal::Recovery Journal::recover(bool keepRows)
     }
     m_rowCount = out.rowCount;
     out.absences = m_absences;
+    out.pace = m_pace;
     return out;
 }
 
@@ -202,7 +205,7 @@ void Journal::writeState(qint64 first, qint64 last, qint64 lastFinished, const R
     m_nextState.setRemainingTime(kSyncEveryMs);
     QDir().mkpath(m_dir);
     QSaveFile file(statePath());
-    const QByteArray text = JournalState::text({first, last, lastFinished, m_rowCount, counts, m_absences});
+    const QByteArray text = JournalState::text({first, last, lastFinished, m_rowCount, counts, m_absences, m_pace});
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
         failed(statePath());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "absent_pages.h"
+#include "kept_pace.h"
 #include "result_model.h"
 #include "run_summary.h"
 
@@ -31,8 +32,9 @@ public:
         qint64 end = 0;          // that run's end ID
         QString setAside;        // where an unreadable journal was moved, if one was
         RunSummary earlier;      // what the unfinished run had done (its failed IDs are not kept)
-        // What the site was found to say for an ID without a profile.
+        // What the site was found to say for an ID without a profile, and its pace.
         QList<AbsentPages::Look> absences;
+        KeptPace pace;
     };
 
     // The files are dir/NAME.csv (the rows) and dir/NAME.run (the run).
@@ -53,6 +55,9 @@ public:
     // that the run resumed need not learn it again.
     void learnt(const AbsentPages::Look &look);
     const QList<AbsentPages::Look> &absences() const { return m_absences; }
+    // The site's pace as the run found it, kept with the run's state likewise.
+    void paced(const KeptPace &pace) { m_pace = pace; }
+    const KeptPace &pace() const { return m_pace; }
     // How far the run got; written at most once a second.
     void progress(qint64 first, qint64 last, qint64 lastFinished, const RunSummary &counts);
     // The run ended: everything on disk now.
@@ -84,4 +89,5 @@ private:
     QDeadlineTimer m_nextState;
     std::function<void(const QString &)> m_report;
     QList<AbsentPages::Look> m_absences;
+    KeptPace m_pace;
 };

@@ -18,6 +18,7 @@ public:
     void settled(const SettledId &id) override;
     void failedWhile(const SettledId &id) override;
     void learnt(const AbsentPages::Look &look) override;
+    void paced(const KeptPace &pace) override;
     void ended(RunEnd how, qint64 resumeAt) override;
 
 private:

@@ -23,6 +23,15 @@ bool readAbsence(const QByteArray &line, QList<AbsentPages::Look> &into)
     return true;
 }
 
+// "pace RATE PROVEN BURST IN_FLIGHT": also a line without "=".
+bool readPace(const QByteArray &line, KeptPace &into)
+{
+    if (!line.startsWith("pace "))
+        return false;
+    into = KeptPace::fromLine(QString::fromLatin1(line.mid(5)));
+    return true;
+}
+
 } // namespace
 
 bool read(const QString &path, State &state)
@@ -33,7 +42,7 @@ bool read(const QString &path, State &state)
     const QList<QByteArray> lines = file.readAll().split('\n');
     int seen = 0;
     for (const QByteArray &line : lines) {
-        if (readAbsence(line, state.absences))
+        if (readAbsence(line, state.absences) || readPace(line, state.pace))
             continue;
         const QList<QByteArray> kv = line.trimmed().split('=');
         if (kv.size() != 2)
@@ -72,6 +81,8 @@ QByteArray text(const State &state)
         + "\r\nfailed=" + QByteArray::number(state.counts.failed) + "\r\n";
     for (const AbsentPages::Look &look : state.absences)
         text += absenceLine(look);
+    if (state.pace.known())
+        text += "pace " + state.pace.line().toLatin1() + "\r\n";
     return text;
 }
 

@@ -15,11 +15,19 @@ qint64 window(int most) { return most > 1 ? 4 * qint64(most) : 1; }
 constexpr qint64 kOpeningSpacingMs = 2;
 } // namespace
 
-RunSchedule::RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs)
-    : m_host(std::move(host)), m_most(most), m_last(lastPosition), m_maxRetryAfterMs(maxRetryAfterMs),
-      m_requests(0, lastPosition, window(most))
+RunSchedule::RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs, const KeptPace &kept)
+    : m_host(std::move(host)), m_most(most), m_kept(kept), m_width(most), m_last(lastPosition),
+      m_maxRetryAfterMs(maxRetryAfterMs), m_requests(0, lastPosition, window(most))
 {
     m_pace.expect(lastPosition + 1);
+    if (most > 1 && kept.limited()) {
+        m_pace.startFrom(kept);
+    } else if (most > 1) {
+        m_width = kept.neverRefused() ? qMin(most, kept.inFlight) : 1;
+        m_opening = m_width < most;
+        if (m_opening)
+            m_pace.opening();
+    }
     m_clock.start();
 }
 
@@ -46,6 +54,7 @@ RunSchedule::Answered RunSchedule::answered(const Module1::FetchOutcome &outcome
     refused.paceRefused = m_pace.answered(outcome, startedMs, now + (m_most > 1 ? 1 : 0), m_maxRetryAfterMs, key);
     refused.freeRefusals = key < 0 ? m_side.refusals() : m_free.of(key, outcome, refused.paceRefused, m_pace);
     m_answered = true;
+    grow(outcome, startedMs, now);
     if (outcome.httpStatus == 429 || outcome.httpStatus == 503 || outcome.retryAfterMs >= 0)
         m_idealMs = qMax(m_idealMs, double(now)); // the site's allowance is spent: nothing to catch up on
     if (m_pace.requestsPerSecond() == before)
@@ -60,9 +69,33 @@ RunSchedule::Answered RunSchedule::answered(const Module1::FetchOutcome &outcome
     return refused;
 }
 
+// While the run opens, every answer the site accepts lets one more request go; the site's first
+// refusal that sets a pace ends the opening, and the pace holds the run from there.
+void RunSchedule::grow(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 nowMs)
+{
+    if (!m_opening || outcome.retryAfterMs >= 0)
+        return;
+    if (outcome.httpStatus == 429 || outcome.httpStatus == 503) {
+        if (m_pace.limited())
+            m_opening = false;
+    } else if (outcome.transport == Module1::Transport::Ok) {
+        m_roundTripMs = double(nowMs - startedMs);
+        m_opening = ++m_width < m_most;
+    }
+    if (!m_opening)
+        m_width = m_most;
+}
+
+KeptPace RunSchedule::kept() const
+{
+    if (m_most == 1)
+        return {};
+    return m_pace.kept(m_kept.neverRefused() ? qMax(m_width, m_kept.inFlight) : m_width);
+}
+
 qint64 RunSchedule::besideDueMs(int inFlight) const
 {
-    if (inFlight >= m_most || (m_pace.holding() && inFlight > 0))
+    if (inFlight >= m_width || (m_pace.holding() && inFlight > 0))
         return -1;
     const qint64 open = qMax(m_pace.openAtMs(), m_side.notBeforeMs());
     if (m_most > 1)
@@ -75,7 +108,7 @@ qint64 RunSchedule::dueMs(qint64 oldest, int inFlight, bool idsWait) const
     if (m_side.wanted())
         return besideDueMs(inFlight);
     const qint64 due = idsWait ? -1 : m_requests.dueMs(oldest);
-    if (inFlight >= m_most || due < 0 || (m_pace.holding() && inFlight > 0))
+    if (inFlight >= m_width || due < 0 || (m_pace.holding() && inFlight > 0))
         return -1;
     if (m_most > 1)
         return qMax(due, m_pace.openAtMs());
@@ -90,7 +123,7 @@ std::optional<RequestSchedule::Next> RunSchedule::take(qint64 oldest, int inFlig
     if (due < 0 || due > now) {
         // Room for more, and the IDs wait for an earlier one to be finished: the run itself
         // holds back, not the site.
-        if (!idsWait && !m_side.wanted() && inFlight < m_most && m_requests.waitsFor(oldest) && m_windowFullMs < 0)
+        if (!idsWait && !m_side.wanted() && inFlight < m_width && m_requests.waitsFor(oldest) && m_windowFullMs < 0)
             m_windowFullMs = now;
         return std::nullopt;
     }
@@ -137,7 +170,8 @@ qint64 RunSchedule::started()
 
 double RunSchedule::gapMs(qint32 pause) const
 {
-    const double opening = m_answered ? 0 : double(kOpeningSpacingMs);
+    // Opening gently, the requests of a round trip are spread over it.
+    const double opening = !m_answered ? double(kOpeningSpacingMs) : m_opening ? m_roundTripMs / m_width : 0;
     return qMax(qMax(pause > 0 ? double(pause) + 1 : 0.0, m_pace.gapMs()), opening);
 }
 

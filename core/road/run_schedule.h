@@ -33,9 +33,15 @@ struct RoadHost
 class RunSchedule
 {
 public:
-    RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs);
+    // Beyond one in flight, a site whose pace an earlier harvest kept (kept) is harvested at that
+    // pace from the first request; one the run does not know is opened gently: one request out,
+    // one more for each answer the site accepts (twice as many each round trip, spread over it),
+    // up to most, until the site refuses one and its pace holds the run.
+    RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs, const KeptPace &kept = {});
 
     int most() const { return m_most; }
+    // What the run found of the site's pace, for the next harvest; one at a time keeps nothing.
+    KeptPace kept() const;
     qint64 nowMs() const; // rounded up: a wait measured from it is never short
     const SitePace &pace() const { return m_pace; }
     // The IDs start afresh from position from on (after a quiet site answered again); the
@@ -90,11 +96,16 @@ public:
 
 private:
     bool mayGoAhead() const;
+    void grow(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 nowMs);
     double gapMs(qint32 pause) const;
     qint64 besideDueMs(int inFlight) const;
 
     RoadHost m_host;
     const int m_most;
+    const KeptPace m_kept;
+    int m_width;            // requests that may be out now: most, or fewer while opening
+    bool m_opening = false;
+    double m_roundTripMs = 0; // while opening, the latest accepted answer's
     const qint64 m_last;
     const int m_maxRetryAfterMs;
     QElapsedTimer m_clock;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kept_pace.h"
 #include "pageutil.h"
 
 #include <QList>
@@ -23,4 +24,7 @@ struct RunSettings
 {
     RetryPolicy retries;
     Module1::FetchLimits fetch;
+    // The site's pace as an earlier harvest found it: beyond one in flight the run starts there
+    // rather than opening gently.
+    KeptPace pace;
 };

@@ -213,22 +213,59 @@ bool SitePace::refused(qint64 startedMs, qint64 nowMs, qint64 key)
     if (m_burst < 0)
         m_burst = m_started - m_refused;
     if (m_rate <= 0) {
-        const qint64 from = qMax(nowMs - kWindowMs, m_firstAnswerMs);
-        if (acceptedSince(from) < kLeastAnswers) {
-            m_holding = true;
-            return false; // too few answers to read a rate from: tried again as any busy answer
-        }
-        // The burst is in it: well under, further under when the refused request went out
-        // within the first two answer times, the site's burst then being nearly all there is.
-        const bool early = m_firstStartMs >= 0 && startedMs < 2 * m_firstTakenMs - m_firstStartMs;
-        setRate(acceptedRate(from, nowMs) * (early ? kAfterHold : kFirstGuess), nowMs);
-        return othersTaken;
+        return firstRefusal(startedMs, nowMs) && othersTaken;
     }
     // A request sent before the last step down was sent at the old rate: it says nothing new.
     if (startedMs < m_loweredAtMs)
         return othersTaken;
     settleAfter(nowMs);
     return othersTaken;
+}
+
+// A first refusal: the rate is read from what the site took before it.
+bool SitePace::firstRefusal(qint64 startedMs, qint64 nowMs)
+{
+    if (m_opening) {
+        // The run grew from one request: what the site took of the requests started before
+        // this one (those not refused by now: a site refuses at once), over the time since the
+        // first, its burst in it. Too few taken to read a rate from: nothing new goes until the
+        // site takes one.
+        const qint64 took = std::lower_bound(m_starts.begin(), m_starts.end(), startedMs) - m_starts.begin() - (m_refused - 1);
+        m_holding = took < 2 || startedMs <= m_firstStartMs;
+        if (m_holding)
+            return false;
+        m_opening = false;
+        setRate(double(took) * 1000.0 / double(startedMs - m_firstStartMs) * kOpeningGuess, nowMs);
+        m_openedAt = m_rate;
+        return true;
+    }
+    const qint64 from = qMax(nowMs - kWindowMs, m_firstAnswerMs);
+    if (acceptedSince(from) < kLeastAnswers) {
+        m_holding = true;
+        return false; // too few answers to read a rate from: tried again as any busy answer
+    }
+    // The burst is in it: well under, further under when the refused request went out within
+    // the first two answer times, the site's burst then being nearly all there is.
+    const bool early = m_firstStartMs >= 0 && startedMs < 2 * m_firstTakenMs - m_firstStartMs;
+    setRate(acceptedRate(from, nowMs) * (early ? kAfterHold : kFirstGuess), nowMs);
+    return true;
+}
+
+void SitePace::startFrom(const KeptPace &kept)
+{
+    if (!kept.limited())
+        return;
+    m_rate = qMax(kLeastRate, kept.rate);
+    m_proven = kept.proven;
+    m_burst = kept.burst;
+    m_settled = m_proven > 0;
+}
+
+KeptPace SitePace::kept(int inFlight) const
+{
+    if (limited())
+        return {m_rate, m_proven, m_burst, inFlight};
+    return m_refusalsSeen == 0 ? KeptPace{0, 0, -1, inFlight} : KeptPace();
 }
 
 // Where the run held itself back since the last refusal, the site's allowance was not spent
@@ -263,5 +300,9 @@ void SitePace::settleAfter(qint64 nowMs)
     }
     m_raised = false;
     const double between = betweenLastTwo();
+    // Refused again at the rate the opening read, before anything was proven: the rate the
+    // site took between the two refusals is the better guess.
+    if (m_openedAt > 0 && m_rate == m_openedAt && between > 0 && m_proven <= 0)
+        return setRate(qMin(m_rate * kOverOpening, between), nowMs);
     setRate(qMin(m_rate * kStillOver, between > 0 ? qMax(between, m_proven) : m_rate), nowMs);
 }

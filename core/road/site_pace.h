@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kept_pace.h"
+
 #include <QtGlobal>
 
 #include <deque>
@@ -47,6 +49,14 @@ public:
     bool answered(const Module1::FetchOutcome &outcome, qint64 startedMs, qint64 nowMs, int maxWaitMs, qint64 key = -1);
     void started(qint64 nowMs); // a request went out
     void expect(qint64 requests) { m_expected = requests; } // the run's IDs, at least
+    // The run opens gently, one request growing to many: a refusal before any rate is known
+    // sets one from what the site took of the requests started before it.
+    void opening() { m_opening = true; }
+    // The run starts at the pace an earlier harvest kept: the site's limit is known, and a
+    // refusal under it means the site takes fewer now.
+    void startFrom(const KeptPace &kept);
+    // What the pace found, for the next harvest; inFlight: the most the run had out.
+    KeptPace kept(int inFlight) const;
     // From fromMs to toMs the run held itself back: what it sent then tells nothing of the site.
     void heldBack(qint64 fromMs, qint64 toMs);
 
@@ -75,8 +85,10 @@ public:
     static constexpr qint64 kLeastSpanMs = 250; // a shorter stretch of answers tells no rate
     static constexpr int kLeastAnswers = 5;     // nor do fewer answers
     static constexpr double kFirstGuess = 0.5;  // of what the site took before its first refusal, burst and all
+    static constexpr double kOpeningGuess = 0.75; // ...and of what it took while the run opened gently
     static constexpr double kAfterHold = 0.5;   // of what the site took at once before a hold
     static constexpr double kStillOver = 0.5;   // a step down while the site's rate is unknown
+    static constexpr double kOverOpening = 0.9; // ...or at most this when the opening's guess was refused
     static constexpr double kLeastRate = 0.5;
 
 private:
@@ -86,6 +98,7 @@ private:
     };
     void accepted(qint64 startedMs, qint64 nowMs);
     bool refused(qint64 startedMs, qint64 nowMs, qint64 key); // as answered()
+    bool firstRefusal(qint64 startedMs, qint64 nowMs); // false: no rate could be read
     void settleAfter(qint64 nowMs);
     void mark(qint64 startedMs);
     void prove(qint64 startedMs);
@@ -131,4 +144,6 @@ private:
     double m_probe = kProbe;
     qint64 m_openAt = 0;
     bool m_holding = false;
+    bool m_opening = false; // no refusal yet, and the run grows from one request
+    double m_openedAt = 0;  // the rate the opening's refusal set
 };

@@ -39,8 +39,16 @@ void HarvestRun::execute(const IdSequence &ids)
     m_settlement.begin(m_ids);
     const int most = qBound(1, m_host.parallel(), kMostInFlight);
     RoadHost road{[this] { return m_host.pauseMs(); }, [this] { return m_host.running(); },
-                  [this](double rate) { m_events.sitePace(rate); }, {}};
-    m_schedule = std::make_unique<RunSchedule>(std::move(road), most, m_ids.size() - 1, m_settings.retries.maxRetryAfterMs);
+                  [this](double rate) {
+                      m_events.sitePace(rate);
+                      m_settlement.paced();
+                  },
+                  {}};
+    m_schedule = std::make_unique<RunSchedule>(std::move(road), most, m_ids.size() - 1, m_settings.retries.maxRetryAfterMs,
+                                               m_settings.pace);
+    m_settlement.paceFrom([this] { return m_schedule->kept(); });
+    if (most > 1 && m_settings.pace.known())
+        m_events.startsAtKeptPace(m_settings.pace);
     m_errand = std::make_unique<Errand>(*m_schedule, m_events, m_settings.retries);
     m_flights.clear();
     m_held = InOrderCommit(0);

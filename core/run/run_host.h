@@ -6,6 +6,7 @@ namespace Module1 {
 struct FetchOutcome;
 }
 class ResultModel;
+struct KeptPace;
 struct RunSummary;
 
 // What a run asks of whoever started it (the window, the command line), read as it goes.
@@ -70,6 +71,8 @@ public:
     virtual void siteMoved(const QString &newBase) { (void)newBase; }
     // The site refused requests, and the run now holds to about so many a second.
     virtual void sitePace(double requestsPerSecond) { (void)requestsPerSecond; }
+    // The run starts at the pace an earlier harvest kept for the site.
+    virtual void startsAtKeptPace(const KeptPace &pace) { (void)pace; }
     // A failure ended the run while it was at id.
     virtual void failed(qint64 id, const QString &message, int code) { (void)id, (void)message, (void)code; }
     // The range is exhausted (the summary is out).

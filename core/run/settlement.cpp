@@ -222,9 +222,19 @@ void Settlement::end(RunEnd how)
     if (m_ended)
         return;
     m_ended = true;
+    paced();
     m_tally.ended(how, m_lastFinished + 1);
     for (RunSink *sink : m_sinks)
         sink->ended(how, m_lastFinished + 1);
+}
+
+void Settlement::paced()
+{
+    if (!m_pace)
+        return;
+    const KeptPace pace = m_pace();
+    for (RunSink *sink : m_sinks)
+        sink->paced(pace);
 }
 
 void Settlement::complete()

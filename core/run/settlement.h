@@ -8,6 +8,7 @@
 #include "run_sink.h"
 #include "run_tally.h"
 
+#include <functional>
 #include <vector>
 
 class RunEvents;
@@ -26,6 +27,9 @@ public:
     // The run's counts, taken before any sink sees an ID, so that every sink reads them as
     // they stand with that ID; told as the summary when the run ends as it is to be said.
     RunTally &tally() { return m_tally; }
+    // Where the site's pace is read, to tell the sinks when it changes and before the run ends.
+    void paceFrom(std::function<KeptPace()> pace) { m_pace = std::move(pace); }
+    void paced();
     void begin(const IdSequence &ids);
     // What the site was found to say for an ID without a profile, and a profile it served,
     // before this run.
@@ -95,4 +99,5 @@ private:
     ColumnWatch m_columns;
     bool m_siteAnswered = false;   // some page or absence read in this run
     bool m_ended = false;
+    std::function<KeptPace()> m_pace;
 };
