@@ -2,7 +2,8 @@
 # vqlirra-cli against nginx's own rate limit (limit_req, refusals 429 or 503 without a
 # Retry-After) in front of the demo site served 100 ms away, all on 127.0.0.1: seconds, share
 # of the limit used ((IDs - burst) / rate over the time taken), requests refused, and
-# whether the rows are exactly those of an unlimited run.
+# whether the rows are exactly those of an unlimited run. Each case harvests the site twice on
+# one history: a first harvest of a site the run does not know, then one from the pace it kept.
 #   bench/nginx_limit.sh [BUILD_DIR] [IDS] [ABSENT]
 # ABSENT=200: the site's "no such profile" page is served with status 200, as many real sites
 # do (the demo site's 404 page replaced by nginx). CASES overrides the cases, each
@@ -61,11 +62,11 @@ CONF
     sleep 0.5
 }
 
-harvest() { # $1 parallel, $2 output; seconds taken in $work/seconds
+harvest() { # $1 parallel, $2 output, $3 history (optional); seconds taken in $work/seconds
     local from to
     from=$(date +%s.%N)
     "$build/cli/vqlirra-cli" --base-url "http://127.0.0.1:$port/u/" --start $first --end $last --pause 0 \
-        --parallel "$1" ${QUIET---quiet} --output "$2" 2> "$work/err" || true
+        --parallel "$1" ${QUIET---quiet} --output "$2" ${3:+--history "$3"} 2> "$work/err" || true
     to=$(date +%s.%N)
     awk -v a="$from" -v b="$to" 'BEGIN { print b - a }' > "$work/seconds"
     if [ -n "${KEEP:-}" ]; then cp "$work/err" "$KEEP/err-$(date +%s%N)"; fi
@@ -78,17 +79,20 @@ harvest 8 "$work/expected.csv"
 for c in $cases; do
     IFS=: read -r rate burst status parallel <<< "$c"
     for ((r = 1; r <= runs; r++)); do
-        serve "$rate" "$burst" "$status"
-        harvest "$parallel" "$work/out.csv"
-        refused=$(awk -v s="$status" '$9 == s' "$work/access.log" | wc -l)
-        requests=$(wc -l < "$work/access.log")
-        exact=no
-        cmp -s "$work/out.csv" "$work/expected.csv" && exact=yes
-        awk -v r="$rate" -v b="$burst" -v st="$status" -v n="$parallel" -v t="$(cat "$work/seconds")" -v ids="$ids" \
-            -v ref="$refused" -v req="$requests" -v ex="$exact" -v ab="$absent" 'BEGIN {
-                printf "nginx limit %d/s burst %d refusal %d parallel %d absent %s seconds %.1f share_of_limit %.3f requests %d refused %d (%.1f%%) rows_exact %s\n",
-                r, b, st, n, ab, t, (ids - b) / r / t, req, ref, 100 * ref / req, ex }'
-        [ -n "${KEEP:-}" ] && cp "$work/access.log" "$KEEP/access-$rate-$burst-$status-$parallel-$r.log"
-        rm -f "$work/out.csv" "$work/out.csv.failed"
+        rm -f "$work/history.sqlite"*
+        for harvest in first second; do
+            serve "$rate" "$burst" "$status"
+            harvest "$parallel" "$work/out.csv" "$work/history.sqlite"
+            refused=$(awk -v s="$status" '$9 == s' "$work/access.log" | wc -l)
+            requests=$(wc -l < "$work/access.log")
+            exact=no
+            cmp -s "$work/out.csv" "$work/expected.csv" && exact=yes
+            awk -v r="$rate" -v b="$burst" -v st="$status" -v n="$parallel" -v t="$(cat "$work/seconds")" -v ids="$ids" \
+                -v ref="$refused" -v req="$requests" -v ex="$exact" -v ab="$absent" -v h="$harvest" 'BEGIN {
+                    printf "nginx limit %d/s burst %d refusal %d parallel %d absent %s %s harvest seconds %.1f share_of_limit %.3f requests %d refused %d (%.1f%%) rows_exact %s\n",
+                    r, b, st, n, ab, h, t, (ids - b) / r / t, req, ref, 100 * ref / req, ex }'
+            [ -n "${KEEP:-}" ] && cp "$work/access.log" "$KEEP/access-$rate-$burst-$status-$parallel-$r-$harvest.log"
+            rm -f "$work/out.csv" "$work/out.csv.failed"
+        done
     done
 done
