@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 
 #include <array>
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -27,7 +28,7 @@ std::vector<ChangeRow> loadChanges(const QString &path, std::vector<qint64> list
 
 // The change view's rows as a workbook at path: false when there are none or it could not be
 // written.
-bool saveChangesWorkbook(const ChangesModel &model, const QString &path);
+bool saveChangesWorkbook(const ChangesModel &model, const QString &path, std::atomic<int> *rowsDone = nullptr);
 
 // The change view's table: status, name, homepage ID, the grade before and now, then for each
 // counter its value, the difference and the difference in percent, and the previous harvest's
@@ -44,6 +45,7 @@ public:
     // The same, for rows not yet shown (on any thread).
     static void sortRows(std::vector<ChangeRow> &rows, int column, Qt::SortOrder order);
     const ChangeRow &row(int r) const { return m_rows[size_t(r)]; }
+    const std::vector<ChangeRow> &rows() const { return m_rows; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -1,4 +1,5 @@
 #include "changes_window.h"
+#include "background_save.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -13,7 +14,7 @@
 
 ChangesWindow::ChangesWindow(std::function<QString(const QString &)> saveTo, std::function<void(qint64)> showChart, QWidget *parent)
     : QWidget(parent, Qt::Window), m_saveTo(std::move(saveTo)), m_model(new ChangesModel(this)),
-      m_view(new QTableView(this)), m_status(new QLabel(this)),
+      m_view(new QTableView(this)), m_status(new QLabel(this)), m_save(new BackgroundSave(this)),
       m_alive(std::make_shared<bool>(true))
 {
     setObjectName(QStringLiteral("changesWindow"));
@@ -75,9 +76,28 @@ void ChangesWindow::takeRows(std::vector<ChangeRow> rows, const QString &error)
     Q_EMIT loaded(error);
 }
 
+// The rows as shown now, copied: the view may be sorted again or read anew meanwhile.
 bool ChangesWindow::save(const QString &path, bool workbook)
 {
-    const bool ok = workbook ? saveChangesWorkbook(*m_model, path) : Module1::exportListToCsv(*m_model, path, true);
-    Q_EMIT saved(path, ok);
-    return ok;
+    if (m_save->busy()) {
+        Q_EMIT refused();
+        return false;
+    }
+    const auto rows = std::make_shared<ChangesModel>();
+    rows->setRows(m_model->rows());
+    const QString status = m_status->text();
+    m_save->disconnect(this);
+    connect(m_save, &BackgroundSave::progressed, this, [this](double share) {
+        m_status->setText(QStringLiteral("正在保存: %1%").arg(int(share * 100)));
+    });
+    connect(m_save, &BackgroundSave::done, this, [this, path, status](bool ok) {
+        m_status->setText(status);
+        Q_EMIT saved(path, ok);
+    });
+    m_save->start([rows, path, workbook](std::atomic<int> &done) {
+        return workbook ? saveChangesWorkbook(*rows, path, &done) : Module1::exportListToCsv(*rows, path, true, &done);
+    }, rows->rowCount(), workbook);
+    return true;
 }
+
+void ChangesWindow::finishSave() { m_save->wait(); }

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class BackgroundSave;
 class QLabel;
 class QTableView;
 
@@ -24,13 +25,15 @@ public:
     QSize sizeHint() const override { return {1000, 560}; }
     ChangesModel *model() const { return m_model; } // its rows in the order shown
     QTableView *view() const { return m_view; }
-    // Writes the rows in the order shown, as CSV or as a workbook: false when the file could
-    // not be written.
+    // Writes the rows in the order shown, as CSV or as a workbook, beside the window (saved()
+    // tells how it went); false when a save is under way already (refused() says so).
     bool save(const QString &path, bool workbook = false);
+    void finishSave(); // returns once a save under way is done
 
 Q_SIGNALS:
     void loaded(const QString &error);
     void saved(const QString &path, bool ok);
+    void refused();
 
 private:
     void takeRows(std::vector<ChangeRow> rows, const QString &error);
@@ -40,5 +43,6 @@ private:
     QTableView *m_view;
     QLabel *m_status;
     bool m_loading = false;
+    BackgroundSave *m_save;
     std::shared_ptr<bool> m_alive; // the reading thread hands its rows on only while this lives
 };

@@ -4,7 +4,7 @@
 // The change view as a workbook, sheet "变化": each counter's value as a number, its
 // difference and percentage as numbers that show their sign, the previous harvest's time as
 // a date; the rows in the order shown.
-bool saveChangesWorkbook(const ChangesModel &model, const QString &path)
+bool saveChangesWorkbook(const ChangesModel &model, const QString &path, std::atomic<int> *rowsDone)
 {
     const int rows = model.rowCount();
     if (rows <= 0)
@@ -38,6 +38,8 @@ bool saveChangesWorkbook(const ChangesModel &model, const QString &path)
             else
                 book.number(c, model.data(index, Qt::UserRole).toDouble() / (kind == Workbook::SignedPercent ? 100 : 1));
         }
+        if (rowsDone)
+            rowsDone->store(r + 1, std::memory_order_relaxed);
     }
     return book.close();
 }

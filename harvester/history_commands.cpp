@@ -36,6 +36,7 @@ void frmMain::showChanges()
         connect(m_changes, &ChangesWindow::saved, this, [this](const QString &path, bool ok) {
             Ag(ok ? QStringLiteral("文件保存成功: ") + path : QStringLiteral("文件保存失败..."));
         });
+        connect(m_changes, &ChangesWindow::refused, this, [this] { Ag(QStringLiteral("正在保存文件, 请等待保存完成后再试...")); });
     }
     showBeside(m_changes, this);
     m_changes->load(historyPath(), std::move(ids), first, last);

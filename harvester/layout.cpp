@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "background_save.h"
 #include "label_feed.h"
 #include "grade.h"
 #include "journal.h"
@@ -74,6 +75,7 @@ frmMain::frmMain(const QString &fetchBaseUrl, const QString &programDir, QWidget
     m_saveDir = places.saveDir;
     m_logDir = places.logDir;
     initResources();
+    m_save = new BackgroundSave(this);
     buildControls();
     Form_Load();
 }
@@ -166,9 +168,14 @@ void frmMain::buildControls()
     connect(Alog->document(), &QTextDocument::contentsChange, this, &frmMain::logEdited);
 
     m_list = new ResultModel(this);
+    const auto edited = [this] {
+        m_listChanged = true;
+        ++m_listEdits;
+    };
     for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_list, changed, this, [this] { m_listChanged = true; });
-    connect(m_list, &QAbstractItemModel::dataChanged, this, [this] { m_listChanged = true; });
+        connect(m_list, changed, this, edited);
+    connect(m_list, &QAbstractItemModel::dataChanged, this, edited);
+    connect(m_list, &QAbstractItemModel::modelReset, this, edited);
     // A table without grid or row header looks like a report list, and unlike a tree it
     // takes an appended row without laying out every row again.
     Lv = new ListView(this);
@@ -223,6 +230,11 @@ void frmMain::buildControls()
         SB->addWidget(panel);
         m_panelFeeds[i] = new LabelFeed(panel, 50);
     }
+    m_saveShare = new QLabel(SB);
+    name(m_saveShare, QStringLiteral("saveShare"));
+    m_saveShare->setGeometry(SB->width() - px(1500), 3, px(1400), px(375) - 6);
+    m_saveShare->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_saveShare->hide();
 
     vqMenu = new QMenu(QStringLiteral("vqMenu"), this);
     name(vqMenu, QStringLiteral("vqMenu"));

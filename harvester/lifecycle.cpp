@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "background_save.h"
 #include "failed_ids.h"
 #include "journal.h"
 #include "result_model.h"
@@ -53,6 +54,9 @@ void frmMain::closeEvent(QCloseEvent *event)
         m_running = false;
         Module1::cancelWaits();
     }
+    // A save under way is finished first, its progress shown: the file it replaces is never
+    // left half written.
+    m_save->wait();
     // Rows saved since their last change, or none at all: nothing is left to recover.
     if (m_journal && (!m_listChanged || m_list->rowCount() == 0)) {
         m_journal->remove();

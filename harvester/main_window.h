@@ -20,6 +20,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTableView;
+class BackgroundSave;
 class ChangesWindow;
 class HistoryChart;
 class Journal;
@@ -59,6 +60,9 @@ public:
     // button and shift use the values 1 left, 2 right, 4 middle and 1 shift, 2 ctrl, 4 alt.
     void Lv_MouseUp(int button, int shift, int x, int y);
     void pmenu_Click(int Index);
+    // Returns once a save under way (保存为csv, 保存为Excel, which run beside the window) is
+    // done and its outcome logged; at once when none is.
+    void finishSave();
 
     // The modal Yes/No question; replaceable so tests and embedders can answer it.
     using Asker = std::function<bool(const QString &prompt)>;
@@ -98,7 +102,9 @@ private:
     void showProgress(qint64 done, qint64 total);
     void endProgress();
     QString rollOverLog(const QString &text);
-    void saveList(bool workbook = false); // as CSV, or as an Excel workbook
+    void saveList(bool workbook = false); // as CSV, or as an Excel workbook, beside the window
+    void saveDone(const QString &path, bool ok, quint64 editsAtStart);
+    void showSaveShare(double share);
     QString historyPath() const; // Log/history.sqlite
     static QString historyTroubleText(int trouble, const QString &file, const QString &detail);
     void showChanges();
@@ -121,6 +127,9 @@ private:
     RunSettings m_runSettings;
     // Rows not saved since they changed; the journal outlives the window only then.
     bool m_listChanged = false;
+    quint64 m_listEdits = 0; // changes to the list, counted: a save is of the list as it began
+    BackgroundSave *m_save = nullptr;
+    QLabel *m_saveShare = nullptr; // the save's share done, over the status bar's right end
     std::unique_ptr<Journal> m_journal;
     // The log exactly as set or typed, line breaks as LF: the box's own text turns a no-break
     // space and a line or paragraph separator into something else.

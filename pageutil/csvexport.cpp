@@ -83,7 +83,7 @@ void appendCsvHeader(QString &line, const QAbstractItemModel &list)
     line += u"\r\n";
 }
 
-bool exportListToCsv(const QAbstractItemModel &list, QIODevice &out, bool withHeader)
+bool exportListToCsv(const QAbstractItemModel &list, QIODevice &out, bool withHeader, std::atomic<int> *rowsDone)
 {
     try {
         const int rows = list.rowCount();
@@ -109,6 +109,8 @@ bool exportListToCsv(const QAbstractItemModel &list, QIODevice &out, bool withHe
             appendCsvRow(lines, list, r);
             if (lines.size() > (1 << 19) && !writeLines(lines))
                 return false;
+            if (rowsDone && (r & 1023) == 0)
+                rowsDone->store(r, std::memory_order_relaxed);
         }
         lines += QStringLiteral("\r\n"); // the closing empty line
         return writeLines(lines) && written.get();
@@ -117,7 +119,7 @@ bool exportListToCsv(const QAbstractItemModel &list, QIODevice &out, bool withHe
     }
 }
 
-bool exportListToCsv(const QAbstractItemModel &list, const QString &path, bool withHeader)
+bool exportListToCsv(const QAbstractItemModel &list, const QString &path, bool withHeader, std::atomic<int> *rowsDone)
 {
     try {
         if (list.rowCount() <= 0)
@@ -127,7 +129,7 @@ bool exportListToCsv(const QAbstractItemModel &list, const QString &path, bool w
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             return false;
-        if (!exportListToCsv(list, file, withHeader)) {
+        if (!exportListToCsv(list, file, withHeader, rowsDone)) {
             file.cancelWriting();
             return false;
         }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <atomic>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -224,8 +225,10 @@ void appendCsvHeader(QString &line, const QAbstractItemModel &list);
 
 // Writes the list as CSV; true only when the whole file is in place. An empty list returns
 // false and touches nothing; a failed write leaves any earlier file of that name intact.
-bool exportListToCsv(const QAbstractItemModel &list, const QString &path, bool withHeader);
-bool exportListToCsv(const QAbstractItemModel &list, QIODevice &out, bool withHeader);
+// rowsDone, when given, counts the rows written so far (for a save that runs beside a window).
+bool exportListToCsv(const QAbstractItemModel &list, const QString &path, bool withHeader,
+                     std::atomic<int> *rowsDone = nullptr);
+bool exportListToCsv(const QAbstractItemModel &list, QIODevice &out, bool withHeader, std::atomic<int> *rowsDone = nullptr);
 
 // Hands url to the desktop's default browser; the outcome is not examined.
 void openInBrowser(const QString &url);

@@ -59,6 +59,7 @@ private Q_SLOTS:
         m_site->setPage(kFirst.toLongLong() + 2, "403");
         m_site->harvest(kFirst.toLongLong(), kLast.toLongLong());
         m_site->window->pmenu_Click(4);
+        m_site->window->finishSave();
         const QByteArray saved = readFile(m_site->dir.filePath(savedName(kFirst, kLast)));
         QVERIFY(saved.size() > 1000);
         const Ran ran = run(range() << "--output" << path("cli.csv"));

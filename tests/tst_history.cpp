@@ -178,7 +178,9 @@ private Q_SLOTS:
                  QStringLiteral("+%1%").arg(100.0 * double(fansGained) / double(fansBefore), 0, 'f', 1));
         const QString saved = h->dir.filePath(QStringLiteral("changes.csv"));
         QVERIFY(changes->save(saved));
+        changes->finishSave();
         changes->findChild<QPushButton *>(QStringLiteral("saveChangesWorkbook"))->click();
+        changes->finishSave();
         QVERIFY2(h->messages().first().startsWith(QStringLiteral("文件保存成功: ")) && h->messages().first().endsWith(QStringLiteral("-比较.xlsx")),
                  qPrintable(h->messages().first()));
         const QStringList file = Module1::decodeText(readFile(saved)).split(QStringLiteral("\r\n"));

@@ -156,6 +156,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(journalPath(h)));
         h.harvest(1, 3);
         h.window->pmenu_Click(4); // a save leaves it
+        h.window->finishSave();
         QCOMPARE(journalRows(), 3);
         h.window->close(); // saved since the last change: nothing to keep
         QVERIFY(!QFile::exists(journalPath(h)));
@@ -163,6 +164,7 @@ private Q_SLOTS:
         h.restart();
         h.harvest(1, 3);
         h.window->pmenu_Click(4);
+        h.window->finishSave();
         h.harvest(1, 3); // changed after the save
         h.window->close();
         QCOMPARE(journalRows(), 6);
@@ -235,6 +237,7 @@ private Q_SLOTS:
         QVERIFY(Journal(program + QStringLiteral("/Log")).recover().setAside.isEmpty());
 
         h.window->pmenu_Click(4);
+        h.window->finishSave();
         QCOMPARE(h.messages().first(), QStringLiteral("文件保存失败..."));
         QCOMPARE(readFile(saved), QByteArray("an earlier save\r\n"));
         QCOMPARE(h.rows(), 300);
@@ -254,12 +257,14 @@ private Q_SLOTS:
         h.harvest(1, 2);
         h.field(0)->setText(QStringLiteral("abc"));
         h.window->pmenu_Click(4);
+        h.window->finishSave();
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         const QString saved = QDir::toNativeSeparators(documents + QStringLiteral("/VqLirra/") + savedName("abc", "2"));
         QCOMPARE(h.messages().first(), QStringLiteral("文件保存成功: ") + saved);
         QCOMPARE(readFile(saved), csvBytes(*h.window->resultList()));
         h.field(0)->setText(QStringLiteral("a/b")); // names a folder that is not there
         h.window->pmenu_Click(4);
+        h.window->finishSave();
         QVERIFY(h.messages().first() == QStringLiteral("文件保存失败...") && h.rows() == 1);
         const QString logDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Log");
         QVERIFY(QFile::exists(logDir + QStringLiteral("/journal.csv")));

@@ -218,6 +218,7 @@ private Q_SLOTS:
         h.server.setHandler([&](const LoopbackServer::Request &r, QTcpSocket *s) {
             if (r.path == "/u/3") {
                 h.window->pmenu_Click(4);
+                h.window->finishSave();
                 h.window->pmenu_Click(2);
             }
             h.serve(r, s);
@@ -313,6 +314,39 @@ private Q_SLOTS:
             QCOMPARE(list.cell(r, column), cells[r]);
     }
 
+    // A save runs beside the window: the window's events go on meanwhile, and the file holds the
+    // rows as they stood when it began, in the order shown then, though rows come and the view
+    // is sorted again. A second save meanwhile is said and refused; closing the window finishes
+    // the save first, so the file is whole.
+    void saveBesideTheWindow()
+    {
+        Harness h;
+        h.fill(30000);
+        auto *header = h.child<QTableView>("Lv")->horizontalHeader();
+        header->setSortIndicator(1, Qt::DescendingOrder);
+        const QString path = h.dir.filePath(savedName("50147164", "50147260"));
+        const QByteArray expected = csvBytes(*h.child<QTableView>("Lv")->model());
+        QVERIFY(writeFile(path, "an earlier list"));
+        int ticks = 0, ticksWhenSaved = -1; // the window's event loop turned meanwhile
+        QTimer tick;
+        tick.callOnTimeout([&ticks] { ++ticks; });
+        tick.start(5);
+        QObject::connect(h.child<QPlainTextEdit>("Alog"), &QPlainTextEdit::textChanged, [&] {
+            if (ticksWhenSaved < 0 && h.messages().value(0).startsWith(QStringLiteral("文件保存成功")))
+                ticksWhenSaved = ticks;
+        });
+        h.window->pmenu_Click(4);
+        QCOMPARE(readFile(path), QByteArray("an earlier list")); // not yet: the click returned at once
+        h.fill(2);
+        header->setSortIndicator(2, Qt::AscendingOrder);
+        h.window->pmenu_Click(5);
+        QCOMPARE(h.messages().first(), QStringLiteral("正在保存文件, 请等待保存完成后再试..."));
+        h.window->close();
+        QVERIFY(ticksWhenSaved > 0);
+        QCOMPARE(readFile(path), expected);
+        QCOMPARE(h.messages().first(), QStringLiteral("文件保存成功: ") + QDir::toNativeSeparators(path));
+    }
+
     // A header click sorts the view, a second one reverses it; visit, save and a run's new row
     // follow the order shown, while the list and its Index cells keep theirs.
     void sortedByAHeaderClick()
@@ -344,6 +378,7 @@ private Q_SLOTS:
         h.window->pmenu_Click(0);
         QCOMPARE(m_opened.value(0).toString(), QStringLiteral("http://www.lirra.com/u/50147167"));
         h.window->pmenu_Click(4);
+        h.window->finishSave();
         const QStringList lines = Module1::decodeText(readFile(h.dir.filePath(savedName("50147164", "50147260"))))
                                       .split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 7); // header, four rows, the closing line

@@ -37,6 +37,7 @@ private Q_SLOTS:
         }
         h.child<QTableView>("Lv")->sortByColumn(2, Qt::DescendingOrder);
         h.window->pmenu_Click(5);
+        h.window->finishSave();
         const QString path = h.dir.path() + u'/' + savedName(QStringLiteral("50147164"), QStringLiteral("50147260")).replace(QStringLiteral(".csv"), QStringLiteral(".xlsx"));
         QCOMPARE(h.messages().first(), QStringLiteral("文件保存成功: ") + QDir::toNativeSeparators(path));
         const QList<Sheet> sheets = readWorkbook(path, m_scratch.path());
@@ -55,6 +56,7 @@ private Q_SLOTS:
         QCOMPARE(sheet.types[0], QStringList(10, QStringLiteral("s")));
         h.child<QLineEdit>("Txt(0)")->setText(QStringLiteral("no/such"));
         h.window->pmenu_Click(5);
+        h.window->finishSave();
         QCOMPARE(h.messages().first(), QStringLiteral("文件保存失败..."));
     }
 

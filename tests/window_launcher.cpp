@@ -27,7 +27,9 @@ int main(int argc, char *argv[])
         w.findChild<QLineEdit *>(QStringLiteral("Txt(%1)").arg(i))->setText(fields[i]);
     w.Command1_Click();
     w.pmenu_Click(4);
+    w.finishSave();
     w.pmenu_Click(5);
+    w.finishSave();
     const QDir dir(args[2]);
     return QFile::copy(dir.filePath(QStringLiteral("Log/journal.csv")), dir.filePath(QStringLiteral("journal.csv"))) ? 0 : 1;
 }

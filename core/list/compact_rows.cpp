@@ -55,7 +55,7 @@ void CompactRows::store(int row, const std::array<QByteArray, kCells> &cells)
     if (!inPlace && (m_blocks.empty() || m_used + need > m_blocks.back().size)) {
         const quint32 grown = m_blocks.empty() ? kFirstBlockBytes : qMin(kBlockBytes, m_blocks.back().size * 2);
         const quint32 size = qMax(grown, need);
-        m_blocks.push_back({std::unique_ptr<char[]>(new char[size]), size});
+        m_blocks.push_back({std::shared_ptr<char[]>(new char[size]), size});
         m_used = 0;
     }
     char *start = m_blocks.back().bytes.get() + m_used;
@@ -136,11 +136,22 @@ void CompactRows::take(CompactRows &&other)
     other.clear();
 }
 
+CompactRows CompactRows::share()
+{
+    CompactRows shared;
+    shared.m_blocks = m_blocks;
+    shared.m_rows = m_rows;
+    shared.m_used = shared.m_blocks.empty() ? 0 : shared.m_blocks.back().size; // full: never written into
+    // The last row is no longer rewritten where the share reads it.
+    m_tailRow = -1;
+    return shared;
+}
+
 void CompactRows::clear()
 {
     // One ordinary block stays for the next rows: a list emptied after every row (a stream)
     // would otherwise allocate a block for each one.
-    const bool keepFirst = !m_blocks.empty() && m_blocks.front().size == kFirstBlockBytes;
+    const bool keepFirst = !m_blocks.empty() && m_blocks.front().size == kFirstBlockBytes && m_blocks.front().bytes.use_count() == 1;
     m_blocks.resize(keepFirst ? 1 : 0);
     m_rows.clear();
     if (m_rows.capacity() > 1024)

@@ -11,7 +11,9 @@
 // Rows of ten text cells kept compactly for lists of millions: each row's cells as one run
 // of UTF-8 bytes behind their lengths, in large blocks that never move. A cell is decoded
 // only when it is read. The last row can be rewritten in place, as a harvest fills it cell
-// by cell; rewriting an earlier one moves it to the end.
+// by cell; rewriting an earlier one moves it to the end. A share of the rows as they stand
+// reads the same blocks, which this one never writes over again: another thread may read
+// the share while these rows go on changing.
 class CompactRows
 {
 public:
@@ -30,6 +32,8 @@ public:
     QByteArrayView cellUtf8(int row, int column) const;
     // Moves the rows of other behind these.
     void take(CompactRows &&other);
+    // The rows as they stand now, for reading elsewhere.
+    CompactRows share();
     void clear();
 
 private:
@@ -43,7 +47,7 @@ private:
 
     struct Block
     {
-        std::unique_ptr<char[]> bytes;
+        std::shared_ptr<char[]> bytes;
         quint32 size;
     };
     std::vector<Block> m_blocks;

@@ -35,6 +35,8 @@ public:
     // The cell's UTF-8 bytes, valid until the list next changes.
     QByteArrayView cellUtf8(int row, int column) const;
     void clear();
+    // The rows as they stand now, to be read on another thread while these go on changing.
+    CompactRows share() { return m_rows.share(); }
 
 private:
     CompactRows m_rows;

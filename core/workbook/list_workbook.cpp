@@ -1,5 +1,7 @@
 #include "list_workbook.h"
 
+#include "list_snapshot.h"
+
 #include <QAbstractProxyModel>
 
 namespace ListWorkbook {
@@ -25,9 +27,11 @@ void addRow(Workbook &book, const ResultModel::Row &cells)
     }
 }
 
-bool save(const QAbstractItemModel &shown, const QString &path)
+bool save(const QAbstractItemModel &shown, const QString &path, std::atomic<int> *rowsDone)
 {
-    // The list's own bytes where shown is the list or a view of it; any other model's texts.
+    // The list's own bytes where shown is the list, a view of it or a snapshot; any other
+    // model's texts.
+    const auto *snapshot = qobject_cast<const ListSnapshot *>(&shown);
     const auto *proxy = qobject_cast<const QAbstractProxyModel *>(&shown);
     const auto *list = qobject_cast<const ResultModel *>(proxy ? proxy->sourceModel() : &shown);
     const int rows = shown.rowCount();
@@ -38,11 +42,15 @@ bool save(const QAbstractItemModel &shown, const QString &path)
         book->beginRow();
         const int source = proxy ? proxy->mapToSource(shown.index(r, 0)).row() : r;
         for (int c = 0; c < ResultModel::kColumns; ++c) {
-            const QByteArray own = list ? QByteArray() : shown.index(r, c).data().toString().toUtf8();
-            const QByteArrayView utf8 = list ? list->cellUtf8(source, c) : QByteArrayView(own);
+            const QByteArray own = list || snapshot ? QByteArray() : shown.index(r, c).data().toString().toUtf8();
+            const QByteArrayView utf8 = snapshot ? snapshot->cellUtf8(r, c) : list ? list->cellUtf8(source, c) : QByteArrayView(own);
             Column::isCounted(c) ? book->count(c, utf8) : book->text(c, utf8);
         }
+        if (rowsDone && (r & 1023) == 0)
+            rowsDone->store(r, std::memory_order_relaxed);
     }
+    if (rowsDone)
+        rowsDone->store(rows, std::memory_order_relaxed);
     return book->close();
 }
 
