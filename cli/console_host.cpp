@@ -192,6 +192,17 @@ void ConsoleHost::drawProgress(bool final)
     }
 }
 
+void ConsoleHost::writing(const QString &file)
+{
+    if (m_options.quiet)
+        return;
+    const QString line = QStringLiteral("writing %1").arg(file);
+    if (!m_terminal)
+        return writeErr(line + u'\n');
+    writeErr(u'\r' + line.leftJustified(79));
+    m_lineShown = true;
+}
+
 void ConsoleHost::finish(const RunSummary &counts)
 {
     m_tick.stop();

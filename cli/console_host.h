@@ -49,6 +49,8 @@ public:
     void historyTrouble(HistoryWriter::Trouble trouble, const QString &file, const QString &detail) override;
     // The IDs given up are kept in this list: the summary names those of the whole harvest.
     void keepFailedIn(FailedIds *failed) { m_failedFile = failed; }
+    // The run has ended and FILE is being written from its journal: the progress line says so.
+    void writing(const QString &file);
     // Ends the streamed rows and the progress line; prints the summary and the given-up IDs
     // (those the run's counts name, or the whole harvest's list).
     void finish(const RunSummary &counts);

@@ -132,9 +132,11 @@ IdSequence idsToWalk(const CliOptions &options, const Resumed &harvest)
 // FILE made from the journal once the run has ended; the journal and the failed IDs go
 // when the range was done. Returns the exit code when that decides it, else -1.
 int finishOutput(const CliOptions &options, Journal &journal, FailedIds &failed, const RowFormat &format,
-                 const ConsoleHost &host, bool journalFailed)
+                 ConsoleHost &host, bool journalFailed)
 {
     QString error;
+    if (options.format == CliOptions::Xlsx)
+        host.writing(options.output); // a workbook takes a while to compress
     const bool written = options.format == CliOptions::Xlsx ? writeWorkbookFromJournal(options.output, journal, error)
                                                             : writeFromJournal(options.output, journal, format, error);
     if (!written)
@@ -209,10 +211,11 @@ int main(int argc, char *argv[])
         counts = walk(options, settings, host, ids, harvest, journal.get(), failed.get());
     else
         host.completed();
+    // FILE is written before the summary, which says how the harvest ended.
+    const int written = journal ? finishOutput(options, *journal, *failed, format, host, journalFailed) : -1;
     host.finish(counts);
-    if (journal)
-        if (const int done = finishOutput(options, *journal, *failed, format, host, journalFailed); done >= 0)
-            return done;
+    if (written >= 0)
+        return written;
     if (ConsoleHost::interrupted())
         return Interrupted;
     if (host.blocked())

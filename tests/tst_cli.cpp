@@ -97,7 +97,10 @@ private Q_SLOTS:
             QCOMPARE(streamed.out.contains("\\td\\u0001e/"), format.contains("jsonl")); // escaped, not raw
         }
         // The workbook holds the same rows, as a spreadsheet program reads them.
-        QCOMPARE(run(range() << "--format" << "xlsx" << "--output" << path("cli.xlsx")).exitCode, 1);
+        const Ran book = run(range() << "--format" << "xlsx" << "--output" << path("cli.xlsx"));
+        QCOMPARE(book.exitCode, 1);
+        const qsizetype writing = book.err.indexOf("writing " + path("cli.xlsx").toUtf8() + '\n');
+        QVERIFY2(writing >= 0 && writing < book.err.indexOf("Visited"), book.err.constData()); // said while finishing, before the summary
         if (spreadsheetProgram().isEmpty())
             return;
         QStringList rows;
