@@ -10,7 +10,7 @@
 
 // Harvests of a scripted site through the assembly, with a host of the test's own and no
 // window: its journal, history and failed IDs in the site's folder. What the run tells is
-// noted in words: "given up ID", "summary VISITED KEPT OUT ABSENT FAILED", "pace", "site
+// noted in words: "given up ID", "summary VISITED KEPT OUT ABSENT FAILED [unconfirmed N]", "pace", "site
 // silent", "site back ID", "completed", "starts at PACE".
 struct RunHarness : ScriptedSite, RunHost, HarvestEvents
 {
@@ -37,7 +37,8 @@ struct RunHarness : ScriptedSite, RunHost, HarvestEvents
     void givenUp(qint64 id, const Module1::FetchOutcome &) override { told << QStringLiteral("given up %1").arg(id); }
     void summary(const RunSummary &s) override
     {
-        told << QStringLiteral("summary %1 %2 %3 %4 %5").arg(s.visited).arg(s.kept).arg(s.outOfRange).arg(s.absent).arg(s.failed);
+        told << QStringLiteral("summary %1 %2 %3 %4 %5").arg(s.visited).arg(s.kept).arg(s.outOfRange).arg(s.absent).arg(s.failed)
+                    + (s.unconfirmed > 0 ? QStringLiteral(" unconfirmed %1").arg(s.unconfirmed) : QString());
     }
     void sitePace(double) override { told << QStringLiteral("pace"); }
     void siteSilent(qint64, qint64, bool begins) override

@@ -180,6 +180,21 @@ private Q_SLOTS:
         QCOMPARE(out.count('\n') == 1, code != 0);
     }
 
+    // The demo site some weeks on serves the same IDs with other counters.
+    void demoSiteWeeksOn()
+    {
+        QProcess demo;
+        demo.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(DEMO)), {"--serve", "--week", "1"});
+        QVERIFY(demo.waitForReadyRead(30000));
+        const QString weekOn = QString::fromLatin1(demo.readLine().trimmed());
+        const Ran later = run(range() << "--format" << "jsonl" << "--quiet" << "--base-url" << weekOn);
+        demo.kill();
+        demo.waitForFinished();
+        const Ran now = run(range() << "--format" << "jsonl" << "--quiet");
+        QVERIFY(later.out.count('\n') > 30 && now.out.count('\n') > 30);
+        QVERIFY(later.out != now.out);
+    }
+
     void interruptedRunResumesToTheSameFile_data()
     {
         QTest::addColumn<int>("signal");

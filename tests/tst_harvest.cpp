@@ -102,15 +102,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("parallel");
         QTest::addColumn<bool>("kept");
-        QTest::newRow("one at a time") << 1 << true;
-        QTest::newRow("eight in flight") << 8 << true;
-        QTest::newRow("eight in flight, no failed IDs kept") << 8 << false;
+        QTest::addColumn<bool>("paced"); // the IDs before it refused once each: the pace holds the run
+        QTest::newRow("one at a time") << 1 << true << false;
+        QTest::newRow("eight in flight") << 8 << true << false;
+        QTest::newRow("eight in flight, no failed IDs kept") << 8 << false << false;
+        QTest::newRow("eight in flight, while the pace holds the run") << 8 << true << true;
     }
     void idRefusedForItselfGetsItsTries()
     {
         QFETCH(int, parallel);
         QFETCH(bool, kept);
+        QFETCH(bool, paced);
         RunHarness h("p%1");
+        for (qint64 id = 1; paced && id < 15; ++id)
+            h.script[id] = QStringList{"429", QStringLiteral("p%1").arg(id)};
         h.setPage(15, QStringLiteral("503"));
         const RunSummary counts = h.harvest(1, 30, parallel, kept);
         QCOMPARE(h.list.rowCount(), 29);
@@ -119,6 +124,27 @@ private Q_SLOTS:
         QCOMPARE(h.told.filter(QStringLiteral("given up")), QStringList{"given up 15"});
         QCOMPARE(counts.failedIds, QList<qint64>{15});
         QCOMPARE(readFile(h.failed.path()), kept ? QByteArray("15\n") : QByteArray("<missing>"));
+    }
+
+    // 404 and 410 are surely no profile: one request each, whether profiles came before or not.
+    void surelyNoProfile_data()
+    {
+        QTest::addColumn<QStringList>("site"); // IDs 1..
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("410 after a profile costs no request more") << QStringList{"p1", "410", "p3", "410"} << "summary 4 2 0 2 0";
+        QTest::newRow("404 after a profile likewise") << QStringList{"p1", "", "p3", ""} << "summary 4 2 0 2 0";
+        QTest::newRow("410s before any profile are no block") << QStringList{"410", "410", "410"} << "summary 3 0 0 3 0";
+    }
+    void surelyNoProfile()
+    {
+        QFETCH(QStringList, site);
+        QFETCH(QString, summary);
+        RunHarness h;
+        for (int i = 0; i < site.size(); ++i)
+            h.setPage(i + 1, site[i]);
+        h.harvest(1, site.size(), 1, false);
+        QCOMPARE(h.requested.size(), site.size());
+        QCOMPARE(h.told.filter(QStringLiteral("summary")), QStringList{summary});
     }
 
     // What a harvest found of a site's pace is kept with the site in its history and with the

@@ -54,6 +54,10 @@ private Q_SLOTS:
             QCOMPARE(sheet.types[r].value(9), fansShown[r - 1].isEmpty() ? QString() : fansShown[r - 1] == u"Nothing" ? "s" : "n");
         }
         QCOMPARE(sheet.types[0], QStringList(10, QStringLiteral("s")));
+        // The header is a frozen first row, as the sheet's own XML says.
+        const QByteArray xml = runFor(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")});
+        QVERIFY2(QRegularExpression(QStringLiteral("<pane [^>]*ySplit=\"1\"[^>]*state=\"frozen\"/>")).match(QString::fromUtf8(xml)).hasMatch(),
+                 xml.left(600).constData());
         h.child<QLineEdit>("Txt(0)")->setText(QStringLiteral("no/such"));
         h.window->pmenu_Click(5);
         h.window->finishSave();

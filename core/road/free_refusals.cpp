@@ -12,9 +12,16 @@ int FreeRefusals::of(qint64 key, const Module1::FetchOutcome &outcome, bool pace
     const qint64 seen = pace.refusalsSeen();
     Refusals &r = m_refusals[key];
     if (r.all++ == 0) // the others refused just before count too
-        r.seenBefore = seen - 1 - pace.othersRefusedLately(key);
-    const qint64 others = seen - r.seenBefore - r.all;
-    if (!paceRefused || r.free >= kFreeRefusals || r.free >= others + 2)
+        r.since = seen - 1 - pace.othersRefusedLately(key);
+    r.last = seen;
+    // The most any other ID was refused around this one's refusals: an ID the pace holds up
+    // is refused about as often as they are, one refused for itself far more often.
+    int others = 0;
+    for (const auto &[other, o] : m_refusals) {
+        if (other != key && o.last > r.since)
+            others = qMax(others, o.all);
+    }
+    if (!paceRefused || r.free >= kFreeRefusals || r.free >= qMax(kLeastFree, others))
         return kFreeRefusals;
     return r.free++;
 }

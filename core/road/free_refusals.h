@@ -11,9 +11,9 @@ class SitePace;
 
 // The refusals of the pace's making an ID may have free, not counted as attempts. The head of
 // the line, asked first whenever the pace allows, meets a full site more often than the IDs
-// after it: it may be refused twice more than the others were around its refusals, and never
-// more. An ID the site refuses for itself, while it takes the others, gets its three tries and
-// two more at most.
+// after it: it may have as many free refusals as any other ID was refused around its
+// refusals, and two in any case, never more. An ID the site refuses for itself, while it takes
+// the others or refuses them now and then, gets its three tries and two more at most.
 class FreeRefusals
 {
 public:
@@ -23,12 +23,12 @@ public:
     void clear() { m_refusals.clear(); }
 
 private:
-    // An ID's refusals: those not counted as attempts, all of them, and the site's count of
-    // refusals just before its first.
+    // An ID's refusals: those not counted as attempts, and all of them.
     struct Refusals
     {
         int free = 0, all = 0;
-        qint64 seenBefore = 0;
+        qint64 since = 0, last = 0; // the site's count of refusals just before its first, at its last
     };
+    static constexpr int kLeastFree = 2;
     std::map<qint64, Refusals> m_refusals;
 };
