@@ -5,14 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-SitePace::SitePace() = default;
-
-bool SitePace::limited() const { return m_rate > 0; }
-double SitePace::requestsPerSecond() const { return m_rate; }
-qint64 SitePace::openAtMs() const { return m_openAt; }
-double SitePace::gapMs() const { return m_rate > 0 ? 1000.0 / m_rate : 0; }
-qint64 SitePace::spacingMs() const { return qint64(std::ceil(gapMs())); }
-
 void SitePace::started(qint64 nowMs)
 {
     if (m_firstStartMs < 0)

@@ -4,6 +4,7 @@
 
 #include <QtGlobal>
 
+#include <cmath>
 #include <deque>
 
 namespace Module1 {
@@ -23,19 +24,17 @@ struct FetchOutcome;
 class SitePace
 {
 public:
-    SitePace();
-
     // The least time between two starts that the site's rate asks for; 0 while it has not
     // refused.
-    double gapMs() const;
-    qint64 spacingMs() const; // gapMs(), rounded up
-    qint64 openAtMs() const; // no request starts before this (a Retry-After)
-    bool limited() const;
+    double gapMs() const { return m_rate > 0 ? 1000.0 / m_rate : 0; }
+    qint64 spacingMs() const { return qint64(std::ceil(gapMs())); } // gapMs(), rounded up
+    qint64 openAtMs() const { return m_openAt; } // no request starts before this (a Retry-After)
+    bool limited() const { return m_rate > 0; }
     bool settled() const { return m_settled; } // held under a rate the site proved
     // Refused before any rate could be read: no new request until the site has taken one, so
     // that refusals answered at once do not free their places for more of the same.
     bool holding() const { return m_holding; }
-    double requestsPerSecond() const; // the rate held to; 0 while not limited
+    double requestsPerSecond() const { return m_rate; } // the rate held to; 0 while not limited
     // Requests that may go at once after the run held itself back: a part of the site's burst.
     double burstRoom() const { return m_burst > 2 ? double(m_burst - 1) * kBurstShare : 0; }
     double provenPerSecond() const { return m_proven; } // the rate the site's answers prove
