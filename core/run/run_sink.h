@@ -58,7 +58,7 @@ struct SettledId
 enum class RunEnd { Completed, Stopped, Quiet };
 
 // What a run yields goes to sinks attached to it (the list, the journal, the failed IDs, the
-// history, the summary), each handed every settled ID in the order attached.
+// history), each handed every settled ID in the order attached, after the run's own counts.
 class RunSink
 {
 public:
