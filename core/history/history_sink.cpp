@@ -26,11 +26,7 @@ void HistorySink::settled(const SettledId &id)
 
 void HistorySink::learnt(const AbsentPages::Look &look) { m_writer.learnt(SiteFacts::line(look)); }
 
-void HistorySink::paced(const KeptPace &pace)
-{
-    if (pace.known())
-        m_writer.paced(pace.line());
-}
+void HistorySink::paced(const KeptPace &pace) { m_writer.paced(pace.line()); }
 
 QString SiteFacts::line(const AbsentPages::Look &look) { return QString::number(look.status) + u'\t' + look.key; }
 

@@ -29,11 +29,7 @@ void JournalSink::failedWhile(const SettledId &id)
 
 void JournalSink::learnt(const AbsentPages::Look &look) { m_journal.learnt(look); }
 
-void JournalSink::paced(const KeptPace &pace)
-{
-    if (pace.known())
-        m_journal.paced(pace);
-}
+void JournalSink::paced(const KeptPace &pace) { m_journal.paced(pace); }
 
 void JournalSink::ended(RunEnd, qint64 resumeAt) { m_journal.endRun(m_first, m_last, resumeAt - 1, m_counts); }
 

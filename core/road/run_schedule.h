@@ -36,8 +36,7 @@ public:
     // Beyond one in flight, a site whose pace an earlier harvest kept (kept) is harvested at that
     // pace from the first request; one the run does not know is opened gently: one request out,
     // one more for each answer the site accepts (twice as many each round trip, spread over half
-    // of it),
-    // up to most, until the site refuses one and its pace holds the run.
+    // of it), up to most, until the site refuses one and its pace holds the run.
     RunSchedule(RoadHost host, int most, qint64 lastPosition, int maxRetryAfterMs, const KeptPace &kept = {});
 
     int most() const { return m_most; }

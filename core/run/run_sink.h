@@ -69,7 +69,8 @@ public:
     virtual void failedWhile(const SettledId &id) { (void)id; }
     // What the site says for an ID without a profile was learnt.
     virtual void learnt(const AbsentPages::Look &look) { (void)look; }
-    // What the run knows of the site's pace now: told when it changes, and before the run ends.
+    // What the run knows of the site's pace now, when it knows something: told when it changes,
+    // and before the run ends.
     virtual void paced(const KeptPace &pace) { (void)pace; }
     // The run ends; resumeAt is the first ID it did not finish (the one after its last when done).
     virtual void ended(RunEnd how, qint64 resumeAt) { (void)how, (void)resumeAt; }

@@ -233,6 +233,8 @@ void Settlement::paced()
     if (!m_pace)
         return;
     const KeptPace pace = m_pace();
+    if (!pace.known())
+        return; // nothing found: what was kept before stays
     for (RunSink *sink : m_sinks)
         sink->paced(pace);
 }
